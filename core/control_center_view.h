@@ -1,0 +1,35 @@
+// The window as the controller sees it. The Qt dialog implements it; tests use a fake, so the
+// whole program runs headless.
+#pragma once
+
+#include <string_view>
+
+#include "core/panel_state.h"
+#include "device/link_notices.h"
+#include "export/data_center_log.h"
+#include "grid/pointer_painting.h"
+
+namespace velta {
+
+constexpr int kSampleTimerId = 102;
+constexpr int kSampleTimerPeriodMs = 10;
+constexpr int kAutoUpdateTimerId = 103;
+constexpr int kAutoUpdateTimerPeriodMs = 100;
+
+constexpr std::string_view kCaptionActivateRf = "Activate RF Mode";
+constexpr std::string_view kCaptionDisableRf = "Disable RF Mode";
+
+class ControlCenterView : public LinkNotices, public DataCenterSink {
+public:
+    // Caption of button 1061.
+    virtual void SetRfButtonCaption(std::string_view caption) = 0;
+    // Starting a running timer restarts its period.
+    virtual void StartTimer(int id, int periodMs) = 0;
+    virtual void StopTimer(int id) = 0;
+    // Pointer position in client pixels and the right/middle button states, now.
+    virtual PointerSample SamplePointer() = 0;
+    // Colour of the colour box's selected item (read when the box loses the focus).
+    virtual Color PickedColor() = 0;
+};
+
+}  // namespace velta

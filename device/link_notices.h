@@ -1,0 +1,29 @@
+// What the link needs from the window: the write-error box, the status box, and a way to hand
+// work from the reader thread to the UI thread.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+namespace velta {
+
+constexpr std::string_view kTextDeviceDetected = "Device Detected - 0x00";
+constexpr std::string_view kTextDeviceNotDetected = "Device Not Detected - 0xF1";
+constexpr std::string_view kTextReadError = "Read Error - 0xA0";
+constexpr std::string_view kTextWriteError = "Write Error";
+constexpr std::string_view kTextWriteErrorCaption = "Error";
+
+class LinkNotices {
+public:
+    virtual ~LinkNotices() = default;
+    // UI thread. The modal "Write Error" box (caption "Error", OK, error icon). It may run a
+    // nested event loop in which timer ticks keep arriving.
+    virtual void ShowWriteError() = 0;
+    // UI thread. Replaces the text of the Status box.
+    virtual void SetStatusText(std::string_view text) = 0;
+    // Any thread, never blocks: runs task later on the UI thread. A task still queued when the
+    // window goes away may be dropped.
+    virtual void PostToUiThread(std::function<void()> task) = 0;
+};
+
+}  // namespace velta
