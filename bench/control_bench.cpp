@@ -1,0 +1,160 @@
+// The auto-update tick, every 100 ms while RF mode is on: with nothing changed it must be cheap
+// and allocation-free; with grid, pods and rings changed it sends four reports and logs three
+// blocks.
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string_view>
+
+#include "core/control_center_controller.h"
+#include "device/simulated_transmitter.h"
+
+// Counts allocations made on the benchmark thread (the link's reader thread is left out).
+namespace {
+thread_local std::size_t t_allocations = 0;
+void* CountedAlloc(std::size_t size) {
+    ++t_allocations;
+    return std::malloc(size == 0 ? 1 : size);
+}
+// Kept out of line so the compiler never sees a malloc'd pointer meet free() through an inlined
+// operator delete (which it would flag as a new/free mismatch).
+[[gnu::noinline]] void CountedFree(void* p) noexcept {
+    std::free(p);
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (void* p = CountedAlloc(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    if (void* p = CountedAlloc(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return CountedAlloc(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return CountedAlloc(size);
+}
+void operator delete(void* p) noexcept {
+    CountedFree(p);
+}
+void operator delete[](void* p) noexcept {
+    CountedFree(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    CountedFree(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    CountedFree(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    CountedFree(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    CountedFree(p);
+}
+
+namespace velta {
+namespace {
+
+// A window whose Data Center refresh costs what was appended, as the real box's does: it only
+// counts the bytes it would add.
+class BenchView : public ControlCenterView {
+  public:
+    void ShowWriteError() override { ++writeErrors; }
+    void SetStatusText(std::string_view) override {}
+    void PostToUiThread(std::function<void()>) override {}
+    void RefreshDataCenter(std::string_view log, std::size_t shownBefore) override {
+        shownBytes += log.size() - shownBefore;
+    }
+    void SetRfButtonCaption(std::string_view) override {}
+    void StartTimer(int, int) override {}
+    void StopTimer(int) override {}
+    PointerSample SamplePointer() override { return {}; }
+    Color PickedColor() override { return 0; }
+
+    int writeErrors = 0;
+    std::size_t shownBytes = 0;
+};
+
+// RF on, connected, "LED Grid", "RGB Pods", "LED Rings" and "Auto Update" checked, the first
+// look already taken.
+void Prepare(ControlCenterController& controller, SimulatedTransmitter& tx) {
+    PanelState& panel = controller.Panel();
+    controller.OnInitDialog();
+    panel.SetFeature(FeatureBox::LedGrid, true);
+    controller.OnLedGrid();
+    panel.SetFeature(FeatureBox::RgbPods, true);
+    panel.SetFeature(FeatureBox::LedRings, true);
+    controller.OnLedRings();
+    controller.OnConnectTx();
+    controller.OnRfMode();
+    panel.SetAutoUpdate(true);
+    controller.OnAutoUpdate();
+    controller.OnTimer(kAutoUpdateTimerId);
+    tx.ClearRecord();
+}
+
+void BM_AutoUpdateTickNothingChanged(benchmark::State& state) {
+    SimulatedTransmitter tx;
+    BenchView view;
+    ControlCenterController controller{tx, view};
+    Prepare(controller, tx);
+
+    const std::size_t before = t_allocations;
+    for (auto _ : state)
+        controller.OnTimer(kAutoUpdateTimerId);
+    const std::size_t allocations = t_allocations - before;
+
+    state.counters["allocations"] = static_cast<double>(allocations);
+    state.counters["reports"] = static_cast<double>(tx.WrittenReports().size());
+    if (!controller.Link().IsConnected() || !tx.WrittenReports().empty()) {
+        state.SkipWithError("the tick sent something");
+    }
+}
+BENCHMARK(BM_AutoUpdateTickNothingChanged);
+
+void BM_AutoUpdateTickAllChanged(benchmark::State& state) {
+    SimulatedTransmitter tx;
+    BenchView view;
+    ControlCenterController controller{tx, view};
+    Prepare(controller, tx);
+    PanelState& panel = controller.Panel();
+
+    std::size_t reports = 0;
+    std::int64_t iteration = 0;
+    for (auto _ : state) {
+        // One cell, one pod colour and one ring change each time, so all three features differ.
+        const int n = static_cast<int>(iteration++);
+        panel.ToggleCell(n % kCellCount);
+        panel.SetPodColor(n % kPodCount, static_cast<Color>(n + 1) & 0xFFFFFFu);
+        panel.ToggleRing(n % kRingCount);
+        controller.OnTimer(kAutoUpdateTimerId);
+        if ((iteration & 1023) == 0) {
+            // The simulated transmitter keeps every report; keep its record small.
+            state.PauseTiming();
+            reports += tx.WrittenReports().size();
+            tx.ClearRecord();
+            state.ResumeTiming();
+        }
+    }
+    reports += tx.WrittenReports().size();
+
+    state.counters["reports_per_tick"] =
+        iteration == 0 ? 0.0 : static_cast<double>(reports) / static_cast<double>(iteration);
+    state.counters["log_MB"] = static_cast<double>(controller.Log().Text().size()) / 1e6;
+    if (view.writeErrors != 0)
+        state.SkipWithError("a write failed");
+}
+BENCHMARK(BM_AutoUpdateTickAllChanged);
+
+}  // namespace
+}  // namespace velta

@@ -27,7 +27,7 @@ enum class GridCommand {
 };
 
 class ControlCenterController {
-public:
+  public:
     ControlCenterController(HidTransport& transport, ControlCenterView& view);
 
     PanelState& Panel() { return panel_; }
@@ -52,12 +52,19 @@ public:
 
     void SendChangedReports(FeatureMask changes);
 
-private:
+    // True while Update Data, an auto-update tick or the RF toggle is sending; a modal box
+    // raised inside such a command lets ticks in, and those must not start another send.
+    bool Busy() const { return busy_; }
+
+  private:
+    void AutoUpdateTick();
+
     ControlCenterView& view_;
     PanelState panel_;
     ChangeTracker tracker_{panel_};
     DataCenterLog log_{panel_, view_};
     HidLink link_;
+    bool busy_ = false;
 };
 
 }  // namespace velta

@@ -1,0 +1,106 @@
+// A headless window for the controller: records everything the controller shows and lets the
+// test play the user (pointer, colour box) and the event loop (posted tasks, modal boxes).
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/control_center_view.h"
+
+namespace velta::testing {
+
+class FakeView : public ControlCenterView {
+  public:
+    // --- what the controller and the link showed ---
+    std::vector<std::string> statusTexts;
+    std::string caption{kCaptionActivateRf};  // the caption the dialog template gives
+    std::map<int, int> runningTimers;         // id -> period in ms
+    std::vector<std::pair<int, int>> timerStarts;
+    std::vector<int> timerStops;
+    int writeErrors = 0;
+    int refreshes = 0;
+    // The Data Center box, built only from the deltas each refresh hands over.
+    std::string shown;
+    bool refreshesContiguous = true;
+
+    // --- what the user does ---
+    PointerSample pointer;
+    Color picked = 0;
+    // Runs inside the "Write Error" box, as the box's nested event loop would.
+    std::function<void()> duringWriteError;
+
+    void ShowWriteError() override {
+        ++writeErrors;
+        if (duringWriteError)
+            duringWriteError();
+    }
+    void SetStatusText(std::string_view text) override { statusTexts.emplace_back(text); }
+    void PostToUiThread(std::function<void()> task) override {
+        {
+            const std::lock_guard lock(mutex_);
+            posted_.push_back(std::move(task));
+        }
+        postedChanged_.notify_all();
+    }
+    void RefreshDataCenter(std::string_view log, std::size_t shownBefore) override {
+        ++refreshes;
+        // The box only ever receives what it has not shown yet.
+        if (shownBefore != shown.size() || shownBefore > log.size()) {
+            refreshesContiguous = false;
+            shown.assign(log);
+            return;
+        }
+        shown.append(log.substr(shownBefore));
+    }
+    void SetRfButtonCaption(std::string_view text) override { caption = text; }
+    void StartTimer(int id, int periodMs) override {
+        runningTimers[id] = periodMs;
+        timerStarts.emplace_back(id, periodMs);
+    }
+    void StopTimer(int id) override {
+        runningTimers.erase(id);
+        timerStops.push_back(id);
+    }
+    PointerSample SamplePointer() override { return pointer; }
+    Color PickedColor() override { return picked; }
+
+    bool TimerRunning(int id) const { return runningTimers.count(id) != 0; }
+    std::string LastStatus() const { return statusTexts.empty() ? "" : statusTexts.back(); }
+
+    // Waits (bounded) until some thread has posted at least `count` tasks in total.
+    bool WaitForPosted(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        return postedChanged_.wait_for(lock, std::chrono::seconds(5),
+                                       [&] { return postedTotal() >= count; });
+    }
+    // Runs the queued tasks on this (the UI) thread, as the event loop would.
+    void RunPosted() {
+        std::deque<std::function<void()>> tasks;
+        {
+            const std::lock_guard lock(mutex_);
+            tasks.swap(posted_);
+            ran_ += tasks.size();
+        }
+        for (auto& task : tasks)
+            task();
+    }
+
+  private:
+    std::size_t postedTotal() const { return ran_ + posted_.size(); }
+
+    std::mutex mutex_;
+    std::condition_variable postedChanged_;
+    std::deque<std::function<void()>> posted_;
+    std::size_t ran_ = 0;
+};
+
+}  // namespace velta::testing
