@@ -1,0 +1,56 @@
+#include "core/change_tracker.h"
+
+#include <algorithm>
+
+namespace velta {
+
+FeatureMask ChangeTracker::DetectChanges() {
+    const FeatureMask mask = panel_.BuildFeatureMask(true);
+    FeatureMask result = 0;
+
+    // Each examined feature is packed afresh (the caller sends and logs those arrays next) and
+    // its snapshot always ends equal to the current data. Unchecked features keep the snapshot
+    // of the last call that examined them.
+    if ((mask & feature::kLedGrid) != 0) {
+        panel_.PackLedData();
+        const auto& words = panel_.LED_data();
+        if (!std::equal(words.begin(), words.end(), gridSnapshot_.begin())) {
+            result |= feature::kLedGrid;
+        }
+        std::copy(words.begin(), words.end(), gridSnapshot_.begin());
+    }
+
+    if ((mask & feature::kRgbPods) != 0) {
+        panel_.PackRgbData();
+        const auto used = panel_.RGB_data().begin();
+        const auto usedEnd = used + kRgbDataUsed;
+        if (!std::equal(used, usedEnd, podSnapshot_.begin()))
+            result |= feature::kRgbPods;
+        std::copy(used, usedEnd, podSnapshot_.begin());
+    }
+
+    if ((mask & feature::kLedRings) == 0)
+        return result;
+
+    // The ring report also carries grid brightness and scroll speed, so they count as rings.
+    panel_.PackRingData();
+    const auto& rings = panel_.ring_data();
+    if (!std::equal(rings.begin(), rings.end(), ringSnapshot_.begin())) {
+        result |= feature::kLedRings;
+    }
+    std::copy(rings.begin(), rings.end(), ringSnapshot_.begin());
+
+    const int gridBrightness = panel_.GridBrightness();
+    if (gridBrightness != lastGridBrightness_)
+        result |= feature::kLedRings;
+    lastGridBrightness_ = gridBrightness;
+
+    const int scrollSpeed = panel_.ScrollSpeed();
+    if (scrollSpeed != lastScrollSpeed_)
+        result |= feature::kLedRings;
+    lastScrollSpeed_ = scrollSpeed;
+
+    return result;
+}
+
+}  // namespace velta

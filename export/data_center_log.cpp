@@ -1,0 +1,111 @@
+#include "export/data_center_log.h"
+
+#include <cstdint>
+
+namespace velta {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kBlockSeparator = "\r\n\r\n";
+// Indices below 10 get two extra spaces before the equals sign; users' sequence tools expect
+// exactly this layout, so it is kept although the columns do not line up.
+constexpr std::string_view kShortIndexSeparator = "]   = ";
+constexpr std::string_view kLongIndexSeparator = "] = ";
+
+// Longest line: "ring_data[" + two-digit index + "]   = " + "0x" + eight hex digits + "\r\n".
+constexpr std::size_t kMaxLineBytes = 40;
+
+// Formats one line into a small buffer and appends it in one go; the log itself is never
+// reformatted, so an export costs the same however long the log has grown.
+void AppendLine(std::string& out, std::string_view prefix, int index, std::uint32_t value,
+                int minDigits, bool lineEnd) {
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+    char line[kMaxLineBytes];
+    std::size_t n = prefix.copy(line, prefix.size());
+
+    // "%d"; indices are 0..59.
+    char digits[10];
+    int count = 0;
+    auto rest = static_cast<unsigned>(index);
+    do {
+        digits[count++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    while (count > 0)
+        line[n++] = digits[--count];
+
+    const std::string_view separator = index < 10 ? kShortIndexSeparator : kLongIndexSeparator;
+    n += separator.copy(line + n, separator.size());
+
+    // "0x%.3X" or "0x%.2X": upper case, zero-padded to minDigits, longer if the value needs it.
+    count = 0;
+    do {
+        digits[count++] = kHexDigits[value & 0xFu];
+        value >>= 4;
+    } while (value != 0);
+    while (count < minDigits)
+        digits[count++] = '0';
+    line[n++] = '0';
+    line[n++] = 'x';
+    while (count > 0)
+        line[n++] = digits[--count];
+
+    if (lineEnd)
+        n += kLineEnd.copy(line + n, kLineEnd.size());
+    out.append(line, n);
+}
+
+}  // namespace
+
+DataCenterLog::DataCenterLog(PanelState& panel, DataCenterSink& sink)
+    : panel_(panel), sink_(sink) {}
+
+void DataCenterLog::AppendBlocks(FeatureMask mask) {
+    const bool grid = (mask & feature::kLedGrid) != 0;
+    const bool pods = (mask & feature::kRgbPods) != 0;
+    const bool rings = (mask & feature::kLedRings) != 0;
+    if (!grid && !pods && !rings)
+        return;
+
+    // One reservation for everything this export adds; std::string grows geometrically, so a
+    // long log is not copied on every export.
+    const std::size_t lines =
+        (grid ? kLedDataWords : 0) + (pods ? kRgbDataUsed : 0) + (rings ? kRingDataBytes : 0);
+    text_.reserve(text_.size() + lines * kMaxLineBytes + 3 * kBlockSeparator.size());
+
+    // Each block ends with a refresh, so the box shows the block at once; the separator that
+    // follows is shown by the next refresh.
+    const auto finishBlock = [this] {
+        sink_.RefreshDataCenter(text_, shown_);
+        shown_ = text_.size();
+        text_.append(kBlockSeparator);
+    };
+
+    if (grid) {
+        panel_.PackLedData();
+        const auto& words = panel_.LED_data();
+        for (int i = 0; i < kLedDataWords; ++i) {
+            // The grid block's last line has no line end: the separator alone follows it.
+            AppendLine(text_, "LED_data[", i, words[i], 3, i + 1 < kLedDataWords);
+        }
+        finishBlock();
+    }
+    if (pods) {
+        panel_.PackRgbData();
+        const auto& bytes = panel_.RGB_data();
+        for (int i = 0; i < kRgbDataUsed; ++i)
+            AppendLine(text_, "RGB_data[", i, bytes[i], 2, true);
+        finishBlock();
+    }
+    if (rings) {
+        panel_.PackRingData();
+        const auto& bytes = panel_.ring_data();
+        for (int i = 0; i < kRingDataBytes; ++i) {
+            AppendLine(text_, "ring_data[", i, bytes[i], 2, true);
+        }
+        finishBlock();
+    }
+}
+
+}  // namespace velta
