@@ -1,0 +1,130 @@
+// Costs of the window: a full repaint after a whole-grid command, and a Data Center refresh when
+// the box already holds a million lines. Runs on Qt's offscreen platform.
+#include <benchmark/benchmark.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QPixmap>
+#include <QStyleFactory>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/panel_state.h"
+#include "device/simulated_transmitter.h"
+#include "export/data_center_log.h"
+#include "ui/control_center_dialog.h"
+#include "ui/data_center_view.h"
+#include "ui/dialog_template.h"
+
+namespace {
+
+// Resident memory of this process in MiB.
+double ResidentMiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// Select All, then the whole dialog painted into a pixmap: the 384 LEDs that changed and every
+// other control.
+void BM_RepaintAfterSelectAll(benchmark::State& state) {
+    velta::SimulatedTransmitter transmitter;
+    velta::ControlCenterDialog dialog(transmitter);
+    dialog.show();
+    QApplication::processEvents();
+    auto* selectAll = static_cast<QAbstractButton*>(dialog.Control(velta::ui::id::kSelectAll));
+    auto* deselectAll = static_cast<QAbstractButton*>(dialog.Control(velta::ui::id::kDeselectAll));
+    bool on = false;
+    for (auto _ : state) {
+        on = !on;
+        (on ? selectAll : deselectAll)->click();
+        QPixmap picture = dialog.grab();
+        benchmark::DoNotOptimize(picture);
+    }
+    dialog.reject();
+}
+
+// Forwards the log's refreshes to the box once the box has been filled.
+class ViewSink : public velta::DataCenterSink {
+  public:
+    explicit ViewSink(velta::DataCenterView& view) : view_(view) {}
+    void RefreshDataCenter(std::string_view log, std::size_t shownBefore) override {
+        if (forward)
+            view_.Refresh(log, shownBefore);
+    }
+    bool forward = false;
+
+  private:
+    velta::DataCenterView& view_;
+};
+
+// A box filled once with about a million lines, shared by every run of the export benchmark.
+struct MillionLineBox {
+    MillionLineBox() : sink(view), log(panel, sink) {
+        const double residentBefore = ResidentMiB();
+        view.resize(220, 458);
+        view.show();
+        constexpr int kLinesPerExport = 32 + 60 + 24;
+        constexpr int kExports = 1'000'000 / kLinesPerExport + 1;
+        for (int i = 0; i < kExports; ++i)
+            log.AppendBlocks(kAllBlocks);
+        view.Refresh(std::string_view(log.Text()).substr(0, log.ShownLength()), 0);
+        QApplication::processEvents();
+        sink.forward = true;
+        fillResidentMiB = ResidentMiB() - residentBefore;
+        filledLines = view.document()->blockCount();
+    }
+    static constexpr velta::FeatureMask kAllBlocks =
+        velta::feature::kLedGrid | velta::feature::kRgbPods | velta::feature::kLedRings;
+
+    velta::DataCenterView view;
+    ViewSink sink;
+    velta::PanelState panel;
+    velta::DataCenterLog log;
+    double fillResidentMiB = 0;
+    int filledLines = 0;
+};
+
+// One export of grid, pods and rings (116 lines, three refreshes) into that box.
+void BM_DataCenterExportAtMillionLines(benchmark::State& state, MillionLineBox& box) {
+    for (auto _ : state) {
+        box.panel.SetCell(0, 0, !box.panel.Cell(0, 0));
+        box.log.AppendBlocks(MillionLineBox::kAllBlocks);
+    }
+    state.counters["lines_at_start"] = box.filledLines;
+    state.counters["VmRSS_MiB"] = ResidentMiB();
+    state.counters["fill_VmRSS_MiB"] = box.fillResidentMiB;
+}
+
+}  // namespace
+
+// Our own main: the QApplication must exist before any widget and go away after the last one.
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    benchmark::Initialize(&argc, argv);
+
+    benchmark::RegisterBenchmark("BM_RepaintAfterSelectAll", BM_RepaintAfterSelectAll)
+        ->Unit(benchmark::kMillisecond);
+    std::unique_ptr<MillionLineBox> box;
+    benchmark::RegisterBenchmark("BM_DataCenterExportAtMillionLines", [&box](
+                                                                          benchmark::State& state) {
+        if (!box)
+            box = std::make_unique<MillionLineBox>();
+        BM_DataCenterExportAtMillionLines(state, *box);
+    })->Unit(benchmark::kMillisecond);
+
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    box.reset();
+    return 0;
+}

@@ -1,0 +1,95 @@
+// Velta Control Center: starts the one dialog modally and ends when it ends. The program reads
+// and writes no files or settings; every run starts from the same defaults.
+#include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMetaObject>
+#include <QStringList>
+#include <QStyleFactory>
+#include <memory>
+
+#include "device/hid_transport.h"
+#include "device/hidapi_transport.h"
+#include "device/simulated_transmitter.h"
+#include "ui/control_center_dialog.h"
+
+namespace {
+
+// Ends the dialog right after it has painted once; used to time start-up to a shown window.
+class QuitAfterFirstPaint : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!done_ && event->type() == QEvent::Paint) {
+            done_ = true;
+            QMetaObject::invokeMethod(watched, "reject", Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+  private:
+    bool done_ = false;
+};
+
+void NameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("velta-control-center"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELTA_VERSION));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Control panel for the Velta LED display and its USB transmitter."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Use a simulated transmitter instead of the USB device."));
+    parser.addOption(simulate);
+    // For start-up timing only: ends the program as soon as the window has painted once.
+    QCommandLineOption quitAfterShow(QStringLiteral("quit-after-show"));
+    quitAfterShow.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(quitAfterShow);
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (!parser.parse(arguments) || parser.isSet(help) || parser.isSet(version) ||
+        parser.isSet(QStringLiteral("help-all"))) {
+        // Help, version and command-line errors need no display: answer them without a window
+        // system (process() prints and exits).
+        QCoreApplication core(argc, argv);
+        NameApplication();
+        parser.process(core);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    NameApplication();
+    // The window is laid out in fixed pixels; Fusion draws its controls the same, compact way on
+    // every desktop, so every caption fits its place.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    std::unique_ptr<velta::HidTransport> transport;
+    if (parser.isSet(simulate))
+        transport = std::make_unique<velta::SimulatedTransmitter>();
+    else
+        transport = std::make_unique<velta::HidapiTransport>();
+
+    {
+        // Destroyed before the transport: its destructor ends the link's reader and closes the
+        // device, whichever way the dialog ended.
+        velta::ControlCenterDialog dialog(*transport);
+        QuitAfterFirstPaint quitter;
+        if (parser.isSet(quitAfterShow))
+            dialog.installEventFilter(&quitter);
+        dialog.exec();
+    }
+    return 0;
+}

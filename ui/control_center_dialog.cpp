@@ -1,0 +1,613 @@
+#include "ui/control_center_dialog.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "ui/color_picker_combo.h"
+#include "ui/data_center_view.h"
+#include "ui/dialog_template.h"
+#include "ui/led_button.h"
+#include "ui/led_placement.h"
+
+// The icon lives in a static library's resources, which the linker only keeps when referenced.
+static void InitVeltaResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace velta {
+
+namespace {
+
+using ui::kDialogTemplate;
+using ui::TemplateControl;
+namespace id = ui::id;
+namespace style = ui::style;
+
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRect PixelRect(const TemplateControl& control) {
+    const ui::Rect r = ui::UnitsToPixels(control.units);
+    return QRect(r.x, r.y, r.width, r.height);
+}
+
+// The captions were laid out for a narrow 8-point face. A condensed sans at 10 pixels keeps every
+// caption inside its rectangle ("Grid Brightness" next to its check mark is the tightest); the
+// fallbacks cover systems without it.
+QFont DialogFont() {
+    QFont font;
+    font.setFamilies(
+        {"DejaVu Sans Condensed", "Liberation Sans Narrow", "Arial Narrow", "Sans Serif"});
+    font.setPixelSize(10);
+    return font;
+}
+
+// Multi-line push buttons break their caption at spaces when one line is too wide, filling each
+// line as far as it goes.
+QString WrapCaption(const QString& caption, const QFontMetrics& metrics, int width) {
+    const auto shown = [](QString text) { return text.remove(QLatin1Char('&')); };
+    if (metrics.horizontalAdvance(shown(caption)) <= width)
+        return caption;
+    const QStringList words = caption.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList lines;
+    QString line;
+    for (const QString& word : words) {
+        const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (!line.isEmpty() && metrics.horizontalAdvance(shown(candidate)) > width) {
+            lines.append(line);
+            line = word;
+        } else {
+            line = candidate;
+        }
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    return lines.join(QLatin1Char('\n'));
+}
+
+// Room for text inside a push button of the given width (frame and margins off).
+constexpr int kButtonTextMargin = 8;
+
+std::optional<GridCommand> GridCommandFor(int controlId) {
+    switch (controlId) {
+        case id::kSelectAll:
+            return GridCommand::SelectAll;
+        case id::kDeselectAll:
+            return GridCommand::DeselectAll;
+        case id::kShiftLeft:
+            return GridCommand::ShiftLeft;
+        case id::kShiftRight:
+            return GridCommand::ShiftRight;
+        case id::kShiftUp:
+            return GridCommand::ShiftUp;
+        case id::kShiftDown:
+            return GridCommand::ShiftDown;
+        case id::kShiftInwards:
+            return GridCommand::ShiftInwards;
+        case id::kShiftOutwards:
+            return GridCommand::ShiftOutwards;
+        case id::kShiftDownwards:
+            return GridCommand::ShiftDownwards;
+        case id::kShiftUpwards:
+            return GridCommand::ShiftUpwards;
+        case id::kInvertGrid:
+            return GridCommand::InvertGrid;
+        case id::kColorAllPods:
+            return GridCommand::ColorAllPods;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<FeatureBox> FeatureBoxFor(int controlId) {
+    switch (controlId) {
+        case id::kLedGridBox:
+            return FeatureBox::LedGrid;
+        case id::kRgbPodsBox:
+            return FeatureBox::RgbPods;
+        case id::kLedRingsBox:
+            return FeatureBox::LedRings;
+        case id::kGridBrightnessBox:
+            return FeatureBox::GridBrightness;
+        case id::kRingBrightnessBox:
+            return FeatureBox::RingBrightness;
+        case id::kScrollingTextBox:
+            return FeatureBox::ScrollingText;
+        default:
+            return std::nullopt;
+    }
+}
+
+// The three sliders and their ranges.
+struct SliderRange {
+    int controlId;
+    int maximum;
+};
+constexpr std::array<SliderRange, 3> kSliderRanges = {{
+    {id::kScrollSpeed, kScrollSpeedMax},
+    {id::kRingLevel, kRingLevelMax},
+    {id::kGridBrightness, kGridBrightnessMax},
+}};
+
+QIcon WindowIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128}) {
+        const QString path = QStringLiteral(":/icons/velta-%1.png").arg(size);
+        if (QFile::exists(path))
+            icon.addFile(path, QSize(size, size));
+    }
+    return icon;
+}
+
+}  // namespace
+
+ControlCenterDialog::ControlCenterDialog(HidTransport& transport, QWidget* parent)
+    : QDialog(parent) {
+    InitVeltaResources();
+    controller_ = std::make_unique<ControlCenterController>(transport, *this);
+
+    setWindowTitle(QString::fromLatin1(kTitle));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(ui::kClientWidth, ui::kClientHeight);
+    setSizeGripEnabled(false);
+    setFont(DialogFont());
+    setWindowIcon(WindowIcon());
+
+    BuildTemplateControls();
+    CreateLedControls();
+    ConnectControls();
+    Panel().SetObserver(this);
+    qApp->installEventFilter(this);
+
+    controller_->OnInitDialog();
+    SyncAllFields();
+    if (QWidget* first = Control(id::kSelectAll))
+        first->setFocus(Qt::OtherFocusReason);
+}
+
+ControlCenterDialog::~ControlCenterDialog() {
+    qApp->removeEventFilter(this);
+    for (auto& [timerId, timer] : timers_)
+        timer->stop();
+    Panel().SetObserver(nullptr);
+    // Joins the link's reader and closes the device while every widget still exists.
+    controller_.reset();
+}
+
+QWidget* ControlCenterDialog::Control(int controlId) const {
+    const auto it = controls_.find(controlId);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+LedButton* ControlCenterDialog::GridLed(int cellIndex) const {
+    return PanelState::IsCellIndex(cellIndex) ? gridLeds_[cellIndex] : nullptr;
+}
+LedButton* ControlCenterDialog::PodLed(int pod) const {
+    return pod >= 0 && pod < kPodCount ? podLeds_[pod] : nullptr;
+}
+LedButton* ControlCenterDialog::RingLed(int ring) const {
+    return ring >= 0 && ring < kRingCount ? ringLeds_[ring] : nullptr;
+}
+
+bool ControlCenterDialog::TimerRunning(int timerId) const {
+    const auto it = timers_.find(timerId);
+    return it != timers_.end() && it->second->isActive();
+}
+
+void ControlCenterDialog::BuildTemplateControls() {
+    // Created in template order, which makes it the tab order.
+    auto* fillGroup = new QButtonGroup(this);
+    std::vector<QGroupBox*> frames;
+    for (const TemplateControl& control : kDialogTemplate) {
+        const QString caption = ToQString(control.caption);
+        const QRect rect = PixelRect(control);
+        QWidget* widget = nullptr;
+        switch (control.kind) {
+            case ui::ControlKind::PushButton: {
+                auto* button = new QPushButton(this);
+                // Enter on a focused button is handled by the dialog; no button is ever the
+                // default, so Enter elsewhere never clicks one.
+                button->setAutoDefault(false);
+                const bool multiLine = (control.styles & style::kMultiLine) != 0;
+                button->setText(multiLine ? WrapCaption(caption, QFontMetrics(font()),
+                                                        rect.width() - kButtonTextMargin)
+                                          : caption);
+                if (control.id == id::kRfMode)
+                    rfButton_ = button;
+                widget = button;
+                break;
+            }
+            case ui::ControlKind::RadioButton: {
+                auto* radio = new QRadioButton(caption, this);
+                const int mode = control.id == id::kFillAllOff  ? 0
+                                 : control.id == id::kFillAllOn ? 1
+                                                                : 2;
+                fillGroup->addButton(radio, mode);
+                fillModes_[static_cast<std::size_t>(mode)] = radio;
+                widget = radio;
+                break;
+            }
+            case ui::ControlKind::CheckBox: {
+                auto* box = new QCheckBox(caption, this);
+                if (const auto feature = FeatureBoxFor(control.id))
+                    featureBoxes_[*feature] = box;
+                if (control.id == id::kAutoUpdate)
+                    autoUpdate_ = box;
+                widget = box;
+                break;
+            }
+            case ui::ControlKind::GroupBox: {
+                auto* frame = new QGroupBox(caption, this);
+                if ((control.styles & style::kCaptionCentred) != 0)
+                    frame->setAlignment(Qt::AlignHCenter);
+                frame->setFocusPolicy(Qt::NoFocus);
+                frames.push_back(frame);
+                widget = frame;
+                break;
+            }
+            case ui::ControlKind::Label: {
+                auto* label = new QLabel(caption, this);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                // Every label is one line; wrapping would push its last word out of sight.
+                label->setWordWrap(false);
+                widget = label;
+                break;
+            }
+            case ui::ControlKind::Edit: {
+                if (control.id == id::kDataCenter) {
+                    dataCenter_ = new DataCenterView(this);
+                    widget = dataCenter_;
+                } else {
+                    auto* edit = new QLineEdit(this);
+                    edit->setReadOnly((control.styles & style::kReadOnly) != 0);
+                    if (control.id == id::kStatus)
+                        status_ = edit;
+                    else
+                        scrollText_ = edit;
+                    widget = edit;
+                }
+                break;
+            }
+            case ui::ControlKind::ComboBox: {
+                colorCombo_ = new ColorPickerCombo(this);
+                widget = colorCombo_;
+                break;
+            }
+            case ui::ControlKind::Slider: {
+                auto* slider = new QSlider(Qt::Horizontal, this);
+                slider->setTickPosition(QSlider::NoTicks);
+                for (const SliderRange& range : kSliderRanges) {
+                    if (range.controlId == control.id) {
+                        slider->setRange(0, range.maximum);
+                        // Page steps of a fifth of the range, as a track bar moves by default.
+                        slider->setPageStep(std::max(1, range.maximum / 5));
+                    }
+                }
+                if (control.id == id::kScrollSpeed)
+                    scrollSpeed_ = slider;
+                else if (control.id == id::kRingLevel)
+                    ringLevel_ = slider;
+                else
+                    gridBrightness_ = slider;
+                widget = slider;
+                break;
+            }
+        }
+
+        QRect placed = rect;
+        if (control.kind == ui::ControlKind::ComboBox) {
+            // The template height includes the open list; the closed box is one item high and
+            // must stay clear of the "Data Center" label under it.
+            const int labelTop = ui::VerticalUnitsToPixels(27);
+            placed.setHeight(std::min(widget->sizeHint().height(), labelTop - rect.y() - 2));
+        }
+        widget->setGeometry(placed);
+        if ((control.styles & style::kDisabled) != 0)
+            widget->setEnabled(false);
+        if (control.kind != ui::ControlKind::GroupBox && control.kind != ui::ControlKind::Label &&
+            (control.styles & style::kTabStop) == 0 &&
+            control.kind != ui::ControlKind::RadioButton) {
+            widget->setFocusPolicy(Qt::ClickFocus);
+        }
+        if (control.id != ui::kNoId)
+            controls_[control.id] = widget;
+    }
+    // Frames are drawn behind every other control, not around them as parents.
+    for (QGroupBox* frame : frames)
+        frame->lower();
+}
+
+void ControlCenterDialog::CreateLedControls() {
+    PanelState& panel = Panel();
+    for (const ui::LedPlacement& place : ui::LedPlacements()) {
+        auto* led = new LedButton(this);
+        led->SetColors(kLedDefaultOnColor, kLedDefaultOffColor);
+        led->setGeometry(place.topLeft.x, place.topLeft.y, ui::kLedWidth, ui::kLedHeight);
+        const int index = place.index;
+        switch (place.kind) {
+            case ui::LedKind::GridCell:
+                led->BindToggle([&panel, index] { panel.ToggleCell(index); });
+                gridLeds_[static_cast<std::size_t>(index)] = led;
+                break;
+            case ui::LedKind::Pod:
+                led->BindToggle([&panel, index] { panel.TogglePodMark(index); });
+                podLeds_[static_cast<std::size_t>(index)] = led;
+                break;
+            case ui::LedKind::Ring:
+                led->BindToggle([&panel, index] { panel.ToggleRing(index); });
+                ringLeds_[static_cast<std::size_t>(index)] = led;
+                break;
+        }
+    }
+}
+
+void ControlCenterDialog::ConnectControls() {
+    ControlCenterController& controller = *controller_;
+    PanelState& panel = Panel();
+
+    for (const TemplateControl& control : kDialogTemplate) {
+        if (control.kind != ui::ControlKind::PushButton)
+            continue;
+        auto* button = static_cast<QPushButton*>(Control(control.id));
+        std::function<void()> handler;
+        if (const auto command = GridCommandFor(control.id)) {
+            handler = [&controller, c = *command] { controller.OnGridCommand(c); };
+        } else if (control.id == id::kSaveSequence) {
+            handler = [&controller] { controller.OnSaveSequence(); };
+        } else if (control.id == id::kConnectTx) {
+            handler = [&controller] { controller.OnConnectTx(); };
+        } else if (control.id == id::kUpdateData) {
+            handler = [&controller] { controller.OnUpdateData(); };
+        } else if (control.id == id::kRfMode) {
+            handler = [&controller] { controller.OnRfMode(); };
+        }
+        if (handler)
+            connect(button, &QPushButton::clicked, this, handler);
+    }
+
+    // A check box has toggled itself when it reports the click; the panel takes the new state
+    // first, then the controller applies the rules that tie the boxes together.
+    for (auto& [feature, box] : featureBoxes_) {
+        std::function<void()> rule;
+        if (feature == FeatureBox::ScrollingText)
+            rule = [&controller] { controller.OnScrollingText(); };
+        else if (feature == FeatureBox::LedGrid)
+            rule = [&controller] { controller.OnLedGrid(); };
+        else if (feature == FeatureBox::LedRings)
+            rule = [&controller] { controller.OnLedRings(); };
+        connect(box, &QCheckBox::clicked, this, [&panel, f = feature, rule](bool checked) {
+            panel.SetFeature(f, checked);
+            if (rule)
+                rule();
+        });
+    }
+    connect(autoUpdate_, &QCheckBox::clicked, this, [&panel, &controller](bool checked) {
+        panel.SetAutoUpdate(checked);
+        controller.OnAutoUpdate();
+    });
+
+    constexpr std::array<FillMode, 3> kModes = {FillMode::AllOff, FillMode::AllOn, FillMode::Copy};
+    for (std::size_t i = 0; i < fillModes_.size(); ++i) {
+        connect(fillModes_[i], &QRadioButton::toggled, this, [&panel, mode = kModes[i]](bool on) {
+            if (on)
+                panel.SetFillMode(mode);
+        });
+    }
+
+    connect(ringLevel_, &QSlider::valueChanged, this,
+            [&panel](int value) { panel.SetRingLevel(value); });
+    connect(gridBrightness_, &QSlider::valueChanged, this,
+            [&panel](int value) { panel.SetGridBrightness(value); });
+    connect(scrollSpeed_, &QSlider::valueChanged, this,
+            [&panel](int value) { panel.SetScrollSpeed(value); });
+    connect(scrollText_, &QLineEdit::textChanged, this,
+            [&panel](const QString& text) { panel.SetScrollText(text.toUtf8().toStdString()); });
+    connect(colorCombo_, &ColorPickerCombo::FocusLost, this,
+            [&controller] { controller.OnColorKillFocus(); });
+}
+
+void ControlCenterDialog::SyncField(PanelField field) {
+    const PanelState& panel = Panel();
+    switch (field) {
+        case PanelField::FeatureSelection:
+            for (auto& [feature, box] : featureBoxes_) {
+                const QSignalBlocker block(box);
+                box->setChecked(panel.Feature(feature));
+            }
+            break;
+        case PanelField::AutoUpdate: {
+            const QSignalBlocker block(autoUpdate_);
+            autoUpdate_->setChecked(panel.AutoUpdate());
+            break;
+        }
+        case PanelField::FillMode: {
+            const std::size_t mode = panel.GetFillMode() == FillMode::AllOff  ? 0
+                                     : panel.GetFillMode() == FillMode::AllOn ? 1
+                                                                              : 2;
+            const QSignalBlocker block(fillModes_[mode]);
+            fillModes_[mode]->setChecked(true);
+            break;
+        }
+        case PanelField::RingLevel: {
+            const QSignalBlocker block(ringLevel_);
+            ringLevel_->setValue(panel.RingLevel());
+            break;
+        }
+        case PanelField::GridBrightness: {
+            const QSignalBlocker block(gridBrightness_);
+            gridBrightness_->setValue(panel.GridBrightness());
+            break;
+        }
+        case PanelField::ScrollSpeed: {
+            const QSignalBlocker block(scrollSpeed_);
+            scrollSpeed_->setValue(panel.ScrollSpeed());
+            break;
+        }
+        case PanelField::ScrollText: {
+            // Setting the same text again would move the caret while the user types.
+            const QString text = ToQString(panel.ScrollText());
+            if (scrollText_->text() != text) {
+                const QSignalBlocker block(scrollText_);
+                scrollText_->setText(text);
+            }
+            break;
+        }
+        case PanelField::RfMode:        // the controller sets the button caption itself
+        case PanelField::CurrentColor:  // the colour box is never set from the panel
+            break;
+    }
+}
+
+void ControlCenterDialog::SyncAllFields() {
+    for (PanelField field :
+         {PanelField::FeatureSelection, PanelField::AutoUpdate, PanelField::FillMode,
+          PanelField::RingLevel, PanelField::GridBrightness, PanelField::ScrollSpeed,
+          PanelField::ScrollText}) {
+        SyncField(field);
+    }
+}
+
+void ControlCenterDialog::ShowWriteError() {
+    QMessageBox::critical(this, ToQString(kTextWriteErrorCaption), ToQString(kTextWriteError));
+}
+
+void ControlCenterDialog::SetStatusText(std::string_view text) {
+    status_->setText(ToQString(text));
+}
+
+void ControlCenterDialog::PostToUiThread(std::function<void()> task) {
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+void ControlCenterDialog::RefreshDataCenter(std::string_view log, std::size_t shownBefore) {
+    dataCenter_->Refresh(log, shownBefore);
+}
+
+void ControlCenterDialog::SetRfButtonCaption(std::string_view caption) {
+    const QRect rect = PixelRect(*ui::FindTemplateControl(id::kRfMode));
+    rfButton_->setText(
+        WrapCaption(ToQString(caption), QFontMetrics(font()), rect.width() - kButtonTextMargin));
+}
+
+void ControlCenterDialog::StartTimer(int timerId, int periodMs) {
+    QTimer*& timer = timers_[timerId];
+    if (timer == nullptr) {
+        timer = new QTimer(this);
+        // The 10 ms painting tick needs its period kept; a coarse timer may stretch it by 5 %.
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, [this, timerId] { controller_->OnTimer(timerId); });
+    }
+    timer->start(periodMs);  // restarts the period when already running
+}
+
+void ControlCenterDialog::StopTimer(int timerId) {
+    if (const auto it = timers_.find(timerId); it != timers_.end())
+        it->second->stop();
+}
+
+Color ControlCenterDialog::PickedColor() {
+    return colorCombo_->SelectedColor();
+}
+
+void ControlCenterDialog::OnCellWritten(int index, bool on) {
+    if (LedButton* led = GridLed(index))
+        led->SetState(on ? 1 : 0, true);
+}
+
+void ControlCenterDialog::OnPodMarkWritten(int pod, bool on) {
+    if (LedButton* led = PodLed(pod))
+        led->SetState(on ? 1 : 0, true);
+}
+
+void ControlCenterDialog::OnRingWritten(int ring, bool on) {
+    if (LedButton* led = RingLed(ring))
+        led->SetState(on ? 1 : 0, true);
+}
+
+void ControlCenterDialog::OnPodLedColorsChanged(int pod, Color onColor, Color offColor) {
+    if (LedButton* led = PodLed(pod))
+        led->SetColors(onColor, offColor);
+}
+
+void ControlCenterDialog::OnFieldChanged(PanelField field) {
+    SyncField(field);
+}
+
+void ControlCenterDialog::done(int result) {
+    // The ticks end with the window.
+    for (auto& [timerId, timer] : timers_)
+        timer->stop();
+    QDialog::done(result);
+}
+
+void ControlCenterDialog::closeEvent(QCloseEvent* event) {
+    // The close box ends the link first; Escape and Enter end the dialog without this step (the
+    // link still ends when the dialog is destroyed).
+    controller_->OnClose();
+    QDialog::closeEvent(event);
+}
+
+void ControlCenterDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (enter && modifiers == Qt::NoModifier) {
+        // Reaches the dialog only from controls that leave Enter alone: a push button clicks
+        // itself, anything else (text box, check box, radio, slider, colour box) ends the dialog.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+            button != nullptr && button->isEnabled()) {
+            button->click();
+        } else {
+            accept();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool ControlCenterDialog::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseMove || type == QEvent::MouseButtonPress ||
+        type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) {
+        if (auto* widget = qobject_cast<QWidget*>(watched)) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            // While a button is held the widget under the press keeps receiving the moves, so
+            // the position is relative to that widget, not to the one under the pointer now.
+            const QPoint local = mouse->position().toPoint();
+            const QPoint inDialog = (widget == this || isAncestorOf(widget))
+                                        ? widget->mapTo(this, local)
+                                        : mapFromGlobal(mouse->globalPosition().toPoint());
+            pointer_.x = inDialog.x();
+            pointer_.y = inDialog.y();
+            pointer_.rightHeld = (mouse->buttons() & Qt::RightButton) != 0;
+            pointer_.middleHeld = (mouse->buttons() & Qt::MiddleButton) != 0;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace velta

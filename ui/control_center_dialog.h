@@ -1,0 +1,108 @@
+// The program's one window: the Control Center dialog.
+//
+// It lays out the ordinary controls from the dialog template, adds the 416 LEDs at their fixed
+// pixel places, mirrors PanelState in every control and routes each command and timer tick to
+// the controller. The controller talks back through ControlCenterView; PanelState tells the
+// window about every change through PanelObserver.
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <map>
+#include <memory>
+
+#include "core/control_center_controller.h"
+#include "core/control_center_view.h"
+#include "core/panel_state.h"
+#include "device/hid_transport.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QTimer;
+
+namespace velta {
+
+class ColorPickerCombo;
+class DataCenterView;
+class LedButton;
+
+class ControlCenterDialog : public QDialog, public ControlCenterView, public PanelObserver {
+    Q_OBJECT
+
+  public:
+    static constexpr const char* kTitle = "Velta Control Center";
+
+    // The transport must outlive the dialog.
+    explicit ControlCenterDialog(HidTransport& transport, QWidget* parent = nullptr);
+    // Ends the link (reader thread and device handles) before any widget goes away.
+    ~ControlCenterDialog() override;
+
+    ControlCenterController& Controller() { return *controller_; }
+    PanelState& Panel() { return controller_->Panel(); }
+
+    // The template control with this id, or nullptr.
+    QWidget* Control(int id) const;
+    LedButton* GridLed(int cellIndex) const;
+    LedButton* PodLed(int pod) const;
+    LedButton* RingLed(int ring) const;
+    DataCenterView* DataCenter() const { return dataCenter_; }
+    bool TimerRunning(int id) const;
+
+    // ControlCenterView
+    void ShowWriteError() override;
+    void SetStatusText(std::string_view text) override;
+    void PostToUiThread(std::function<void()> task) override;
+    void RefreshDataCenter(std::string_view log, std::size_t shownBefore) override;
+    void SetRfButtonCaption(std::string_view caption) override;
+    void StartTimer(int id, int periodMs) override;
+    void StopTimer(int id) override;
+    PointerSample SamplePointer() override { return pointer_; }
+    Color PickedColor() override;
+
+    // PanelObserver
+    void OnCellWritten(int index, bool on) override;
+    void OnPodMarkWritten(int pod, bool on) override;
+    void OnRingWritten(int ring, bool on) override;
+    void OnPodLedColorsChanged(int pod, Color onColor, Color offColor) override;
+    void OnFieldChanged(PanelField field) override;
+
+  public slots:
+    void done(int result) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // Follows the pointer over the whole application for the painting tick.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildTemplateControls();
+    void CreateLedControls();
+    void ConnectControls();
+    void SyncField(PanelField field);
+    void SyncAllFields();
+
+    std::unique_ptr<ControlCenterController> controller_;
+    std::map<int, QWidget*> controls_;
+    std::map<FeatureBox, QCheckBox*> featureBoxes_;
+    std::map<int, QTimer*> timers_;
+    std::array<LedButton*, kCellCount> gridLeds_{};
+    std::array<LedButton*, kPodCount> podLeds_{};
+    std::array<LedButton*, kRingCount> ringLeds_{};
+    QLineEdit* status_ = nullptr;
+    QLineEdit* scrollText_ = nullptr;
+    QPushButton* rfButton_ = nullptr;
+    QCheckBox* autoUpdate_ = nullptr;
+    std::array<QRadioButton*, 3> fillModes_{};  // AllOff, AllOn, Copy
+    QSlider* ringLevel_ = nullptr;
+    QSlider* gridBrightness_ = nullptr;
+    QSlider* scrollSpeed_ = nullptr;
+    ColorPickerCombo* colorCombo_ = nullptr;
+    DataCenterView* dataCenter_ = nullptr;
+    PointerSample pointer_;
+};
+
+}  // namespace velta

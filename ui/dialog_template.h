@@ -1,0 +1,143 @@
+// The window's layout: every ordinary control of the Control Center dialog, in tab order, with
+// its rectangle in dialog units, and the conversion of those units to pixels.
+//
+// The LEDs sit at fixed pixel positions (ui/led_placement.h); the controls are laid out in dialog
+// units with the fixed base units 6 x 13, which puts both in the same pixel space, so the frames
+// enclose their LEDs. Plain C++ so the layout can be checked without a window.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace velta::ui {
+
+enum class ControlKind {
+    PushButton,
+    RadioButton,
+    CheckBox,
+    GroupBox,
+    Label,
+    Edit,
+    ComboBox,
+    Slider,
+};
+
+// Style flags of a control, as a bit set.
+using ControlStyle = std::uint32_t;
+namespace style {
+constexpr ControlStyle kTabStop = 1u << 0;
+constexpr ControlStyle kGroupStart = 1u << 1;
+constexpr ControlStyle kMultiLine = 1u << 2;
+constexpr ControlStyle kDisabled = 1u << 3;
+constexpr ControlStyle kCaptionCentred = 1u << 4;
+constexpr ControlStyle kBorder = 1u << 5;
+constexpr ControlStyle kVerticalScrollBar = 1u << 6;
+constexpr ControlStyle kAutoVerticalScroll = 1u << 7;
+constexpr ControlStyle kAutoHorizontalScroll = 1u << 8;
+constexpr ControlStyle kWantReturn = 1u << 9;
+constexpr ControlStyle kReadOnly = 1u << 10;
+constexpr ControlStyle kAlignLeft = 1u << 11;
+constexpr ControlStyle kDropDownList = 1u << 12;
+constexpr ControlStyle kOwnerDrawFixed = 1u << 13;
+constexpr ControlStyle kHasStrings = 1u << 14;
+constexpr ControlStyle kHorizontal = 1u << 15;
+constexpr ControlStyle kBothSidedThumb = 1u << 16;
+constexpr ControlStyle kNoTicks = 1u << 17;
+}  // namespace style
+
+// A rectangle: left, top, width, height.
+struct Rect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    constexpr int Right() const { return x + width; }
+    constexpr int Bottom() const { return y + height; }
+    constexpr bool Contains(const Rect& inner) const {
+        return inner.x >= x && inner.y >= y && inner.Right() <= Right() &&
+               inner.Bottom() <= Bottom();
+    }
+    constexpr bool operator==(const Rect&) const = default;
+};
+
+constexpr int kNoId = -1;  // frames and labels have no id of their own
+
+struct TemplateControl {
+    int id = kNoId;
+    ControlKind kind = ControlKind::Label;
+    ControlStyle styles = 0;
+    std::string_view caption;
+    Rect units;  // dialog units
+};
+
+// Control ids.
+namespace id {
+constexpr int kStatus = 1003;
+constexpr int kSelectAll = 1010;
+constexpr int kDeselectAll = 1011;
+constexpr int kShiftLeft = 1012;
+constexpr int kShiftRight = 1013;
+constexpr int kShiftUp = 1014;
+constexpr int kShiftDown = 1016;
+constexpr int kShiftInwards = 1017;
+constexpr int kShiftOutwards = 1018;
+constexpr int kShiftDownwards = 1019;
+constexpr int kShiftUpwards = 1020;
+constexpr int kSaveSequence = 1029;
+constexpr int kInvertGrid = 1030;
+constexpr int kFillAllOn = 1031;
+constexpr int kFillAllOff = 1032;
+constexpr int kFillCopy = 1033;
+constexpr int kDataCenter = 1034;
+constexpr int kConnectTx = 1037;
+constexpr int kUpdateData = 1038;
+constexpr int kPodColour = 1046;
+constexpr int kScrollSpeed = 1048;
+constexpr int kRingLevel = 1049;
+constexpr int kGridBrightness = 1050;
+constexpr int kScrollingTextBox = 1051;
+constexpr int kGridBrightnessBox = 1052;
+constexpr int kRingBrightnessBox = 1053;
+constexpr int kRgbPodsBox = 1054;
+constexpr int kLedGridBox = 1055;
+constexpr int kLedRingsBox = 1056;
+constexpr int kAutoUpdate = 1059;
+constexpr int kColorAllPods = 1060;
+constexpr int kRfMode = 1061;
+constexpr int kScrollText = 1062;
+}  // namespace id
+
+constexpr int kTemplateControlCount = 57;
+// Client area of the dialog in dialog units.
+constexpr int kDialogWidthUnits = 675;
+constexpr int kDialogHeightUnits = 321;
+
+// The controls in template order, which is also the tab order.
+extern const std::array<TemplateControl, kTemplateControlCount> kDialogTemplate;
+
+// Dialog units to pixels with the fixed base units 6 x 13: x * 6 / 4 and y * 13 / 8, rounded to
+// the nearest pixel with halves rounded up.
+constexpr int HorizontalUnitsToPixels(int units) {
+    return (units * 6 + 2) / 4;
+}
+constexpr int VerticalUnitsToPixels(int units) {
+    return (units * 13 + 4) / 8;
+}
+
+// Converts the corners, not the sizes, so adjacent rectangles stay adjacent in pixels.
+constexpr Rect UnitsToPixels(const Rect& units) {
+    const int left = HorizontalUnitsToPixels(units.x);
+    const int top = VerticalUnitsToPixels(units.y);
+    const int right = HorizontalUnitsToPixels(units.Right());
+    const int bottom = VerticalUnitsToPixels(units.Bottom());
+    return Rect{left, top, right - left, bottom - top};
+}
+
+constexpr int kClientWidth = HorizontalUnitsToPixels(kDialogWidthUnits);
+constexpr int kClientHeight = VerticalUnitsToPixels(kDialogHeightUnits);
+
+// The control with this id, or nullptr; for kNoId there is no single answer, so nullptr.
+const TemplateControl* FindTemplateControl(int id);
+
+}  // namespace velta::ui

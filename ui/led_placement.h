@@ -1,0 +1,80 @@
+// Where the 416 LEDs of the window sit: fixed pixel positions in the dialog's client area, in
+// the order the window creates them (grid row by row, "Master Side" pods, "Secondary Side" pods,
+// the eight edge rings, then the corner rings 8, 11, 9, 10). The pointer painting uses the same
+// pixel grid, so these positions never scale. Plain C++ so the layout can be checked without Qt.
+#pragma once
+
+#include <array>
+
+#include "core/panel_state.h"
+
+namespace velta::ui {
+
+constexpr int kLedWidth = 18;
+constexpr int kLedHeight = 19;  // one pixel more than the grid pitch: rows overlap by one pixel
+constexpr int kLedPitch = 18;
+constexpr int kLedCount = kCellCount + kPodCount + kRingCount;  // 416
+
+enum class LedKind { GridCell, Pod, Ring };
+
+struct LedPoint {
+    int x = 0;
+    int y = 0;
+    constexpr bool operator==(const LedPoint&) const = default;
+};
+
+struct LedPlacement {
+    LedKind kind = LedKind::GridCell;
+    int index = 0;  // the cell, pod or ring index in PanelState
+    LedPoint topLeft;
+};
+
+// Top-left corners; out-of-range indices give {0, 0}.
+constexpr LedPoint GridLedPosition(int cellIndex) {
+    if (cellIndex < 0 || cellIndex >= kCellCount)
+        return {};
+    const int row = cellIndex / kColumns;
+    const int column = cellIndex % kColumns;
+    return {102 + kLedPitch * column, 50 + kLedPitch * row};
+}
+
+// Pods form two triangles of four columns (1, 2, 3, 4 pods) pointing at the grid; column k holds
+// pods k(k+1)/2 .. k(k+1)/2 + k. The secondary triangle is the point mirror of the master one.
+constexpr LedPoint PodLedPosition(int pod) {
+    if (pod < 0 || pod >= kPodCount)
+        return {};
+    const bool secondary = pod >= kPodCount / 2;
+    const int i = secondary ? pod - kPodCount / 2 : pod;
+    int k = 0;
+    while ((k + 1) * (k + 2) / 2 <= i)
+        ++k;
+    const int j = i - k * (k + 1) / 2;
+    if (!secondary)
+        return {72 - 18 * k, 148 - 9 * k + 18 * j};
+    return {688 + 18 * k, 148 + 9 * k - 18 * j};
+}
+
+constexpr LedPoint RingLedPosition(int ring) {
+    constexpr std::array<int, 4> kEdgeX = {110, 290, 470, 650};
+    if (ring >= 0 && ring < 4)
+        return {kEdgeX[ring], 18};
+    if (ring >= 4 && ring < 8)
+        return {kEdgeX[ring - 4], 279};
+    switch (ring) {
+        case 8:
+            return {40, 35};
+        case 9:
+            return {40, 265};
+        case 10:
+            return {730, 265};
+        case 11:
+            return {730, 35};
+        default:
+            return {};
+    }
+}
+
+// All LEDs in creation order.
+std::array<LedPlacement, kLedCount> LedPlacements();
+
+}  // namespace velta::ui
