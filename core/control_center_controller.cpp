@@ -96,12 +96,7 @@ void ControlCenterController::OnUpdateData() {
     const BusyScope busy(busy_);
     const FeatureMask mask = panel_.BuildFeatureMask(true);
     // Each send goes out even after an earlier one failed; the link reports every failure.
-    if ((mask & feature::kLedGrid) != 0)
-        SendGrid(panel_, link_);
-    if ((mask & feature::kRgbPods) != 0)
-        SendPods(panel_, link_);
-    if ((mask & feature::kLedRings) != 0)
-        SendRings(panel_, link_);
+    SendChangedReports(mask);
     if ((mask & feature::kScrollingText) != 0)
         SendText(panel_, link_);
     // Logs what changed since the last look and brings the snapshots up to date, so the next
