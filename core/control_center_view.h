@@ -20,7 +20,7 @@ constexpr std::string_view kCaptionActivateRf = "Activate RF Mode";
 constexpr std::string_view kCaptionDisableRf = "Disable RF Mode";
 
 class ControlCenterView : public LinkNotices, public DataCenterSink {
-public:
+  public:
     // Caption of button 1061.
     virtual void SetRfButtonCaption(std::string_view caption) = 0;
     // Starting a running timer restarts its period.

@@ -6,36 +6,45 @@
 namespace velta {
 
 bool PanelState::Cell(int row, int column) const {
-    if (row < 0 || row >= kRows || column < 0 || column >= kColumns) return false;
+    if (row < 0 || row >= kRows || column < 0 || column >= kColumns)
+        return false;
     return Cell(CellIndex(row, column));
 }
 
 void PanelState::SetCell(int index, bool on) {
-    if (!IsCellIndex(index)) return;
+    if (!IsCellIndex(index))
+        return;
     gridCells_[index] = on ? 1 : 0;
-    if (observer_ != nullptr) observer_->OnCellWritten(index, on);
+    if (observer_ != nullptr)
+        observer_->OnCellWritten(index, on);
 }
 
 void PanelState::SetCell(int row, int column, bool on) {
-    if (row < 0 || row >= kRows || column < 0 || column >= kColumns) return;
+    if (row < 0 || row >= kRows || column < 0 || column >= kColumns)
+        return;
     SetCell(CellIndex(row, column), on);
 }
 
 void PanelState::SetPodColor(int pod, Color color) {
-    if (!IsPod(pod)) return;
+    if (!IsPod(pod))
+        return;
     podColors_[pod] = color & 0x00FFFFFFu;
 }
 
 void PanelState::SetPodMark(int pod, bool on) {
-    if (!IsPod(pod)) return;
+    if (!IsPod(pod))
+        return;
     podMarks_[pod] = on ? 1 : 0;
-    if (observer_ != nullptr) observer_->OnPodMarkWritten(pod, on);
+    if (observer_ != nullptr)
+        observer_->OnPodMarkWritten(pod, on);
 }
 
 void PanelState::SetPodLedColors(int pod, Color onColor, Color offColor) {
-    if (!IsPod(pod)) return;
+    if (!IsPod(pod))
+        return;
     podLedColors_[pod] = LedColors{onColor, offColor};
-    if (observer_ != nullptr) observer_->OnPodLedColorsChanged(pod, onColor, offColor);
+    if (observer_ != nullptr)
+        observer_->OnPodLedColorsChanged(pod, onColor, offColor);
 }
 
 void PanelState::SetCurrentColor(Color color) {
@@ -44,9 +53,11 @@ void PanelState::SetCurrentColor(Color color) {
 }
 
 void PanelState::SetRingOn(int ring, bool on) {
-    if (!IsRing(ring)) return;
+    if (!IsRing(ring))
+        return;
     ringOn_[ring] = on ? 1 : 0;
-    if (observer_ != nullptr) observer_->OnRingWritten(ring, on);
+    if (observer_ != nullptr)
+        observer_->OnRingWritten(ring, on);
 }
 
 void PanelState::SetRingLevel(int level) {
@@ -94,7 +105,8 @@ FeatureMask PanelState::BuildFeatureMask(bool withText) const {
     FeatureMask mask = bit(FeatureBox::LedGrid) | bit(FeatureBox::RgbPods) << 1 |
                        bit(FeatureBox::LedRings) << 2 | bit(FeatureBox::GridBrightness) << 3 |
                        bit(FeatureBox::RingBrightness) << 4;
-    if (withText) mask |= bit(FeatureBox::ScrollingText) << 6;
+    if (withText)
+        mask |= bit(FeatureBox::ScrollingText) << 6;
     return mask;
 }
 
@@ -103,7 +115,8 @@ void PanelState::PackLedData() {
     for (int column = 0; column < kColumns; ++column) {
         std::uint32_t word = 0;
         for (int row = 0; row < kRows; ++row) {
-            if (gridCells_[CellIndex(row, column)] != 0) word |= 1u << row;
+            if (gridCells_[CellIndex(row, column)] != 0)
+                word |= 1u << row;
         }
         LED_data_[column] = word;
     }

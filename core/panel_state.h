@@ -19,9 +19,15 @@ constexpr Color MakeColor(std::uint8_t red, std::uint8_t green, std::uint8_t blu
     return static_cast<Color>(red) | (static_cast<Color>(green) << 8) |
            (static_cast<Color>(blue) << 16);
 }
-constexpr std::uint8_t RedOf(Color c) { return static_cast<std::uint8_t>(c & 0xFFu); }
-constexpr std::uint8_t GreenOf(Color c) { return static_cast<std::uint8_t>((c >> 8) & 0xFFu); }
-constexpr std::uint8_t BlueOf(Color c) { return static_cast<std::uint8_t>((c >> 16) & 0xFFu); }
+constexpr std::uint8_t RedOf(Color c) {
+    return static_cast<std::uint8_t>(c & 0xFFu);
+}
+constexpr std::uint8_t GreenOf(Color c) {
+    return static_cast<std::uint8_t>((c >> 8) & 0xFFu);
+}
+constexpr std::uint8_t BlueOf(Color c) {
+    return static_cast<std::uint8_t>((c >> 16) & 0xFFu);
+}
 
 // Bit set of panel features. The same layout serves the feature selection, the change flags
 // and the Data Center export.
@@ -75,7 +81,7 @@ enum class PanelField {
 // Told of every write of a grid cell, pod mark or ring, also when the value did not change:
 // the window repaints that LED on each call. Runs on the thread that wrote (the UI thread).
 class PanelObserver {
-public:
+  public:
     virtual ~PanelObserver() = default;
     virtual void OnCellWritten(int /*index*/, bool /*on*/) {}
     virtual void OnPodMarkWritten(int /*pod*/, bool /*on*/) {}
@@ -90,7 +96,7 @@ struct LedColors {
 };
 
 class PanelState {
-public:
+  public:
     using LedData = std::array<std::uint32_t, kLedDataWords>;
     using RgbData = std::array<std::uint8_t, kRgbDataBytes>;
     using RingData = std::array<std::uint8_t, kRingDataBytes>;
@@ -165,12 +171,13 @@ public:
     const RgbData& RGB_data() const { return RGB_data_; }
     const RingData& ring_data() const { return ring_data_; }
 
-private:
+  private:
     static constexpr bool IsPod(int pod) { return pod >= 0 && pod < kPodCount; }
     static constexpr bool IsRing(int ring) { return ring >= 0 && ring < kRingCount; }
     static constexpr std::size_t Index(FeatureBox box) { return static_cast<std::size_t>(box); }
     void Notify(PanelField field) {
-        if (observer_ != nullptr) observer_->OnFieldChanged(field);
+        if (observer_ != nullptr)
+            observer_->OnFieldChanged(field);
     }
 
     PanelObserver* observer_ = nullptr;

@@ -30,8 +30,7 @@ DeviceReport GridReport(const PanelState::LedData& ledData);
 // are cleared, column 31 goes into bytes 1 and 2, bytes 33..64 stay as they were.
 void GridTailReport(DeviceReport& report, std::uint32_t lastColumnWord);
 DeviceReport PodReport(const PanelState::RgbData& rgbData);
-DeviceReport RingReport(const PanelState::RingData& ringData, int scrollSpeed,
-                        int gridBrightness);
+DeviceReport RingReport(const PanelState::RingData& ringData, int scrollSpeed, int gridBrightness);
 // The first 62 bytes of the text in Windows-1252; '?' for anything without a byte there.
 DeviceReport TextReport(std::string_view utf8Text);
 DeviceReport RfOnReport();

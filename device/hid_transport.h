@@ -28,7 +28,7 @@ enum class ReadOutcome {
 
 // One open handle on a device path; closed by the destructor.
 class HidDevice {
-public:
+  public:
     virtual ~HidDevice() = default;
     // Writes one 65-byte report (byte 0 = report id 0); true when the platform took all of it.
     virtual bool Write(const DeviceReport& report) = 0;
@@ -38,7 +38,7 @@ public:
 };
 
 class HidTransport {
-public:
+  public:
     virtual ~HidTransport() = default;
     // The present HID interfaces, in the platform's order.
     virtual std::vector<HidInterfaceInfo> Enumerate() = 0;

@@ -14,7 +14,7 @@ constexpr std::string_view kTextWriteError = "Write Error";
 constexpr std::string_view kTextWriteErrorCaption = "Error";
 
 class LinkNotices {
-public:
+  public:
     virtual ~LinkNotices() = default;
     // UI thread. The modal "Write Error" box (caption "Error", OK, error icon). It may run a
     // nested event loop in which timer ticks keep arriving.

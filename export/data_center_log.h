@@ -14,13 +14,13 @@ namespace velta {
 // window appends log.substr(shownBefore) when its text still equals the first shownBefore bytes,
 // and replaces everything only when the user has edited the box.
 class DataCenterSink {
-public:
+  public:
     virtual ~DataCenterSink() = default;
     virtual void RefreshDataCenter(std::string_view log, std::size_t shownBefore) = 0;
 };
 
 class DataCenterLog {
-public:
+  public:
     DataCenterLog(PanelState& panel, DataCenterSink& sink);
 
     // Appends the grid, pod and ring blocks selected by bits 0x01, 0x02, 0x04, in that order,
@@ -31,7 +31,7 @@ public:
     // Bytes of the log the box has been given so far.
     std::size_t ShownLength() const { return shown_; }
 
-private:
+  private:
     PanelState& panel_;
     DataCenterSink& sink_;
     std::string text_;

@@ -20,7 +20,8 @@ struct Recorder : PanelObserver {
 
 TEST(PanelState, StartsWithTheDocumentedDefaults) {
     PanelState p;
-    for (int i = 0; i < kCellCount; ++i) EXPECT_FALSE(p.Cell(i));
+    for (int i = 0; i < kCellCount; ++i)
+        EXPECT_FALSE(p.Cell(i));
     for (int i = 0; i < kPodCount; ++i) {
         EXPECT_EQ(p.PodColor(i), 0u);
         EXPECT_FALSE(p.PodMark(i));
@@ -42,7 +43,8 @@ TEST(PanelState, CellsAreRowMajorAndBoundsChecked) {
     EXPECT_TRUE(p.Cell(11, 31));
     p.SetCell(1, 0, true);
     EXPECT_TRUE(p.Cell(32));
-    for (auto [row, column] : std::vector<std::pair<int, int>>{{-1, 0}, {12, 0}, {0, 32}, {0, -1}}) {
+    for (auto [row, column] :
+         std::vector<std::pair<int, int>>{{-1, 0}, {12, 0}, {0, 32}, {0, -1}}) {
         p.SetCell(row, column, true);  // ignored
         EXPECT_FALSE(p.Cell(row, column));
     }
@@ -66,7 +68,8 @@ TEST(PanelState, ObserverHearsEveryWriteEvenWithoutChange) {
     EXPECT_EQ(r.rings, (std::vector<std::pair<int, bool>>{{11, false}}));
     p.SetFeature(FeatureBox::LedRings, true);
     p.SetRfMode(1);
-    EXPECT_EQ(r.fields, (std::vector<PanelField>{PanelField::FeatureSelection, PanelField::RfMode}));
+    EXPECT_EQ(r.fields,
+              (std::vector<PanelField>{PanelField::FeatureSelection, PanelField::RfMode}));
 }
 
 TEST(PanelState, PacksGridOneWordPerColumn) {
@@ -76,24 +79,24 @@ TEST(PanelState, PacksGridOneWordPerColumn) {
         std::uint32_t value;
     };
     const std::vector<Case> cases = {
-        {{}, 0, 0x000},
-        {{{0, 0}, {11, 0}}, 0, 0x801},
-        {{{3, 7}}, 7, 0x008},
-        {{{0, 31}}, 31, 0x001},
-        {{{11, 31}, {10, 31}}, 31, 0xC00},
+        {{}, 0, 0x000},         {{{0, 0}, {11, 0}}, 0, 0x801},     {{{3, 7}}, 7, 0x008},
+        {{{0, 31}}, 31, 0x001}, {{{11, 31}, {10, 31}}, 31, 0xC00},
     };
     for (const auto& c : cases) {
         PanelState p;
-        for (auto [row, column] : c.lit) p.SetCell(row, column, true);
+        for (auto [row, column] : c.lit)
+            p.SetCell(row, column, true);
         p.PackLedData();
         for (int w = 0; w < kLedDataWords; ++w) {
             EXPECT_EQ(p.LED_data()[w], w == c.word ? c.value : 0u) << "word " << w;
         }
     }
     PanelState full;
-    for (int i = 0; i < kCellCount; ++i) full.SetCell(i, true);
+    for (int i = 0; i < kCellCount; ++i)
+        full.SetCell(i, true);
     full.PackLedData();
-    for (auto word : full.LED_data()) EXPECT_EQ(word, 0xFFFu);
+    for (auto word : full.LED_data())
+        EXPECT_EQ(word, 0xFFFu);
 }
 
 TEST(PanelState, PacksPodsRedGreenBlueAndKeepsTheTailZero) {
@@ -111,7 +114,8 @@ TEST(PanelState, PacksPodsRedGreenBlueAndKeepsTheTailZero) {
         EXPECT_EQ(p.RGB_data()[23], 0x12);
         EXPECT_EQ(p.RGB_data()[57], 0xFF);
         EXPECT_EQ(p.RGB_data()[59], 0xFF);
-        for (int i = kRgbDataUsed; i < kRgbDataBytes; ++i) EXPECT_EQ(p.RGB_data()[i], 0);
+        for (int i = kRgbDataUsed; i < kRgbDataBytes; ++i)
+            EXPECT_EQ(p.RGB_data()[i], 0);
     }
 }
 
@@ -122,16 +126,15 @@ TEST(PanelState, PacksRingsAsLittleEndianLevels) {
         std::uint8_t low, high;
     };
     const std::vector<Case> cases = {
-        {4095, {2}, 0xFF, 0x0F},
-        {256, {0, 11}, 0x00, 0x01},
-        {0, {0, 1, 2}, 0x00, 0x00},
-        {5000, {4}, 0xFF, 0x0F},  // clamped to the slider's range
+        {4095, {2}, 0xFF, 0x0F},    {256, {0, 11}, 0x00, 0x01},
+        {0, {0, 1, 2}, 0x00, 0x00}, {5000, {4}, 0xFF, 0x0F},  // clamped to the slider's range
         {-3, {4}, 0x00, 0x00},
     };
     for (const auto& c : cases) {
         PanelState p;
         p.SetRingLevel(c.level);
-        for (int ring : c.on) p.SetRingOn(ring, true);
+        for (int ring : c.on)
+            p.SetRingOn(ring, true);
         p.PackRingData();
         for (int ring = 0; ring < kRingCount; ++ring) {
             const bool on = std::find(c.on.begin(), c.on.end(), ring) != c.on.end();
@@ -150,14 +153,16 @@ TEST(PanelState, FeatureMaskFollowsTheBoxesAndTheTextBitOnlyOnRequest) {
         {{}, 0x00, 0x00},
         {{FeatureBox::LedGrid}, 0x01, 0x01},
         {{FeatureBox::RgbPods}, 0x02, 0x02},
-        {{FeatureBox::LedRings, FeatureBox::GridBrightness, FeatureBox::RingBrightness}, 0x1C,
+        {{FeatureBox::LedRings, FeatureBox::GridBrightness, FeatureBox::RingBrightness},
+         0x1C,
          0x1C},
         {{FeatureBox::ScrollingText}, 0x40, 0x00},
         {{FeatureBox::ScrollingText, FeatureBox::RgbPods}, 0x42, 0x02},
     };
     for (const auto& c : cases) {
         PanelState p;
-        for (auto box : c.boxes) p.SetFeature(box, true);
+        for (auto box : c.boxes)
+            p.SetFeature(box, true);
         EXPECT_EQ(p.BuildFeatureMask(true), c.withText);
         EXPECT_EQ(p.BuildFeatureMask(false), c.withoutText);
         EXPECT_EQ(p.BuildFeatureMask(true) & 0x20u, 0u);
