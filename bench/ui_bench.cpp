@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPixmap>
 #include <QStyleFactory>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -80,7 +81,9 @@ struct MillionLineBox {
         QApplication::processEvents();
         sink.forward = true;
         fillResidentMiB = ResidentMiB() - residentBefore;
-        filledLines = view.document()->blockCount();
+        // Lines of the log, not text blocks: the box keeps each of the log's blocks as one
+        // paragraph with line breaks inside.
+        filledLines = static_cast<int>(std::count(log.Text().begin(), log.Text().end(), '\n'));
     }
     static constexpr velta::FeatureMask kAllBlocks =
         velta::feature::kLedGrid | velta::feature::kRgbPods | velta::feature::kLedRings;

@@ -22,9 +22,13 @@ QString ToBoxText(std::string_view text, bool& endsWithCr) {
         if (c == '\n' && i == 0 && endsWithCr)
             continue;  // the LF of a CR LF split between two refreshes
         if (c == '\r') {
-            out.append(QLatin1Char('\n'));
             if (i + 1 < text.size() && text[i + 1] == '\n')
                 ++i;
+            // A line break inside a paragraph costs no text block of its own; a block per line
+            // would cost about half a kilobyte per line of the log. Blank lines (between the
+            // log's blocks) start a new paragraph so no paragraph grows past one block's lines.
+            const bool blankFollows = i + 1 < text.size() && text[i + 1] == '\r';
+            out.append(blankFollows ? QChar(QLatin1Char('\n')) : QChar(QChar::LineSeparator));
             continue;
         }
         // The log is 8-bit text; each byte is one character.

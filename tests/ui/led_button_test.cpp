@@ -8,59 +8,46 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
+#include <functional>
+#include <tuple>
+#include <utility>
 
 namespace velta {
 namespace {
 
 // Geometry of every LED in the window: an 18 x 19 control whose disc covers the pixels
-// x 3..17, y 1..15 (centre 10, 8); held down, the disc moves one pixel right and down.
+// x 3..17, y 1..15 (centre 10, 8) with a one-pixel black outline; held down, the disc moves
+// one pixel right and down.
 constexpr QSize kControlSize(18, 19);
 constexpr QPoint kCentre(10, 8);
-constexpr QPoint kOutlineLeft(3, 8);
-constexpr QPoint kOutlineRight(17, 8);
-constexpr QPoint kOutlineTop(10, 1);
-constexpr QPoint kOutlineBottom(10, 15);
 constexpr QPoint kRingLeft(4, 8);
 constexpr QPoint kRingTop(10, 2);
+constexpr QPoint kOutline[] = {{3, 8}, {17, 8}, {10, 1}, {10, 15}};
 
-QColor Rgb(int r, int g, int b) {
-    return QColor(r, g, b);
+// Counts the events of the given types that reach the watched objects.
+class EventCounter : public QObject {
+  public:
+    explicit EventCounter(std::initializer_list<QEvent::Type> types) : types_(types) {}
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        count += types_.contains(event->type()) ? 1 : 0;
+        return false;
+    }
+
+  private:
+    QList<QEvent::Type> types_;
+};
+
+QRgb Rgb(const QImage& image, QPoint at) {
+    return image.pixel(at) & 0xFFFFFFu;
 }
-
-// Counts paint events of the watched widget, to tell "repaint requested" from "state only".
-class PaintCounter : public QObject {
-  public:
-    int paints = 0;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-// A parent that records every mouse event and click notification reaching it.
-class RecordingHost : public QWidget {
-  public:
-    int mouseEvents = 0;
-
-  protected:
-    void mousePressEvent(QMouseEvent* e) override {
-        ++mouseEvents;
-        QWidget::mousePressEvent(e);
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        ++mouseEvents;
-        QWidget::mouseReleaseEvent(e);
-    }
-};
 
 class LedButtonTest : public ::testing::Test {
   protected:
     void SetUp() override {
         host.resize(120, 60);
-        led = new LedButton(&host);
         led->setGeometry(QRect(QPoint(10, 10), kControlSize));
         host.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
@@ -68,15 +55,20 @@ class LedButtonTest : public ::testing::Test {
     }
 
     QImage Render() const { return led->grab().toImage(); }
-
+    QColor Face() const { return led->palette().color(QPalette::Button); }
+    void Click() { QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, kCentre); }
     void SendMove(QPoint local, Qt::MouseButtons buttons) {
         QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(led->mapToGlobal(local)),
                          Qt::NoButton, buttons, Qt::NoModifier);
         QApplication::sendEvent(led, &move);
     }
+    void Leave() {
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(led, &leave);
+    }
 
-    RecordingHost host;
-    QPointer<LedButton> led;
+    QWidget host;
+    QPointer<LedButton> led = new LedButton(&host);
 };
 
 TEST_F(LedButtonTest, StartsOffGreenWithoutHover) {
@@ -90,18 +82,14 @@ TEST_F(LedButtonTest, StartsOffGreenWithoutHover) {
 }
 
 TEST_F(LedButtonTest, SetCheckTreatsOnlyOneAndTwoAsOn) {
-    struct Case {
-        int initial;
-        int value;
-        int expected;
-    };
-    const Case cases[] = {
+    const int cases[][3] = {
+        // initial, value, expected
         {0, 1, 1}, {0, 2, 1}, {0, 3, 0}, {1, 0, 0}, {1, 3, 0}, {1, -1, 0}, {1, 2, 1}, {0, 256, 0},
     };
-    for (const Case& c : cases) {
-        led->SetState(c.initial, false);
-        led->SetCheck(c.value);
-        EXPECT_EQ(led->GetState(), c.expected) << "from " << c.initial << " with " << c.value;
+    for (const auto& [initial, value, expected] : cases) {
+        led->SetState(initial, false);
+        led->SetCheck(value);
+        EXPECT_EQ(led->GetState(), expected) << "from " << initial << " with " << value;
     }
     // SetState keeps whatever value it is given; only zero means off.
     led->SetState(7, true);
@@ -109,38 +97,38 @@ TEST_F(LedButtonTest, SetCheckTreatsOnlyOneAndTwoAsOn) {
 }
 
 TEST_F(LedButtonTest, RepaintsOnlyWhenAskedAndNeverSynchronously) {
-    PaintCounter counter;
-    led->installEventFilter(&counter);
-
-    led->SetState(1, false);
-    QApplication::processEvents();
-    EXPECT_EQ(counter.paints, 0) << "state stored without a repaint";
-    EXPECT_EQ(led->GetState(), 1);
-
-    led->SetState(0, true);
-    EXPECT_EQ(counter.paints, 0) << "painting waits for the next paint cycle";
-    QApplication::processEvents();
-    EXPECT_EQ(counter.paints, 1);
-
-    EXPECT_TRUE(led->SetColors(0xFF0000, 0x000000));
-    QApplication::processEvents();
-    EXPECT_EQ(counter.paints, 2) << "new colours always repaint";
-
-    led->SetCheck(3);
-    QApplication::processEvents();
-    EXPECT_EQ(counter.paints, 3);
-    led->removeEventFilter(&counter);
-}
-
-TEST_F(LedButtonTest, UnboundClickTogglesOwnStateAndParentSeesNothing) {
-    QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, kCentre);
-    EXPECT_EQ(led->GetState(), 1);
-    QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, kCentre);
+    EventCounter paints{QEvent::Paint};
+    led->installEventFilter(&paints);
+    const std::pair<std::function<void()>, int> steps[] = {
+        // change, paints after it
+        {[&] { led->SetState(1, false); }, 0},  // state stored, no repaint
+        {[&] { led->SetState(0, true); }, 1},
+        {[&] { EXPECT_TRUE(led->SetColors(0xFF0000, 0)); }, 2},  // new colours always repaint
+        {[&] { led->SetCheck(3); }, 3},
+    };
+    int before = 0;
+    for (const auto& [change, after] : steps) {
+        change();
+        EXPECT_EQ(paints.count, before) << "painting waits for the next paint cycle";
+        QApplication::processEvents();
+        EXPECT_EQ(paints.count, after);
+        before = after;
+    }
     EXPECT_EQ(led->GetState(), 0);
-    EXPECT_EQ(host.mouseEvents, 0);
+    led->removeEventFilter(&paints);
 }
 
-TEST_F(LedButtonTest, BoundClickOnlyCallsTheBindingWhichDrivesTheState) {
+TEST_F(LedButtonTest, ClickTogglesItselfUnboundOrOnlyCallsItsBinding) {
+    EventCounter hostMouse{QEvent::MouseButtonPress, QEvent::MouseButtonRelease};
+    host.installEventFilter(&hostMouse);
+    for (int expected : {1, 0}) {
+        Click();
+        EXPECT_EQ(led->GetState(), expected);
+    }
+    EXPECT_EQ(hostMouse.count, 0) << "the parent sees no mouse event";
+    host.removeEventFilter(&hostMouse);
+
+    // With a binding the owner drives the state.
     bool cell = false;
     int calls = 0;
     led->BindToggle([&] {
@@ -148,14 +136,12 @@ TEST_F(LedButtonTest, BoundClickOnlyCallsTheBindingWhichDrivesTheState) {
         cell = !cell;
         led->SetState(cell ? 1 : 0, true);
     });
-    QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, kCentre);
-    EXPECT_EQ(calls, 1);
-    EXPECT_TRUE(cell);
+    Click();
+    EXPECT_TRUE(calls == 1 && cell);
     EXPECT_EQ(led->GetState(), 1);
-
     // A binding that refuses the change leaves the control as it was.
     led->BindToggle([&] { ++calls; });
-    QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, kCentre);
+    Click();
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(led->GetState(), 1);
 }
@@ -163,133 +149,101 @@ TEST_F(LedButtonTest, BoundClickOnlyCallsTheBindingWhichDrivesTheState) {
 TEST_F(LedButtonTest, ClickTakesKeyboardFocusAndShowsFocusFrame) {
     host.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
-    const QColor face = led->palette().color(QPalette::Button);
     // The dotted frame's bottom edge runs along row 16 from x 2 to 15, below the disc.
-    const auto frameOnRow16 = [&](const QImage& image) {
+    const auto frameOnRow16 = [&] {
+        const QImage image = Render();
         int marked = 0;
         for (int x = 2; x <= 15; ++x)
-            marked += image.pixelColor(x, 16) != face ? 1 : 0;
+            marked += image.pixelColor(x, 16) != Face() ? 1 : 0;
         return marked;
     };
-    EXPECT_EQ(frameOnRow16(Render()), 0);
-
-    QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, kCentre);
+    EXPECT_EQ(frameOnRow16(), 0);
+    Click();
     EXPECT_TRUE(led->hasFocus());
     // The pointer is still over the control, so the hover face is under the frame.
     led->SetState(0, true);
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(led, &leave);
-    EXPECT_GT(frameOnRow16(Render()), 0);
+    Leave();
+    EXPECT_GT(frameOnRow16(), 0);
 }
 
-struct DiscCase {
-    const char* name;
-    Color on;
-    Color off;
-    int state;
-    QColor centre;
-    QColor ring;
-};
-
-class LedDiscTest : public LedButtonTest, public ::testing::WithParamInterface<DiscCase> {};
-
-TEST_P(LedDiscTest, DrawsFillRingAndBlackOutline) {
-    const DiscCase& c = GetParam();
-    led->SetColors(c.on, c.off);
-    led->SetState(c.state, true);
-    const QImage image = Render();
-    EXPECT_EQ(image.pixelColor(kCentre), c.centre);
-    EXPECT_EQ(image.pixelColor(kRingLeft), c.ring);
-    EXPECT_EQ(image.pixelColor(kRingTop), c.ring);
-    for (QPoint edge : {kOutlineLeft, kOutlineRight, kOutlineTop, kOutlineBottom})
-        EXPECT_EQ(image.pixelColor(edge), QColor(Qt::black)) << edge.x() << "," << edge.y();
-    // Outside the disc's bounding square the plain face shows.
-    const QColor face = led->palette().color(QPalette::Button);
-    EXPECT_EQ(image.pixelColor(QPoint(3, 1)), face);
-    EXPECT_EQ(image.pixelColor(QPoint(10, 17)), face);
-    EXPECT_EQ(image.pixelColor(QPoint(1, 8)), face);
+TEST_F(LedButtonTest, DrawsFillRingAndBlackOutline) {
+    // Colours are set as 0x00BBGGRR (0xFF0000 is blue) and read back from pixels as 0xRRGGBB.
+    const std::tuple<Color, Color, int, QRgb, QRgb> cases[] = {
+        // on, off, state, centre, ring
+        {0x00FF00, 0x007F00, 0, 0x007F00, 0x007F00},  // the defaults
+        {0x00FF00, 0x007F00, 1, 0x00FF00, 0x007F00},
+        {0xFF0000, 0x000000, 1, 0x0000FF, 0x000000},  // the window's colours
+        {0xFF0000, 0x000000, 0, 0x000000, 0x000000},
+        {0x0000FF, 0x00FF00, -5, 0xFF0000, 0x00FF00},  // any non-zero state is on
+        {0x336699, 0x102030, 1, 0x996633, 0x302010},
+    };
+    for (const auto& [on, off, state, centre, ring] : cases) {
+        led->SetColors(on, off);
+        led->SetState(state, true);
+        const QImage image = Render();
+        EXPECT_EQ(Rgb(image, kCentre), centre) << on << " " << state;
+        EXPECT_EQ(Rgb(image, kRingLeft), ring) << on << " " << state;
+        EXPECT_EQ(Rgb(image, kRingTop), ring) << on << " " << state;
+        for (QPoint edge : kOutline)
+            EXPECT_EQ(Rgb(image, edge), 0u) << edge.x() << "," << edge.y();
+        // Outside the disc's bounding square the plain face shows.
+        for (QPoint outside : {QPoint(3, 1), QPoint(10, 17), QPoint(1, 8)})
+            EXPECT_EQ(image.pixelColor(outside), Face()) << outside.x() << "," << outside.y();
+    }
 }
 
-// Colours are 0x00BBGGRR: 0xFF0000 is blue, 0x0000FF red.
-INSTANTIATE_TEST_SUITE_P(
-    Colours, LedDiscTest,
-    ::testing::Values(DiscCase{"DefaultOff", 0x00FF00, 0x007F00, 0, Rgb(0, 127, 0), Rgb(0, 127, 0)},
-                      DiscCase{"DefaultOn", 0x00FF00, 0x007F00, 1, Rgb(0, 255, 0), Rgb(0, 127, 0)},
-                      DiscCase{"WindowBlueOn", 0xFF0000, 0x000000, 1, Rgb(0, 0, 255), Rgb(0, 0, 0)},
-                      DiscCase{"WindowBlackOff", 0xFF0000, 0x000000, 0, Rgb(0, 0, 0), Rgb(0, 0, 0)},
-                      DiscCase{"AnyNonZeroIsOn", 0x0000FF, 0x00FF00, -5, Rgb(255, 0, 0),
-                               Rgb(0, 255, 0)},
-                      DiscCase{"MixedBytes", 0x336699, 0x102030, 1, Rgb(0x99, 0x66, 0x33),
-                               Rgb(0x30, 0x20, 0x10)}),
-    [](const ::testing::TestParamInfo<DiscCase>& info) { return std::string(info.param.name); });
-
-TEST_F(LedButtonTest, HeldDownDiscMovesOnePixelRightAndDown) {
+TEST_F(LedButtonTest, HeldDownOrDisabledDiscs) {
     led->SetColors(0x0000FF, 0x00FF00);
     led->SetState(1, true);
     led->setDown(true);
-    const QImage image = Render();
+    const QImage down = Render();
     led->setDown(false);
-    EXPECT_EQ(image.pixelColor(kCentre + QPoint(1, 1)), Rgb(255, 0, 0));
-    EXPECT_EQ(image.pixelColor(kOutlineLeft + QPoint(1, 1)), QColor(Qt::black));
-    EXPECT_EQ(image.pixelColor(kOutlineTop + QPoint(1, 1)), QColor(Qt::black));
-    EXPECT_EQ(image.pixelColor(kRingLeft + QPoint(1, 1)), Rgb(0, 255, 0));
-    // The resting outline's place is now plain face.
-    EXPECT_EQ(image.pixelColor(kOutlineLeft), led->palette().color(QPalette::Button));
-}
+    const QPoint shift(1, 1);
+    EXPECT_EQ(Rgb(down, kCentre + shift), 0xFF0000u);
+    EXPECT_EQ(Rgb(down, kRingLeft + shift), 0x00FF00u);
+    EXPECT_EQ(Rgb(down, kOutline[0] + shift), 0u);
+    EXPECT_EQ(Rgb(down, kOutline[2] + shift), 0u);
+    EXPECT_EQ(down.pixelColor(kOutline[0]), Face()) << "the resting outline's place";
 
-TEST_F(LedButtonTest, DisabledFillsWithShadowButKeepsOffRing) {
-    led->SetColors(0x0000FF, 0x00FF00);
+    // Disabled: the shadow colour fills the disc, the off colour stays in the ring.
     for (int state : {0, 1}) {
         led->SetState(state, true);
         led->setEnabled(false);
         const QImage image = Render();
-        const QColor shadow = led->palette().color(QPalette::Dark);
+        EXPECT_EQ(image.pixelColor(kCentre), led->palette().color(QPalette::Dark)) << state;
         led->setEnabled(true);
-        EXPECT_EQ(image.pixelColor(kCentre), shadow) << "state " << state;
-        EXPECT_EQ(image.pixelColor(kRingLeft), Rgb(0, 255, 0)) << "state " << state;
-        EXPECT_EQ(image.pixelColor(kOutlineLeft), QColor(Qt::black)) << "state " << state;
+        EXPECT_EQ(Rgb(image, kRingLeft), 0x00FF00u) << state;
+        EXPECT_EQ(Rgb(image, kOutline[0]), 0u) << state;
     }
 }
 
 TEST_F(LedButtonTest, HoverDrawsHighlightOnEnterAndFaceOnLeave) {
     const QPoint edge(0, 9);
-    const QPoint inside(1, 9);
-    QImage image = Render();
-    EXPECT_EQ(image.pixelColor(edge), led->palette().color(QPalette::Button));
-
+    EXPECT_EQ(Render().pixelColor(edge), Face());
     QEnterEvent enter(QPointF(5, 5), QPointF(led->mapTo(&host, QPoint(5, 5))),
                       QPointF(led->mapToGlobal(QPoint(5, 5))));
     QApplication::sendEvent(led, &enter);
     EXPECT_TRUE(led->Hover());
-    image = Render();
-    EXPECT_EQ(image.pixelColor(edge), QColor(Qt::black));
-    EXPECT_EQ(image.pixelColor(inside), led->palette().color(QPalette::Light));
-
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(led, &leave);
+    const QImage hovered = Render();
+    EXPECT_EQ(Rgb(hovered, edge), 0u);
+    EXPECT_EQ(hovered.pixelColor(1, 9), led->palette().color(QPalette::Light));
+    Leave();
     EXPECT_FALSE(led->Hover());
-    image = Render();
-    EXPECT_EQ(image.pixelColor(edge), led->palette().color(QPalette::Button));
+    EXPECT_EQ(Render().pixelColor(edge), Face());
 }
 
 TEST_F(LedButtonTest, MouseMovesFollowTheLeftButtonRule) {
-    struct Step {
-        const char* what;
-        QPoint at;
-        Qt::MouseButtons buttons;
-        bool hoverAfter;
+    const std::tuple<const char*, QPoint, Qt::MouseButtons, bool> steps[] = {
+        {"dragging onto an unlit LED leaves it unlit", {5, 5}, Qt::LeftButton, false},
+        {"a plain move lights it", {5, 5}, Qt::NoButton, true},
+        {"dragging over a lit LED keeps it lit", {6, 6}, Qt::LeftButton, true},
+        {"dragging out of it clears the light", {40, 5}, Qt::LeftButton, false},
+        {"a right-button drag lights it", {5, 5}, Qt::RightButton, true},
+        {"a move off the control clears it", {-1, 5}, Qt::NoButton, false},
     };
-    const Step steps[] = {
-        {"dragging onto an unlit LED leaves it unlit", QPoint(5, 5), Qt::LeftButton, false},
-        {"a plain move lights it", QPoint(5, 5), Qt::NoButton, true},
-        {"dragging over a lit LED keeps it lit", QPoint(6, 6), Qt::LeftButton, true},
-        {"dragging out of it clears the light", QPoint(40, 5), Qt::LeftButton, false},
-        {"a right-button drag lights it", QPoint(5, 5), Qt::RightButton, true},
-        {"a move off the control clears it", QPoint(-1, 5), Qt::NoButton, false},
-    };
-    for (const Step& step : steps) {
-        SendMove(step.at, step.buttons);
-        EXPECT_EQ(led->Hover(), step.hoverAfter) << step.what;
+    for (const auto& [what, at, buttons, hoverAfter] : steps) {
+        SendMove(at, buttons);
+        EXPECT_EQ(led->Hover(), hoverAfter) << what;
     }
 }
 
@@ -309,18 +263,15 @@ TEST_F(LedButtonTest, CaptionTextMovesTheLedAside) {
     led->setText(QStringLiteral("Ring"));
     led->SetColors(0x0000FF, 0x00FF00);
     led->SetState(1, true);
-
-    // Text to the right: the disc stays at the left edge.
-    QImage image = Render();
-    EXPECT_EQ(image.pixelColor(kCentre), Rgb(255, 0, 0));
+    EXPECT_EQ(Rgb(Render(), kCentre), 0xFF0000u) << "text to the right: the disc stays left";
 
     // Text to the left: inside the 2 + 1 pixel insets the disc takes the last 15 columns,
     // 62..76, so its centre is at x 69.
     led->SetCaptionLayout(true, Qt::AlignLeft);
-    image = Render();
-    EXPECT_EQ(image.pixelColor(QPoint(69, 8)), Rgb(255, 0, 0));
-    EXPECT_EQ(image.pixelColor(QPoint(62, 8)), QColor(Qt::black));
-    EXPECT_NE(image.pixelColor(kCentre), Rgb(255, 0, 0));
+    const QImage image = Render();
+    EXPECT_EQ(Rgb(image, {69, 8}), 0xFF0000u);
+    EXPECT_EQ(Rgb(image, {62, 8}), 0u);
+    EXPECT_NE(Rgb(image, kCentre), 0xFF0000u);
 }
 
 }  // namespace
