@@ -5,62 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
-#include <new>
 #include <string_view>
 
 #include "core/control_center_controller.h"
 #include "device/simulated_transmitter.h"
-
-// Counts allocations made on the benchmark thread (the link's reader thread is left out).
-namespace {
-thread_local std::size_t t_allocations = 0;
-void* CountedAlloc(std::size_t size) {
-    ++t_allocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-// Kept out of line so the compiler never sees a malloc'd pointer meet free() through an inlined
-// operator delete (which it would flag as a new/free mismatch).
-[[gnu::noinline]] void CountedFree(void* p) noexcept {
-    std::free(p);
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (void* p = CountedAlloc(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    if (void* p = CountedAlloc(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return CountedAlloc(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return CountedAlloc(size);
-}
-void operator delete(void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    CountedFree(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    CountedFree(p);
-}
+#include "tests/support/allocation_counter.h"
 
 namespace velta {
 namespace {
@@ -109,10 +59,10 @@ void BM_AutoUpdateTickNothingChanged(benchmark::State& state) {
     ControlCenterController controller{tx, view};
     Prepare(controller, tx);
 
-    const std::size_t before = t_allocations;
+    const std::size_t before = testing::AllocationsOnThisThread();
     for (auto _ : state)
         controller.OnTimer(kAutoUpdateTimerId);
-    const std::size_t allocations = t_allocations - before;
+    const std::size_t allocations = testing::AllocationsOnThisThread() - before;
 
     state.counters["allocations"] = static_cast<double>(allocations);
     state.counters["reports"] = static_cast<double>(tx.WrittenReports().size());

@@ -3,61 +3,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cstddef>
-#include <cstdlib>
-#include <new>
 
 #include "core/change_tracker.h"
 #include "export/data_center_log.h"
 #include "grid/grid_transforms.h"
 #include "grid/pointer_painting.h"
-
-// Counts allocations on the benchmark thread, to show the timed paths allocate nothing.
-namespace {
-thread_local std::size_t t_allocations = 0;
-void* CountedAlloc(std::size_t size) {
-    ++t_allocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-// Out of line, so the compiler never pairs a malloc'd pointer with an inlined delete.
-[[gnu::noinline]] void CountedFree(void* p) noexcept {
-    std::free(p);
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (void* p = CountedAlloc(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    if (void* p = CountedAlloc(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return CountedAlloc(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return CountedAlloc(size);
-}
-void operator delete(void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    CountedFree(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    CountedFree(p);
-}
+#include "tests/support/allocation_counter.h"
 
 namespace velta {
 namespace {
@@ -65,12 +16,13 @@ namespace {
 // Runs `body` once per iteration and reports the allocations made inside the timed loop.
 template <typename Body>
 void Measure(benchmark::State& state, Body body) {
-    const std::size_t before = t_allocations;
+    const std::size_t before = testing::AllocationsOnThisThread();
     for (auto _ : state) {
         body();
         benchmark::ClobberMemory();
     }
-    state.counters["allocations"] = static_cast<double>(t_allocations - before);
+    state.counters["allocations"] =
+        static_cast<double>(testing::AllocationsOnThisThread() - before);
 }
 
 // Stands in for the window, which repaints an LED on each write.
@@ -82,25 +34,16 @@ class CountingObserver : public PanelObserver {
     long writes = 0;
 };
 
-void BM_SampleTickNoButton(benchmark::State& state) {
+void BM_SampleTick(benchmark::State& state, bool rightButton) {
     PanelState panel;
     CountingObserver observer;
     panel.SetObserver(&observer);
-    const PointerSample sample{300, 100, false, false};
+    const PointerSample sample{300, 100, rightButton, false};
     Measure(state, [&] { SampleTick(panel, sample); });
     benchmark::DoNotOptimize(observer.writes);
 }
-BENCHMARK(BM_SampleTickNoButton);
-
-void BM_SampleTickPainting(benchmark::State& state) {
-    PanelState panel;
-    CountingObserver observer;
-    panel.SetObserver(&observer);
-    const PointerSample sample{300, 100, true, false};
-    Measure(state, [&] { SampleTick(panel, sample); });
-    benchmark::DoNotOptimize(observer.writes);
-}
-BENCHMARK(BM_SampleTickPainting);
+BENCHMARK_CAPTURE(BM_SampleTick, NoButton, false)->Name("BM_SampleTickNoButton");
+BENCHMARK_CAPTURE(BM_SampleTick, Painting, true)->Name("BM_SampleTickPainting");
 
 template <void (*Command)(PanelState&)>
 void BM_GridCommand(benchmark::State& state) {

@@ -2,120 +2,82 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
-#include <initializer_list>
+#include <vector>
 
 namespace velta {
 namespace {
 
 using Edit = std::function<void(PanelState&)>;
+using B = FeatureBox;
 
-void Check(PanelState& panel, std::initializer_list<FeatureBox> boxes) {
-    for (FeatureBox box :
-         {FeatureBox::LedGrid, FeatureBox::RgbPods, FeatureBox::LedRings,
-          FeatureBox::GridBrightness, FeatureBox::RingBrightness, FeatureBox::ScrollingText}) {
-        panel.SetFeature(box, false);
-    }
-    for (FeatureBox box : boxes)
-        panel.SetFeature(box, true);
+const std::vector<FeatureBox> kAllBoxes = {B::LedGrid,        B::RgbPods,        B::LedRings,
+                                           B::GridBrightness, B::RingBrightness, B::ScrollingText};
+
+// Checks exactly the given boxes; all of them puts the brightness and text bits in the mask too.
+void Check(PanelState& panel, const std::vector<FeatureBox>& boxes = kAllBoxes) {
+    for (FeatureBox box : kAllBoxes)
+        panel.SetFeature(box, std::find(boxes.begin(), boxes.end(), box) != boxes.end());
 }
 
-// Checks every box, so the brightness and text bits are in the mask too.
-void CheckAll(PanelState& panel) {
-    Check(panel,
-          {FeatureBox::LedGrid, FeatureBox::RgbPods, FeatureBox::LedRings,
-           FeatureBox::GridBrightness, FeatureBox::RingBrightness, FeatureBox::ScrollingText});
-}
-
-TEST(ChangeTracker, FirstLookComparesAgainstZeroes) {
-    struct Case {
-        const char* name;
-        int gridBrightness, scrollSpeed;
-        Edit edit;
-        FeatureMask want;  // all boxes checked
-    };
-    const Edit none = [](PanelState&) {};
-    const Case cases[] = {
-        {"defaults: sliders at 15 count as rings", 15, 15, none, 0x04},
-        {"sliders at 0, untouched panel", 0, 0, none, 0x00},
-        {"only grid brightness nonzero", 1, 0, none, 0x04},
-        {"only scroll speed nonzero", 0, 3, none, 0x04},
-        {"one grid cell", 0, 0, [](PanelState& p) { p.SetCell(383, true); }, 0x01},
-        {"black pods are no change", 0, 0, [](PanelState& p) { p.SetPodColor(7, 0); }, 0x00},
-        {"a coloured pod", 0, 0, [](PanelState& p) { p.SetPodColor(19, 0x010000); }, 0x02},
-        {"ring on at a level", 0, 0, [](PanelState& p) { p.SetRingOn(11, true); }, 0x04},
-        {"ring on at level 0", 0, 0,
-         [](PanelState& p) {
-             p.SetRingLevel(0);
-             p.SetRingOn(4, true);
-         },
-         0x00},
-        {"scrolling text", 0, 0, [](PanelState& p) { p.SetScrollText("hello"); }, 0x00},
-    };
-    for (const auto& test : cases) {
-        PanelState panel;
-        CheckAll(panel);
-        panel.SetGridBrightness(test.gridBrightness);
-        panel.SetScrollSpeed(test.scrollSpeed);
-        test.edit(panel);
-        ChangeTracker tracker(panel);
-        EXPECT_EQ(tracker.DetectChanges(), test.want) << test.name;
-        EXPECT_EQ(tracker.DetectChanges(), 0u) << test.name << " (second look)";
-    }
-}
-
+// Each edit is looked at twice: as the first look of a tracker on a panel whose sliders are at 0
+// (so it compares against the zero snapshots), and after a look that settled the default panel.
 TEST(ChangeTracker, ReportsWhatChangedSinceTheLastLook) {
     struct Case {
         const char* name;
         Edit edit;
-        FeatureMask want;
+        FeatureMask fromZero, fromSettled;
     };
     const Case cases[] = {
-        {"nothing", [](PanelState&) {}, 0x00},
-        {"first grid word", [](PanelState& p) { p.SetCell(0, 0, true); }, 0x01},
-        {"last grid word", [](PanelState& p) { p.SetCell(11, 31, true); }, 0x01},
+        {"nothing", [](PanelState&) {}, 0x00, 0x00},
+        {"sliders at their defaults",
+         [](PanelState& p) { p.SetGridBrightness(15), p.SetScrollSpeed(15); }, 0x04, 0x00},
+        {"grid brightness 1", [](PanelState& p) { p.SetGridBrightness(1); }, 0x04, 0x04},
+        {"grid brightness 0", [](PanelState& p) { p.SetGridBrightness(0); }, 0x00, 0x04},
+        {"scroll speed 3", [](PanelState& p) { p.SetScrollSpeed(3); }, 0x04, 0x04},
+        {"first grid word", [](PanelState& p) { p.SetCell(0, 0, true); }, 0x01, 0x01},
+        {"last grid word", [](PanelState& p) { p.SetCell(11, 31, true); }, 0x01, 0x01},
         {"cell on and off again",
-         [](PanelState& p) {
-             p.SetCell(5, 5, true);
-             p.SetCell(5, 5, false);
-         },
+         [](PanelState& p) { p.SetCell(5, 5, true), p.SetCell(5, 5, false); }, 0x00, 0x00},
+        {"first pod byte", [](PanelState& p) { p.SetPodColor(0, 0x000001); }, 0x02, 0x02},
+        {"last pod byte", [](PanelState& p) { p.SetPodColor(19, 0x800000); }, 0x02, 0x02},
+        {"black pod", [](PanelState& p) { p.SetPodColor(3, 0); }, 0x00, 0x00},
+        {"pod marks are not data", [](PanelState& p) { p.SetPodMark(2, true); }, 0x00, 0x00},
+        {"last ring", [](PanelState& p) { p.SetRingOn(11, true); }, 0x04, 0x04},
+        {"ring on at level 0", [](PanelState& p) { p.SetRingLevel(0), p.SetRingOn(4, true); }, 0x00,
          0x00},
-        {"first pod byte", [](PanelState& p) { p.SetPodColor(0, 0x000001); }, 0x02},
-        {"last pod byte", [](PanelState& p) { p.SetPodColor(19, 0x800000); }, 0x02},
-        {"pod recoloured to the same colour", [](PanelState& p) { p.SetPodColor(3, 0); }, 0x00},
-        {"last ring", [](PanelState& p) { p.SetRingOn(11, true); }, 0x04},
-        {"level while all rings off", [](PanelState& p) { p.SetRingLevel(100); }, 0x00},
-        {"scroll speed", [](PanelState& p) { p.SetScrollSpeed(7); }, 0x04},
-        {"grid brightness", [](PanelState& p) { p.SetGridBrightness(0); }, 0x04},
-        {"scrolling text", [](PanelState& p) { p.SetScrollText("abc"); }, 0x00},
-        {"pod marks are not data", [](PanelState& p) { p.SetPodMark(2, true); }, 0x00},
-        {"grid and pods",
-         [](PanelState& p) {
-             p.SetCell(1, 1, true);
-             p.SetPodColor(1, 0x00FF00);
-         },
-         0x03},
+        {"level while all rings off", [](PanelState& p) { p.SetRingLevel(100); }, 0x00, 0x00},
+        {"scrolling text", [](PanelState& p) { p.SetScrollText("abc"); }, 0x00, 0x00},
+        {"grid and pods", [](PanelState& p) { p.SetCell(1, 1, true), p.SetPodColor(1, 0x00FF00); },
+         0x03, 0x03},
         {"all three",
          [](PanelState& p) {
-             p.SetCell(1, 1, true);
-             p.SetPodColor(1, 0x00FF00);
-             p.SetRingOn(0, true);
+             p.SetCell(1, 1, true), p.SetPodColor(1, 0x00FF00), p.SetRingOn(0, true);
          },
-         0x07},
+         0x07, 0x07},
     };
     for (const auto& test : cases) {
-        PanelState panel;
-        CheckAll(panel);
-        ChangeTracker tracker(panel);
-        tracker.DetectChanges();  // settle
-        test.edit(panel);
-        EXPECT_EQ(tracker.DetectChanges(), test.want) << test.name;
-        EXPECT_EQ(tracker.DetectChanges(), 0u) << test.name << " (second look)";
+        for (const bool settled : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << test.name << (settled ? " (settled)" : ""));
+            PanelState panel;
+            Check(panel);
+            if (!settled) {
+                panel.SetGridBrightness(0);
+                panel.SetScrollSpeed(0);
+            }
+            ChangeTracker tracker(panel);
+            if (settled)
+                tracker.DetectChanges();
+            test.edit(panel);
+            EXPECT_EQ(tracker.DetectChanges(), settled ? test.fromSettled : test.fromZero);
+            EXPECT_EQ(tracker.DetectChanges(), 0u) << "second look";
+        }
     }
 }
 
+// A difference early in the data must not cut the snapshot copy short.
 TEST(ChangeTracker, ChangesAtBothEndsAreAllTakenIntoTheSnapshot) {
-    // A difference early in the data must not cut the copy short.
     struct Case {
         const char* name;
         Edit edit;
@@ -124,56 +86,43 @@ TEST(ChangeTracker, ChangesAtBothEndsAreAllTakenIntoTheSnapshot) {
     };
     const Case cases[] = {
         {"grid words 0 and 31",
-         [](PanelState& p) {
-             p.SetCell(0, 0, true);
-             p.SetCell(0, 31, true);
-         },
+         [](PanelState& p) { p.SetCell(0, 0, true), p.SetCell(0, 31, true); },
          [](PanelState& p) { p.SetCell(0, 0, false); }, 0x01},
         {"pod bytes 0 and 59",
-         [](PanelState& p) {
-             p.SetPodColor(0, 0x000001);
-             p.SetPodColor(19, 0x010000);
-         },
+         [](PanelState& p) { p.SetPodColor(0, 0x000001), p.SetPodColor(19, 0x010000); },
          [](PanelState& p) { p.SetPodColor(0, 0); }, 0x02},
-        {"ring bytes 0 and 23",
-         [](PanelState& p) {
-             p.SetRingOn(0, true);
-             p.SetRingOn(11, true);
-         },
+        {"ring bytes 0 and 23", [](PanelState& p) { p.SetRingOn(0, true), p.SetRingOn(11, true); },
          [](PanelState& p) { p.SetRingOn(0, false); }, 0x04},
     };
     for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
         PanelState panel;
-        CheckAll(panel);
+        Check(panel);
         ChangeTracker tracker(panel);
         tracker.DetectChanges();
         test.edit(panel);
-        EXPECT_EQ(tracker.DetectChanges(), test.want) << test.name;
+        EXPECT_EQ(tracker.DetectChanges(), test.want);
         test.undoFirst(panel);
-        EXPECT_EQ(tracker.DetectChanges(), test.want) << test.name << " (undo)";
-        EXPECT_EQ(tracker.DetectChanges(), 0u) << test.name << " (settled)";
+        EXPECT_EQ(tracker.DetectChanges(), test.want) << "undo";
+        EXPECT_EQ(tracker.DetectChanges(), 0u) << "settled";
     }
 }
 
 TEST(ChangeTracker, UncheckedFeaturesKeepTheirSnapshots) {
     PanelState panel;
     ChangeTracker tracker(panel);
-
     // Nothing checked: nothing is examined, whatever changes.
     panel.SetCell(3, 3, true);
     panel.SetPodColor(3, 0x123456);
     panel.SetRingOn(3, true);
     EXPECT_EQ(tracker.DetectChanges(), 0u);
-
     // Each feature, checked on its own later, still compares against the zero snapshot.
-    Check(panel, {FeatureBox::LedGrid});
-    EXPECT_EQ(tracker.DetectChanges(), 0x01u);
-    Check(panel, {FeatureBox::RgbPods});
-    EXPECT_EQ(tracker.DetectChanges(), 0x02u);
-    Check(panel, {FeatureBox::LedRings});
-    EXPECT_EQ(tracker.DetectChanges(), 0x04u);
-    Check(panel,
-          {FeatureBox::ScrollingText, FeatureBox::GridBrightness, FeatureBox::RingBrightness});
+    for (auto [box, want] :
+         {std::pair{B::LedGrid, 0x01u}, {B::RgbPods, 0x02u}, {B::LedRings, 0x04u}}) {
+        Check(panel, {box});
+        EXPECT_EQ(tracker.DetectChanges(), want);
+    }
+    Check(panel, {B::ScrollingText, B::GridBrightness, B::RingBrightness});
     panel.SetScrollText("changed");
     EXPECT_EQ(tracker.DetectChanges(), 0u);
 }
@@ -181,33 +130,28 @@ TEST(ChangeTracker, UncheckedFeaturesKeepTheirSnapshots) {
 TEST(ChangeTracker, SlidersMovedWhileRingsAreUncheckedCompareWithTheLastRingLook) {
     struct Case {
         const char* name;
-        int speedWhileUnchecked;
-        int speedAtRecheck;
+        int speedWhileUnchecked, speedAtRecheck;
         FeatureMask want;
     };
-    const Case cases[] = {
-        {"moved and left", 4, 4, 0x04},
-        {"moved and moved back", 4, 15, 0x00},
-    };
-    for (const auto& test : cases) {
+    for (const Case& test :
+         {Case{"moved and left", 4, 4, 0x04}, Case{"moved and moved back", 4, 15, 0x00}}) {
+        SCOPED_TRACE(test.name);
         PanelState panel;
-        Check(panel, {FeatureBox::LedRings});
+        Check(panel, {B::LedRings});
         ChangeTracker tracker(panel);
         tracker.DetectChanges();  // sees speed 15
-
-        Check(panel, {FeatureBox::LedGrid});
+        Check(panel, {B::LedGrid});
         panel.SetScrollSpeed(test.speedWhileUnchecked);
-        EXPECT_EQ(tracker.DetectChanges(), 0u) << test.name;
-
+        EXPECT_EQ(tracker.DetectChanges(), 0u);
         panel.SetScrollSpeed(test.speedAtRecheck);
-        Check(panel, {FeatureBox::LedRings});
-        EXPECT_EQ(tracker.DetectChanges(), test.want) << test.name;
+        Check(panel, {B::LedRings});
+        EXPECT_EQ(tracker.DetectChanges(), test.want);
     }
 }
 
 TEST(ChangeTracker, LeavesTheExaminedArraysPacked) {
     PanelState panel;
-    CheckAll(panel);
+    Check(panel);
     ChangeTracker tracker(panel);
     panel.SetCell(11, 0, true);
     panel.SetPodColor(1, 0x0000AA);

@@ -25,7 +25,6 @@ class FakeView : public ControlCenterView {
     std::string caption{kCaptionActivateRf};  // the caption the dialog template gives
     std::map<int, int> runningTimers;         // id -> period in ms
     std::vector<std::pair<int, int>> timerStarts;
-    std::vector<int> timerStops;
     int writeErrors = 0;
     int refreshes = 0;
     // The Data Center box, built only from the deltas each refresh hands over.
@@ -44,13 +43,6 @@ class FakeView : public ControlCenterView {
             duringWriteError();
     }
     void SetStatusText(std::string_view text) override { statusTexts.emplace_back(text); }
-    void PostToUiThread(std::function<void()> task) override {
-        {
-            const std::lock_guard lock(mutex_);
-            posted_.push_back(std::move(task));
-        }
-        postedChanged_.notify_all();
-    }
     void RefreshDataCenter(std::string_view log, std::size_t shownBefore) override {
         ++refreshes;
         // The box only ever receives what it has not shown yet.
@@ -66,41 +58,42 @@ class FakeView : public ControlCenterView {
         runningTimers[id] = periodMs;
         timerStarts.emplace_back(id, periodMs);
     }
-    void StopTimer(int id) override {
-        runningTimers.erase(id);
-        timerStops.push_back(id);
-    }
+    void StopTimer(int id) override { runningTimers.erase(id); }
     PointerSample SamplePointer() override { return pointer; }
     Color PickedColor() override { return picked; }
-
     bool TimerRunning(int id) const { return runningTimers.count(id) != 0; }
-    std::string LastStatus() const { return statusTexts.empty() ? "" : statusTexts.back(); }
 
-    // Waits (bounded) until some thread has posted at least `count` tasks in total.
+    // Posting may come from the link's reader thread; the tasks wait for RunPosted.
+    void PostToUiThread(std::function<void()> task) override {
+        {
+            const std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+            ++posted_;
+        }
+        postedChanged_.notify_all();
+    }
+    // Waits (bounded) until at least `count` tasks have been posted in total.
     bool WaitForPosted(std::size_t count) {
         std::unique_lock lock(mutex_);
         return postedChanged_.wait_for(lock, std::chrono::seconds(5),
-                                       [&] { return postedTotal() >= count; });
+                                       [&] { return posted_ >= count; });
     }
     // Runs the queued tasks on this (the UI) thread, as the event loop would.
     void RunPosted() {
         std::deque<std::function<void()>> tasks;
         {
             const std::lock_guard lock(mutex_);
-            tasks.swap(posted_);
-            ran_ += tasks.size();
+            tasks.swap(tasks_);
         }
         for (auto& task : tasks)
             task();
     }
 
   private:
-    std::size_t postedTotal() const { return ran_ + posted_.size(); }
-
     std::mutex mutex_;
     std::condition_variable postedChanged_;
-    std::deque<std::function<void()>> posted_;
-    std::size_t ran_ = 0;
+    std::deque<std::function<void()>> tasks_;
+    std::size_t posted_ = 0;
 };
 
 }  // namespace velta::testing

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -17,10 +16,25 @@
 
 namespace velta::testing {
 
+// Waits for a condition another thread brings about; fails the wait after a generous bound
+// instead of hanging the test run.
+template <typename Predicate>
+bool WaitUntil(Predicate predicate, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 class FakeNotices : public LinkNotices {
   public:
     // Called inside ShowWriteError, as a nested event loop would run timer ticks.
     std::function<void()> onWriteError;
+    int writeErrors = 0;
+    std::vector<std::string> statusTexts;
 
     void ShowWriteError() override {
         ++writeErrors;
@@ -29,18 +43,14 @@ class FakeNotices : public LinkNotices {
     }
     void SetStatusText(std::string_view text) override { statusTexts.emplace_back(text); }
     void PostToUiThread(std::function<void()> task) override {
-        {
-            const std::lock_guard lock(mutex_);
-            tasks_.push_back(std::move(task));
-            ++posted_;
-        }
-        cv_.notify_all();
+        const std::lock_guard lock(mutex_);
+        tasks_.push_back(std::move(task));
+        ++posted_;
     }
 
     // Waits (bounded) until `count` tasks have been posted in total.
     bool WaitForPosted(int count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, timeout, [&] { return posted_ >= count; });
+        return WaitUntil([&] { return PostedCount() >= count; }, timeout);
     }
     int PostedCount() const {
         const std::lock_guard lock(mutex_);
@@ -57,27 +67,10 @@ class FakeNotices : public LinkNotices {
             task();
     }
 
-    int writeErrors = 0;
-    std::vector<std::string> statusTexts;
-
   private:
     mutable std::mutex mutex_;
-    std::condition_variable cv_;
     std::deque<std::function<void()>> tasks_;
     int posted_ = 0;
 };
-
-// Waits for a condition another thread brings about; fails the wait after a generous bound
-// instead of hanging the test run.
-template <typename Predicate>
-bool WaitUntil(Predicate predicate, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 }  // namespace velta::testing

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "device/simulated_transmitter.h"
@@ -23,11 +24,8 @@ HidInterfaceInfo Tx(std::string path) {
     return SimulatedTransmitter::TransmitterInterface(path);
 }
 
-DeviceReport Report(std::uint8_t command) {
-    DeviceReport r{};
-    r[1] = command;
-    return r;
-}
+const DeviceReport kReport{0, 0x11};
+const std::vector<std::string> kReadErrorShown{std::string(kTextReadError)};
 
 // Fails only the n-th open (1-based) and passes everything else to the simulator.
 class FailNthOpen : public HidTransport {
@@ -35,9 +33,7 @@ class FailNthOpen : public HidTransport {
     FailNthOpen(HidTransport& inner, int n) : inner_(inner), n_(n) {}
     std::vector<HidInterfaceInfo> Enumerate() override { return inner_.Enumerate(); }
     std::unique_ptr<HidDevice> OpenPath(const std::string& path) override {
-        if (++opens_ == n_)
-            return nullptr;
-        return inner_.OpenPath(path);
+        return ++opens_ == n_ ? nullptr : inner_.OpenPath(path);
     }
 
   private:
@@ -46,6 +42,16 @@ class FailNthOpen : public HidTransport {
     int opens_ = 0;
 };
 
+using Seen = std::tuple<LinkState, bool, int, int, int>;
+const Seen kClosed{LinkState::Closed, false, 0, 0, 0};  // and nothing ever went wrong
+
+// Everything observable about a link at once: state, connected flag, handles open on the device,
+// read-error notices posted and write errors shown.
+Seen Look(const HidLink& link, const SimulatedTransmitter& device, const FakeNotices& notices) {
+    return {link.State(), link.IsConnected(), device.OpenHandleCount(), notices.PostedCount(),
+            notices.writeErrors};
+}
+
 class HidLinkTest : public ::testing::Test {
   protected:
     void OpenAndWatch() {
@@ -53,117 +59,98 @@ class HidLinkTest : public ::testing::Test {
         ASSERT_TRUE(WaitUntil([&] { return device.ReadPending(); }));
         ASSERT_EQ(link.State(), LinkState::Watching);
     }
+    void UnplugAndWaitForNotice(int posted) {
+        device.Unplug();
+        ASSERT_TRUE(notices.WaitForPosted(posted));
+    }
+    Seen Look() const { return velta::Look(link, device, notices); }
 
     SimulatedTransmitter device;
     FakeNotices notices;
     HidLink link{device, notices};
 };
 
-// ------------------------------------------------------------------------------ discovery
-
-TEST_F(HidLinkTest, Discovery) {
-    struct Case {
+// Transmitters whose path starts with "dead" fail to open.
+TEST(HidLinkDiscovery, OpensTheFirstTransmitterThatOpensTwice) {
+    const struct {
         const char* name;
         std::vector<HidInterfaceInfo> interfaces;
-        std::vector<std::string> failingOpens;
-        bool found;
-        std::vector<std::string> opened;
-    };
-    const std::vector<Case> cases = {
-        {"no interfaces", {}, {}, false, {}},
+        std::string opened;  // empty: no transmitter found
+    } cases[] = {
+        {"no interfaces", {}, ""},
         {"only other devices",
-         {Other("kbd", 0x046D, 0xC31C), Other("same vendor", 0x04D8, 0x0040),
-          Other("same product", 0x1234, 0x003F)},
-         {},
-         false,
-         {}},
+         {Other("kbd", 0x046D, 0xC31C), Other("vendor", 0x04D8, 0x0040),
+          Other("product", 0x1234, 0x003F)},
+         ""},
         {"transmitter fourth, another after it",
          {Other("a", 0x046D, 0xC31C), Other("b", 0x04D8, 0x0001), Other("c", 0x0001, 0x003F),
           Tx("tx1"), Tx("tx2")},
-         {},
-         true,
-         {"tx1", "tx1"}},
+         "tx1"},
         {"open failure of the first match is passed over",
-         {Tx("tx1"), Other("x", 1, 2), Tx("tx2")},
-         {"tx1"},
-         true,
-         {"tx2", "tx2"}},
-        {"every match fails to open", {Tx("tx1"), Tx("tx2")}, {"tx1", "tx2"}, false, {}},
+         {Tx("dead1"), Other("x", 1, 2), Tx("tx2")},
+         "tx2"},
+        {"every match fails to open", {Tx("dead1"), Tx("dead2")}, ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SimulatedTransmitter sim;
-        FakeNotices fake;
-        sim.SetInterfaces(c.interfaces);
-        for (const auto& path : c.failingOpens)
-            sim.FailOpen(path);
-        HidLink caseLink(sim, fake);
+        SimulatedTransmitter device;
+        FakeNotices notices;
+        device.SetInterfaces(c.interfaces);
+        for (const auto& interface : c.interfaces)
+            device.FailOpen(interface.path, interface.path.starts_with("dead"));
+        HidLink link(device, notices);
+        const bool found = !c.opened.empty();
 
-        EXPECT_EQ(caseLink.Open(), c.found);
-        EXPECT_EQ(caseLink.IsConnected(), c.found);
-        EXPECT_EQ(sim.OpenedPaths(), c.opened);
-        EXPECT_EQ(sim.OpenHandleCount(), c.found ? 2 : 0);
-        EXPECT_EQ(caseLink.State(), c.found ? LinkState::Watching : LinkState::Closed);
-        if (c.found) {
-            ASSERT_TRUE(caseLink.WriteReport(Report(0xF0)));
-            EXPECT_EQ(sim.WrittenPaths(), std::vector<std::string>{c.opened.front()});
+        EXPECT_EQ(link.Open(), found);
+        const std::vector<std::string> twice{c.opened, c.opened}, none;
+        EXPECT_EQ(device.OpenedPaths(), found ? twice : none);
+        const Seen watching{LinkState::Watching, true, 2, 0, 0};
+        EXPECT_EQ(Look(link, device, notices), found ? watching : kClosed);
+        if (found) {
+            ASSERT_TRUE(link.WriteReport(kReport));
+            EXPECT_EQ(device.WrittenPaths(), std::vector{c.opened});
         }
-        caseLink.Close();
-        EXPECT_EQ(sim.OpenHandleCount(), 0);
-        EXPECT_EQ(fake.writeErrors, 0);
-        EXPECT_TRUE(fake.statusTexts.empty());
+        link.Close();
+        EXPECT_EQ(Look(link, device, notices), kClosed);
+        EXPECT_TRUE(notices.statusTexts.empty());
     }
 }
 
 TEST_F(HidLinkTest, OpenFromAnyStateClosesTheOldLinkFirst) {
     OpenAndWatch();
     ASSERT_TRUE(link.Open());
-    EXPECT_EQ(device.OpenHandleCount(), 2);
+    EXPECT_EQ(Look(), (Seen{LinkState::Watching, true, 2, 0, 0}));
     EXPECT_EQ(device.OpenedPaths().size(), 4u);
-    EXPECT_EQ(link.State(), LinkState::Watching);
 
-    // A failed search leaves nothing open either.
-    device.SetInterfaces({});
+    device.SetInterfaces({});  // a failed search leaves nothing open either
     EXPECT_FALSE(link.Open());
-    EXPECT_EQ(device.OpenHandleCount(), 0);
-    EXPECT_EQ(link.State(), LinkState::Closed);
-    EXPECT_EQ(notices.PostedCount(), 0);
+    EXPECT_EQ(Look(), kClosed);
 }
-
-// ------------------------------------------------------------------------------ reader
 
 TEST_F(HidLinkTest, InputReportEndsTheReaderSilently) {
     OpenAndWatch();
     device.SendInputReport();
     ASSERT_TRUE(WaitUntil([&] { return link.State() == LinkState::Unwatched; }));
-    EXPECT_TRUE(link.IsConnected());
-    EXPECT_EQ(device.OpenHandleCount(), 2);
-    EXPECT_EQ(notices.PostedCount(), 0);
+    EXPECT_EQ(Look(), (Seen{LinkState::Unwatched, true, 2, 0, 0}));
 
-    // From now on a removal shows up only as a failed write.
+    // From now on a removal shows up only as a failed write; the ended reader's handle waits
+    // for Close.
     device.Unplug();
-    EXPECT_FALSE(link.WriteReport(Report(0x11)));
-    EXPECT_EQ(notices.writeErrors, 1);
-    EXPECT_EQ(link.State(), LinkState::WriteFailed);
-    EXPECT_EQ(notices.PostedCount(), 0);
+    EXPECT_FALSE(link.WriteReport(kReport));
+    EXPECT_EQ(Look(), (Seen{LinkState::WriteFailed, false, 1, 0, 1}));
 }
 
 TEST_F(HidLinkTest, UnplugShowsReadErrorOnce) {
     OpenAndWatch();
-    device.Unplug();
-    ASSERT_TRUE(notices.WaitForPosted(1));
-    EXPECT_FALSE(link.IsConnected());
-    EXPECT_EQ(link.State(), LinkState::ReadFailed);
-    EXPECT_EQ(device.OpenHandleCount(), 1);    // the write handle stays until the next write
-    EXPECT_TRUE(notices.statusTexts.empty());  // only the UI thread shows it
-
+    UnplugAndWaitForNotice(1);
+    // The write handle stays until the next write; only the UI thread shows the text.
+    EXPECT_EQ(Look(), (Seen{LinkState::ReadFailed, false, 1, 1, 0}));
+    EXPECT_TRUE(notices.statusTexts.empty());
     notices.RunPosted();
-    EXPECT_EQ(notices.statusTexts, std::vector<std::string>{std::string(kTextReadError)});
+    EXPECT_EQ(notices.statusTexts, kReadErrorShown);
 
-    EXPECT_FALSE(link.WriteReport(Report(0x12)));
-    EXPECT_EQ(link.State(), LinkState::WriteFailed);
-    EXPECT_EQ(device.OpenHandleCount(), 0);
-    EXPECT_EQ(notices.PostedCount(), 1);
+    EXPECT_FALSE(link.WriteReport(kReport));
+    EXPECT_EQ(Look(), (Seen{LinkState::WriteFailed, false, 0, 1, 1}));
 }
 
 TEST_F(HidLinkTest, SecondOpenFailingIsAReadError) {
@@ -171,53 +158,61 @@ TEST_F(HidLinkTest, SecondOpenFailingIsAReadError) {
     HidLink secondFails(transport, notices);
     ASSERT_TRUE(secondFails.Open());
     ASSERT_TRUE(notices.WaitForPosted(1));
-    EXPECT_FALSE(secondFails.IsConnected());
-    EXPECT_EQ(secondFails.State(), LinkState::ReadFailed);
-    EXPECT_EQ(device.OpenHandleCount(), 1);
+    EXPECT_EQ(velta::Look(secondFails, device, notices),
+              (Seen{LinkState::ReadFailed, false, 1, 1, 0}));
     notices.RunPosted();
-    EXPECT_EQ(notices.statusTexts, std::vector<std::string>{std::string(kTextReadError)});
-    // The write handle is still good.
-    EXPECT_TRUE(secondFails.WriteReport(Report(0x13)));
+    EXPECT_EQ(notices.statusTexts, kReadErrorShown);
+    EXPECT_TRUE(secondFails.WriteReport(kReport));  // the write handle is still good
 }
 
 TEST_F(HidLinkTest, StaleReadErrorAfterNewOpenIsDropped) {
     OpenAndWatch();
-    device.Unplug();
-    ASSERT_TRUE(notices.WaitForPosted(1));
-
+    UnplugAndWaitForNotice(1);
     device.SetInterfaces({SimulatedTransmitter::TransmitterInterface()});  // plugged back in
     ASSERT_TRUE(link.Open());
-    EXPECT_EQ(device.OpenHandleCount(), 2);  // the old write handle was closed first
     notices.RunPosted();
     EXPECT_TRUE(notices.statusTexts.empty());
-    EXPECT_TRUE(link.IsConnected());
+    // The old write handle was closed first.
+    EXPECT_EQ(Look(), (Seen{LinkState::Watching, true, 2, 1, 0}));
 
     // The new link's own failure is shown.
     ASSERT_TRUE(WaitUntil([&] { return device.ReadPending(); }));
-    device.Unplug();
-    ASSERT_TRUE(notices.WaitForPosted(2));
+    UnplugAndWaitForNotice(2);
     notices.RunPosted();
-    EXPECT_EQ(notices.statusTexts, std::vector<std::string>{std::string(kTextReadError)});
+    EXPECT_EQ(notices.statusTexts, kReadErrorShown);
 }
 
-TEST_F(HidLinkTest, NoticeRunAfterTheLinkIsGoneIsHarmless) {
-    auto doomed = std::make_unique<HidLink>(device, notices);
-    ASSERT_TRUE(doomed->Open());
-    ASSERT_TRUE(WaitUntil([&] { return device.ReadPending(); }));
-    device.Unplug();
-    ASSERT_TRUE(notices.WaitForPosted(1));
-    doomed.reset();
-    notices.RunPosted();
-    EXPECT_TRUE(notices.statusTexts.empty());
+TEST(HidLinkDestruction, JoinsTheReaderAndOrphansItsNotice) {
+    for (bool unplugged : {false, true}) {
+        SCOPED_TRACE(unplugged ? "notice queued before destruction" : "destroyed while watching");
+        SimulatedTransmitter device;
+        FakeNotices notices;
+        auto doomed = std::make_unique<HidLink>(device, notices);
+        ASSERT_TRUE(doomed->Open());
+        ASSERT_TRUE(WaitUntil([&] { return device.ReadPending(); }));
+        if (unplugged) {
+            device.Unplug();
+            ASSERT_TRUE(notices.WaitForPosted(1));
+        }
+        doomed.reset();
+        EXPECT_FALSE(device.ReadPending());
+        EXPECT_EQ(device.OpenHandleCount(), 0);
+        EXPECT_EQ(notices.PostedCount(), unplugged ? 1 : 0);
+        notices.RunPosted();  // a notice run after the link is gone is harmless and shows nothing
+        EXPECT_TRUE(notices.statusTexts.empty());
+    }
 }
 
-// ------------------------------------------------------------------------------ writes
-
-TEST_F(HidLinkTest, WriteBeforeOpen) {
-    EXPECT_FALSE(link.WriteReport(Report(0xF0)));
-    EXPECT_EQ(notices.writeErrors, 1);
-    EXPECT_FALSE(link.IsConnected());
+TEST_F(HidLinkTest, WriteBeforeOpenAndCloseNeverOpenedOrTwice) {
+    EXPECT_FALSE(link.WriteReport(kReport));
+    EXPECT_EQ(Look(), (Seen{LinkState::Closed, false, 0, 0, 1}));
+    link.Close();
+    link.Close();
     EXPECT_EQ(link.State(), LinkState::Closed);
+    OpenAndWatch();
+    link.Close();
+    link.Close();
+    EXPECT_EQ(Look(), (Seen{LinkState::Closed, false, 0, 0, 1}));
 }
 
 TEST_F(HidLinkTest, FailedWriteLeavesTheReaderAlone) {
@@ -226,60 +221,31 @@ TEST_F(HidLinkTest, FailedWriteLeavesTheReaderAlone) {
     bool connectedDuringBox = true;
     notices.onWriteError = [&] { connectedDuringBox = link.IsConnected(); };
 
-    EXPECT_FALSE(link.WriteReport(Report(0x11)));
+    EXPECT_FALSE(link.WriteReport(kReport));
     EXPECT_FALSE(connectedDuringBox);  // ticks inside the box already see a dead link
-    EXPECT_EQ(link.State(), LinkState::WriteFailed);
-    EXPECT_EQ(device.OpenHandleCount(), 1);
+    EXPECT_EQ(Look(), (Seen{LinkState::WriteFailed, false, 1, 0, 1}));
     EXPECT_TRUE(device.ReadPending());
 
     // Each failed write is reported on its own, also with no handle left.
     device.FailAllWrites(false);
-    EXPECT_FALSE(link.WriteReport(Report(0x11)));
+    EXPECT_FALSE(link.WriteReport(kReport));
     EXPECT_EQ(notices.writeErrors, 2);
     EXPECT_TRUE(device.WrittenReports().empty());
 
     // Removal after the write failure: the read error still arrives, nothing is left open.
-    device.Unplug();
-    ASSERT_TRUE(notices.WaitForPosted(1));
+    UnplugAndWaitForNotice(1);
     ASSERT_TRUE(WaitUntil([&] { return device.OpenHandleCount() == 0; }));
     EXPECT_EQ(link.State(), LinkState::WriteFailed);
 }
-
-// ------------------------------------------------------------------------------ close
 
 TEST_F(HidLinkTest, CloseWithAReadPendingForeverIsPrompt) {
     OpenAndWatch();
     const auto start = std::chrono::steady_clock::now();
     link.Close();
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(elapsed, std::chrono::milliseconds(200));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
     EXPECT_FALSE(device.ReadPending());
-    EXPECT_EQ(device.OpenHandleCount(), 0);
-    EXPECT_EQ(link.State(), LinkState::Closed);
-    EXPECT_FALSE(link.IsConnected());
-    EXPECT_EQ(notices.PostedCount(), 0);  // a cancelled read is no read error
-}
-
-TEST_F(HidLinkTest, CloseNeverOpenedAndTwice) {
-    link.Close();
-    link.Close();
-    EXPECT_EQ(link.State(), LinkState::Closed);
-    OpenAndWatch();
-    link.Close();
-    link.Close();
-    EXPECT_EQ(link.State(), LinkState::Closed);
-    EXPECT_EQ(device.OpenHandleCount(), 0);
-}
-
-TEST_F(HidLinkTest, DestructionWhileWatchingJoinsTheReader) {
-    {
-        HidLink watching(device, notices);
-        ASSERT_TRUE(watching.Open());
-        ASSERT_TRUE(WaitUntil([&] { return device.ReadPending(); }));
-    }
-    EXPECT_FALSE(device.ReadPending());
-    EXPECT_EQ(device.OpenHandleCount(), 0);
-    EXPECT_EQ(notices.PostedCount(), 0);
+    // A cancelled read is no read error.
+    EXPECT_EQ(Look(), kClosed);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <functional>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "device/simulated_transmitter.h"
@@ -11,152 +13,93 @@
 namespace velta {
 namespace {
 
-class SendOperationsTest : public ::testing::Test {
-  protected:
-    void Connect() {
-        ASSERT_TRUE(link.Open());
-        ASSERT_TRUE(link.IsConnected());
-    }
-    std::vector<DeviceReport> Written() const { return device.WrittenReports(); }
-
-    SimulatedTransmitter device;
-    testing::FakeNotices notices;
-    PanelState panel;
-    HidLink link{device, notices};
-};
-
-TEST_F(SendOperationsTest, GridSendsGridThenTailFromTheCurrentCells) {
-    Connect();
-    panel.PackLedData();          // an earlier pack of an empty grid must not be what is sent
-    panel.SetCell(0, 31, true);   // tail: byte 1 bit 0
-    panel.SetCell(11, 31, true);  // tail: byte 2 bit 3
-    panel.SetCell(9, 20, true);   // grid: byte 44 bit 1, repeated in the tail
-    panel.SetCell(2, 3, true);    // grid: byte 9 bit 2, cleared in the tail
-    SendGrid(panel, link);
-
-    const auto reports = Written();
-    ASSERT_EQ(reports.size(), 2u);
-    DeviceReport grid{};
-    grid[1] = 0x11;
-    grid[9] = 0x04;
-    grid[44] = 0x02;
-    EXPECT_EQ(reports[0], grid);
-    DeviceReport tail{};
-    tail[1] = 0x01;
-    tail[2] = 0x08;
-    tail[44] = 0x02;
-    EXPECT_EQ(reports[1], tail);
-    EXPECT_EQ(notices.writeErrors, 0);
+DeviceReport Expected(std::initializer_list<std::pair<int, int>> bytes) {
+    DeviceReport r{};
+    for (const auto& [at, value] : bytes)
+        r.at(at) = static_cast<std::uint8_t>(value);
+    return r;
 }
 
-TEST_F(SendOperationsTest, PodsAndRingsPackAfresh) {
-    Connect();
-    panel.PackRgbData();
-    panel.PackRingData();
-    panel.SetPodColor(0, MakeColor(1, 2, 3));
-    panel.SetRingOn(1, true);
-    panel.SetRingLevel(0x234);
-    panel.SetScrollSpeed(4);
-    panel.SetGridBrightness(9);
-    SendPods(panel, link);
-    SendRings(panel, link);
-
-    const auto reports = Written();
-    ASSERT_EQ(reports.size(), 2u);
-    DeviceReport pods{};
-    pods[1] = 0x12;
-    pods[3] = 1;
-    pods[4] = 2;
-    pods[5] = 3;
-    EXPECT_EQ(reports[0], pods);
-    DeviceReport rings{};
-    rings[1] = 0x13;
-    rings[5] = 0x34;
-    rings[6] = 0x02;
-    rings[27] = 4;
-    rings[28] = 9;
-    EXPECT_EQ(reports[1], rings);
-}
-
-TEST_F(SendOperationsTest, TextOnlyWithRfModeConnectionAndText) {
+TEST(SendOperationsTest, EachSendPacksAfreshAndWritesItsReports) {
     struct Case {
         const char* name;
-        int rfMode;
-        bool connected;
-        std::string text;
-        bool sent;
+        std::function<void(PanelState&)> setup;
+        std::function<void(PanelState&, HidLink&)> send;
+        std::vector<DeviceReport> written;
+        bool connected = true;  // before the send
+        int failingWrite = 0;
+        int errors = 0;
     };
-    const std::vector<Case> cases = {
-        {"all conditions met", 1, true, "Hi", true},
-        {"rf mode off", 0, true, "Hi", false},
-        {"not connected", 1, false, "Hi", false},
-        {"empty text", 1, true, "", false},
+    const auto text = [](int rfMode, const char* text) {
+        return [=](PanelState& p) {
+            p.SetRfMode(rfMode);
+            p.SetScrollText(text);
+        };
+    };
+    const auto none = [](PanelState&) {};
+    const Case cases[] = {
+        {"grid, then tail from the current cells",
+         [](PanelState& p) {
+             p.PackLedData();          // an earlier pack of an empty grid must not be what is sent
+             p.SetCell(0, 31, true);   // tail: byte 1 bit 0
+             p.SetCell(11, 31, true);  // tail: byte 2 bit 3
+             p.SetCell(9, 20, true);   // grid: byte 44 bit 1, repeated in the tail
+             p.SetCell(2, 3, true);    // grid: byte 9 bit 2, cleared in the tail
+         },
+         SendGrid,
+         {Expected({{1, 0x11}, {9, 0x04}, {44, 0x02}}),
+          Expected({{1, 0x01}, {2, 0x08}, {44, 0x02}})}},
+        {"pods",
+         [](PanelState& p) {
+             p.PackRgbData();
+             p.SetPodColor(0, MakeColor(1, 2, 3));
+         },
+         SendPods,
+         {Expected({{1, 0x12}, {3, 1}, {4, 2}, {5, 3}})}},
+        {"rings",
+         [](PanelState& p) {
+             p.PackRingData();
+             p.SetRingOn(1, true);
+             p.SetRingLevel(0x234);
+             p.SetScrollSpeed(4);
+             p.SetGridBrightness(9);
+         },
+         SendRings,
+         {Expected({{1, 0x13}, {5, 0x34}, {6, 0x02}, {27, 4}, {28, 9}})}},
+        {"rf on", none, [](PanelState&, HidLink& l) { SendRfOn(l); }, {Expected({{1, 0xF0}})}},
+        {"rf off", none, [](PanelState&, HidLink& l) { SendRfOff(l); }, {Expected({{1, 0xF1}})}},
+        {"text", text(1, "Hi"), SendText, {Expected({{1, 0x14}, {3, 'H'}, {4, 'i'}})}},
+        // A skipped text send shows nothing.
+        {"text with rf mode off", text(0, "Hi"), SendText, {}},
+        {"empty text", text(1, ""), SendText, {}},
+        {"text while not connected", text(1, "Hi"), SendText, {}, false},
+        {"rf on while not connected is one reported failure",
+         none,
+         [](PanelState&, HidLink& l) { SendRfOn(l); },
+         {},
+         false,
+         0,
+         1},
+        // Every report of a send is attempted; once a write fails the link has no write handle,
+        // so the tail fails as well.
+        {"grid report fails", none, SendGrid, {}, true, 1, 2},
+        {"tail report fails", none, SendGrid, {Expected({{1, 0x11}})}, true, 2, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        SimulatedTransmitter device;
+        testing::FakeNotices notices;
+        PanelState panel;
+        HidLink link{device, notices};
         if (c.connected) {
             ASSERT_TRUE(link.Open());
-        } else {
-            link.Close();
         }
-        device.ClearRecord();
-        panel.SetRfMode(c.rfMode);
-        panel.SetScrollText(c.text);
-        SendText(panel, link);
-        const auto reports = Written();
-        if (c.sent) {
-            ASSERT_EQ(reports.size(), 1u);
-            DeviceReport expected{};
-            expected[1] = 0x14;
-            expected[3] = 'H';
-            expected[4] = 'i';
-            EXPECT_EQ(reports[0], expected);
-        } else {
-            EXPECT_TRUE(reports.empty());
-        }
-    }
-    EXPECT_EQ(notices.writeErrors, 0);  // a skipped text send shows nothing
-}
-
-TEST_F(SendOperationsTest, RfCommands) {
-    Connect();
-    SendRfOn(link);
-    SendRfOff(link);
-    const auto reports = Written();
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[0][1], 0xF0);
-    EXPECT_EQ(reports[1][1], 0xF1);
-}
-
-TEST_F(SendOperationsTest, RfOnWithoutLinkIsOneReportedFailure) {
-    SendRfOn(link);
-    EXPECT_EQ(notices.writeErrors, 1);
-    EXPECT_FALSE(link.IsConnected());
-    EXPECT_TRUE(Written().empty());
-}
-
-TEST_F(SendOperationsTest, EveryReportOfAGridSendIsAttempted) {
-    struct Case {
-        const char* name;
-        int failingWrite;
-        std::size_t accepted;
-        int errors;
-    };
-    // Once a write fails the link has no write handle, so the tail fails as well.
-    const std::vector<Case> cases = {
-        {"grid report fails", 1, 0, 2},
-        {"tail report fails", 2, 1, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Connect();
-        device.ClearRecord();
-        notices.writeErrors = 0;
         device.FailWriteNumber(c.failingWrite);
-        SendGrid(panel, link);
-        EXPECT_EQ(Written().size(), c.accepted);
+        c.setup(panel);
+        c.send(panel, link);
+        EXPECT_EQ(device.WrittenReports(), c.written);
         EXPECT_EQ(notices.writeErrors, c.errors);
-        EXPECT_FALSE(link.IsConnected());
+        EXPECT_EQ(link.IsConnected(), c.connected && c.errors == 0);
     }
 }
 
