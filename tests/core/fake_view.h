@@ -2,23 +2,20 @@
 // test play the user (pointer, colour box) and the event loop (posted tasks, modal boxes).
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "core/control_center_view.h"
+#include "tests/support/posted_tasks.h"
 
 namespace velta::testing {
 
-class FakeView : public ControlCenterView {
+class FakeView : public ControlCenterView, public PostedTasks {
   public:
     // --- what the controller and the link showed ---
     std::vector<std::string> statusTexts;
@@ -64,36 +61,7 @@ class FakeView : public ControlCenterView {
     bool TimerRunning(int id) const { return runningTimers.count(id) != 0; }
 
     // Posting may come from the link's reader thread; the tasks wait for RunPosted.
-    void PostToUiThread(std::function<void()> task) override {
-        {
-            const std::lock_guard lock(mutex_);
-            tasks_.push_back(std::move(task));
-            ++posted_;
-        }
-        postedChanged_.notify_all();
-    }
-    // Waits (bounded) until at least `count` tasks have been posted in total.
-    bool WaitForPosted(std::size_t count) {
-        std::unique_lock lock(mutex_);
-        return postedChanged_.wait_for(lock, std::chrono::seconds(5),
-                                       [&] { return posted_ >= count; });
-    }
-    // Runs the queued tasks on this (the UI) thread, as the event loop would.
-    void RunPosted() {
-        std::deque<std::function<void()>> tasks;
-        {
-            const std::lock_guard lock(mutex_);
-            tasks.swap(tasks_);
-        }
-        for (auto& task : tasks)
-            task();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable postedChanged_;
-    std::deque<std::function<void()>> tasks_;
-    std::size_t posted_ = 0;
+    void PostToUiThread(std::function<void()> task) override { Post(std::move(task)); }
 };
 
 }  // namespace velta::testing

@@ -10,17 +10,12 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+#include "expected_report.h"
 
 namespace velta {
 namespace {
 
-// A 65-byte report that is zero except at the given (byte, value) places.
-DeviceReport Expected(std::initializer_list<std::pair<int, int>> bytes) {
-    DeviceReport r{};
-    for (const auto& [at, value] : bytes)
-        r.at(at) = static_cast<std::uint8_t>(value);
-    return r;
-}
+using testing::Expected;
 
 std::string Repeat(std::string_view unit, std::size_t times) {
     std::string text;

@@ -8,17 +8,13 @@
 #include <vector>
 
 #include "device/simulated_transmitter.h"
+#include "expected_report.h"
 #include "fake_notices.h"
 
 namespace velta {
 namespace {
 
-DeviceReport Expected(std::initializer_list<std::pair<int, int>> bytes) {
-    DeviceReport r{};
-    for (const auto& [at, value] : bytes)
-        r.at(at) = static_cast<std::uint8_t>(value);
-    return r;
-}
+using testing::Expected;
 
 TEST(SendOperationsTest, EachSendPacksAfreshAndWritesItsReports) {
     struct Case {
