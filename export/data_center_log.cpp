@@ -56,6 +56,14 @@ void AppendLine(std::string& out, std::string_view prefix, int index, std::uint3
     out.append(line, n);
 }
 
+// One block: a line per element, in index order; only the grid block leaves its last line open.
+template <typename Values>
+void AppendBlockLines(std::string& out, std::string_view prefix, const Values& values, int count,
+                      int minDigits, bool endLastLine) {
+    for (int i = 0; i < count; ++i)
+        AppendLine(out, prefix, i, values[i], minDigits, endLastLine || i + 1 < count);
+}
+
 }  // namespace
 
 DataCenterLog::DataCenterLog(PanelState& panel, DataCenterSink& sink)
@@ -84,26 +92,18 @@ void DataCenterLog::AppendBlocks(FeatureMask mask) {
 
     if (grid) {
         panel_.PackLedData();
-        const auto& words = panel_.LED_data();
-        for (int i = 0; i < kLedDataWords; ++i) {
-            // The grid block's last line has no line end: the separator alone follows it.
-            AppendLine(text_, "LED_data[", i, words[i], 3, i + 1 < kLedDataWords);
-        }
+        // The grid block's last line has no line end: the separator alone follows it.
+        AppendBlockLines(text_, "LED_data[", panel_.LED_data(), kLedDataWords, 3, false);
         finishBlock();
     }
     if (pods) {
         panel_.PackRgbData();
-        const auto& bytes = panel_.RGB_data();
-        for (int i = 0; i < kRgbDataUsed; ++i)
-            AppendLine(text_, "RGB_data[", i, bytes[i], 2, true);
+        AppendBlockLines(text_, "RGB_data[", panel_.RGB_data(), kRgbDataUsed, 2, true);
         finishBlock();
     }
     if (rings) {
         panel_.PackRingData();
-        const auto& bytes = panel_.ring_data();
-        for (int i = 0; i < kRingDataBytes; ++i) {
-            AppendLine(text_, "ring_data[", i, bytes[i], 2, true);
-        }
+        AppendBlockLines(text_, "ring_data[", panel_.ring_data(), kRingDataBytes, 2, true);
         finishBlock();
     }
 }

@@ -88,16 +88,30 @@ void RunIfHandled(PanelState& panel, const Walk* walk, FillMode fill) {
         Run(panel, *walk, fill);
 }
 
+void FillGrid(PanelState& panel, bool on) {
+    for (int index = 0; index < kCellCount; ++index)
+        panel.SetCell(index, on);
+}
+
+using HalfRoutine = void (*)(PanelState&, ShiftDirection, FillMode);
+
+// A half-shift command: two routines in turn, the second reading the grid as the first left it.
+// The fill mode is read once, so both halves of a command fill alike.
+void HalfShift(PanelState& panel, HalfRoutine first, ShiftDirection firstDirection,
+               HalfRoutine second, ShiftDirection secondDirection) {
+    const FillMode fill = panel.GetFillMode();
+    first(panel, firstDirection, fill);
+    second(panel, secondDirection, fill);
+}
+
 }  // namespace
 
 void SelectAll(PanelState& panel) {
-    for (int index = 0; index < kCellCount; ++index)
-        panel.SetCell(index, true);
+    FillGrid(panel, true);
 }
 
 void DeselectAll(PanelState& panel) {
-    for (int index = 0; index < kCellCount; ++index)
-        panel.SetCell(index, false);
+    FillGrid(panel, false);
 }
 
 void InvertGrid(PanelState& panel) {
@@ -154,29 +168,20 @@ void ShiftDown(PanelState& panel) {
     ShiftColumns(panel, ShiftDirection::Down);
 }
 
-// The fill mode is read once, so both halves of a command fill alike.
 void ShiftInwards(PanelState& panel) {
-    const FillMode fill = panel.GetFillMode();
-    ShiftLeftHalf(panel, ShiftDirection::Right, fill);
-    ShiftRightHalf(panel, ShiftDirection::Left, fill);
+    HalfShift(panel, ShiftLeftHalf, ShiftDirection::Right, ShiftRightHalf, ShiftDirection::Left);
 }
 
 void ShiftOutwards(PanelState& panel) {
-    const FillMode fill = panel.GetFillMode();
-    ShiftLeftHalf(panel, ShiftDirection::Left, fill);
-    ShiftRightHalf(panel, ShiftDirection::Right, fill);
+    HalfShift(panel, ShiftLeftHalf, ShiftDirection::Left, ShiftRightHalf, ShiftDirection::Right);
 }
 
 void ShiftDownwards(PanelState& panel) {
-    const FillMode fill = panel.GetFillMode();
-    ShiftUpperHalf(panel, ShiftDirection::Down, fill);
-    ShiftLowerHalf(panel, ShiftDirection::Up, fill);
+    HalfShift(panel, ShiftUpperHalf, ShiftDirection::Down, ShiftLowerHalf, ShiftDirection::Up);
 }
 
 void ShiftUpwards(PanelState& panel) {
-    const FillMode fill = panel.GetFillMode();
-    ShiftUpperHalf(panel, ShiftDirection::Up, fill);
-    ShiftLowerHalf(panel, ShiftDirection::Down, fill);
+    HalfShift(panel, ShiftUpperHalf, ShiftDirection::Up, ShiftLowerHalf, ShiftDirection::Down);
 }
 
 }  // namespace velta
