@@ -8,7 +8,7 @@
 #include <functional>
 #include <string_view>
 
-#include "core/control_center_controller.h"
+#include "control/control_center_controller.h"
 #include "device/simulated_transmitter.h"
 #include "tests/support/allocation_counter.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "core/change_tracker.h"
+#include "control/change_tracker.h"
 #include "export/data_center_log.h"
 #include "grid/grid_transforms.h"
 #include "grid/pointer_painting.h"

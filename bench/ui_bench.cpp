@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 #include "device/simulated_transmitter.h"
 #include "export/data_center_log.h"
 #include "ui/control_center_dialog.h"

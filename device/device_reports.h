@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 
 namespace velta {
 

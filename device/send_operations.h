@@ -2,7 +2,7 @@
 // the link in order. Failures are reported by the link; every report of a send is attempted.
 #pragma once
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 #include "device/hid_link.h"
 
 namespace velta {

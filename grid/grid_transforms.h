@@ -2,7 +2,7 @@
 // exactly once (so each LED repaints once) and allocates nothing.
 #pragma once
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 
 namespace velta {
 

@@ -7,7 +7,7 @@
 #include <array>
 #include <optional>
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 
 class QLabel;
 class QLineEdit;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 
 namespace velta {
 

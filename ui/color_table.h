@@ -5,7 +5,7 @@
 #include <QColor>
 #include <array>
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 
 namespace velta {
 

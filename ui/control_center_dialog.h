@@ -11,9 +11,9 @@
 #include <map>
 #include <memory>
 
-#include "core/control_center_controller.h"
-#include "core/control_center_view.h"
-#include "core/panel_state.h"
+#include "control/control_center_controller.h"
+#include "control/control_center_view.h"
+#include "model/panel_state.h"
 #include "device/hid_transport.h"
 
 class QCheckBox;

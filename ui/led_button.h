@@ -6,7 +6,7 @@
 #include <QAbstractButton>
 #include <functional>
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 
 class QPainter;
 

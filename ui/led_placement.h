@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 
 namespace velta::ui {
 

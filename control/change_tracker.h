@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 
 namespace velta {
 

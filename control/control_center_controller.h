@@ -1,9 +1,9 @@
 // The command layer of the window: start-up, every button and check box, both timers and close.
 #pragma once
 
-#include "core/change_tracker.h"
-#include "core/control_center_view.h"
-#include "core/panel_state.h"
+#include "control/change_tracker.h"
+#include "control/control_center_view.h"
+#include "model/panel_state.h"
 #include "device/hid_link.h"
 #include "device/hid_transport.h"
 #include "export/data_center_log.h"

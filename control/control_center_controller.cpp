@@ -1,4 +1,4 @@
-#include "core/control_center_controller.h"
+#include "control/control_center_controller.h"
 
 #include "device/send_operations.h"
 #include "grid/grid_transforms.h"

@@ -1,6 +1,6 @@
 // The whole program headless: the controller driven through the entry points the window uses,
 // a fake window, and the simulated transmitter at the far end of a real link.
-#include "core/control_center_controller.h"
+#include "control/control_center_controller.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include "device/simulated_transmitter.h"
 #include "grid/grid_transforms.h"
 #include "grid/pointer_painting.h"
-#include "tests/core/fake_view.h"
+#include "tests/control/fake_view.h"
 #include "tests/support/allocation_counter.h"
 
 namespace velta {

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "core/panel_state.h"
+#include "model/panel_state.h"
 #include "device/link_notices.h"
 #include "export/data_center_log.h"
 #include "grid/pointer_painting.h"

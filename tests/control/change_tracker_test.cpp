@@ -1,4 +1,4 @@
-#include "core/change_tracker.h"
+#include "control/change_tracker.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/control_center_view.h"
+#include "control/control_center_view.h"
 #include "tests/support/posted_tasks.h"
 
 namespace velta::testing {
