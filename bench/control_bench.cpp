@@ -38,17 +38,12 @@ class BenchView : public ControlCenterView {
 // RF on, connected, "LED Grid", "RGB Pods", "LED Rings" and "Auto Update" checked, the first
 // look already taken.
 void Prepare(ControlCenterController& controller, SimulatedTransmitter& tx) {
-    PanelState& panel = controller.Panel();
     controller.OnInitDialog();
-    panel.SetFeature(FeatureBox::LedGrid, true);
-    controller.OnLedGrid();
-    panel.SetFeature(FeatureBox::RgbPods, true);
-    panel.SetFeature(FeatureBox::LedRings, true);
-    controller.OnLedRings();
+    for (FeatureBox box : {FeatureBox::LedGrid, FeatureBox::RgbPods, FeatureBox::LedRings})
+        controller.OnFeatureBoxClicked(box, true);
     controller.OnConnectTx();
     controller.OnRfMode();
-    panel.SetAutoUpdate(true);
-    controller.OnAutoUpdate();
+    controller.OnAutoUpdateClicked(true);
     controller.OnTimer(kAutoUpdateTimerId);
     tx.ClearRecord();
 }

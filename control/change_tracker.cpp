@@ -8,11 +8,9 @@ FeatureMask ChangeTracker::DetectChanges() {
     const FeatureMask mask = panel_.BuildFeatureMask(true);
     FeatureMask result = 0;
 
-    // Each examined feature is packed afresh (the caller sends and logs those arrays next) and
-    // its snapshot always ends equal to the current data. Unchecked features keep the snapshot
+    // Each examined feature's snapshot always ends equal to the current data. Unchecked features keep the snapshot
     // of the last call that examined them.
     if ((mask & feature::kLedGrid) != 0) {
-        panel_.PackLedData();
         const auto& words = panel_.LED_data();
         if (!std::equal(words.begin(), words.end(), gridSnapshot_.begin())) {
             result |= feature::kLedGrid;
@@ -21,8 +19,8 @@ FeatureMask ChangeTracker::DetectChanges() {
     }
 
     if ((mask & feature::kRgbPods) != 0) {
-        panel_.PackRgbData();
-        const auto used = panel_.RGB_data().begin();
+        const PanelState::RgbData rgb = panel_.RGB_data();
+        const auto used = rgb.begin();
         const auto usedEnd = used + kRgbDataUsed;
         if (!std::equal(used, usedEnd, podSnapshot_.begin()))
             result |= feature::kRgbPods;
@@ -33,7 +31,6 @@ FeatureMask ChangeTracker::DetectChanges() {
         return result;
 
     // The ring report also carries grid brightness and scroll speed, so they count as rings.
-    panel_.PackRingData();
     const auto& rings = panel_.ring_data();
     if (!std::equal(rings.begin(), rings.end(), ringSnapshot_.begin())) {
         result |= feature::kLedRings;

@@ -10,14 +10,14 @@ namespace velta {
 
 class ChangeTracker {
   public:
-    explicit ChangeTracker(PanelState& panel) : panel_(panel) {}
+    explicit ChangeTracker(const PanelState& panel) : panel_(panel) {}
 
     // Only bits 0x01, 0x02, 0x04 can be set. Repacks the arrays of every examined feature and
     // brings their snapshots up to date; unexamined features keep their snapshots.
     FeatureMask DetectChanges();
 
   private:
-    PanelState& panel_;
+    const PanelState& panel_;
     std::array<std::uint32_t, kLedDataWords> gridSnapshot_{};
     std::array<int, kRgbDataUsed> podSnapshot_{};
     std::array<int, kRingDataBytes> ringSnapshot_{};

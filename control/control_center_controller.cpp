@@ -1,5 +1,9 @@
 #include "control/control_center_controller.h"
 
+#include <array>
+#include <utility>
+
+#include "control/control_ids.h"
 #include "device/send_operations.h"
 #include "grid/grid_transforms.h"
 #include "grid/pointer_painting.h"
@@ -20,7 +24,66 @@ class BusyScope {
     bool& flag_;
 };
 
+namespace id = panel_id;
+
+constexpr std::array<std::pair<int, GridCommand>, 12> kGridCommandButtons = {{
+    {id::kSelectAll, GridCommand::SelectAll},
+    {id::kDeselectAll, GridCommand::DeselectAll},
+    {id::kShiftLeft, GridCommand::ShiftLeft},
+    {id::kShiftRight, GridCommand::ShiftRight},
+    {id::kShiftUp, GridCommand::ShiftUp},
+    {id::kShiftDown, GridCommand::ShiftDown},
+    {id::kShiftInwards, GridCommand::ShiftInwards},
+    {id::kShiftOutwards, GridCommand::ShiftOutwards},
+    {id::kShiftDownwards, GridCommand::ShiftDownwards},
+    {id::kShiftUpwards, GridCommand::ShiftUpwards},
+    {id::kInvertGrid, GridCommand::InvertGrid},
+    {id::kColorAllPods, GridCommand::ColorAllPods},
+}};
+
+using Handler = void (ControlCenterController::*)();
+constexpr std::array<std::pair<int, Handler>, 4> kOtherButtons = {{
+    {id::kSaveSequence, &ControlCenterController::OnSaveSequence},
+    {id::kConnectTx, &ControlCenterController::OnConnectTx},
+    {id::kUpdateData, &ControlCenterController::OnUpdateData},
+    {id::kRfMode, &ControlCenterController::OnRfMode},
+}};
+
+constexpr std::array<std::pair<int, FeatureBox>, 6> kFeatureBoxes = {{
+    {id::kLedGridBox, FeatureBox::LedGrid},
+    {id::kRgbPodsBox, FeatureBox::RgbPods},
+    {id::kLedRingsBox, FeatureBox::LedRings},
+    {id::kGridBrightnessBox, FeatureBox::GridBrightness},
+    {id::kRingBrightnessBox, FeatureBox::RingBrightness},
+    {id::kScrollingTextBox, FeatureBox::ScrollingText},
+}};
+
+template <typename Value, std::size_t N>
+std::optional<Value> Lookup(const std::array<std::pair<int, Value>, N>& table, int controlId) {
+    for (const auto& [key, value] : table) {
+        if (key == controlId)
+            return value;
+    }
+    return std::nullopt;
+}
+
+bool AnyPodMarked(const PanelState& panel) {
+    for (int pod = 0; pod < kPodCount; ++pod) {
+        if (panel.PodMark(pod))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+std::optional<GridCommand> ControlCenterController::GridCommandForControl(int controlId) {
+    return Lookup(kGridCommandButtons, controlId);
+}
+
+std::optional<FeatureBox> ControlCenterController::FeatureBoxForControl(int controlId) {
+    return Lookup(kFeatureBoxes, controlId);
+}
 
 ControlCenterController::ControlCenterController(HidTransport& transport, ControlCenterView& view)
     : view_(view), link_(transport, view) {}
@@ -28,10 +91,17 @@ ControlCenterController::ControlCenterController(HidTransport& transport, Contro
 void ControlCenterController::OnInitDialog() {
     panel_.SetFillMode(FillMode::AllOff);
     link_.Close();
-    view_.StartTimer(kSampleTimerId, kSampleTimerPeriodMs);
     panel_.SetGridBrightness(kGridBrightnessMax);
     panel_.SetScrollSpeed(kScrollSpeedMax);
     panel_.SetRingLevel(kRingLevelMax);
+}
+
+void ControlCenterController::OnButtonClicked(int controlId) {
+    if (const auto command = GridCommandForControl(controlId)) {
+        OnGridCommand(*command);
+    } else if (const auto handler = Lookup(kOtherButtons, controlId)) {
+        (this->**handler)();
+    }
 }
 
 void ControlCenterController::OnGridCommand(GridCommand command) {
@@ -73,6 +143,7 @@ void ControlCenterController::OnGridCommand(GridCommand command) {
             ColorAllPods(panel_);
             break;
     }
+    KeepSamplingIfNeeded();  // coloured pods take their LED colours at the next tick
 }
 
 void ControlCenterController::OnConnectTx() {
@@ -87,7 +158,7 @@ void ControlCenterController::OnConnectTx() {
 void ControlCenterController::OnUpdateData() {
     if (busy_)
         return;
-    if (panel_.RfMode() == 0)
+    if (!panel_.RfMode())
         return;
     if (!link_.IsConnected()) {
         view_.SetStatusText(kTextDeviceNotDetected);
@@ -113,20 +184,68 @@ void ControlCenterController::OnRfMode() {
         return;
     const BusyScope busy(busy_);
     // The toggle happens even when the write fails; the link has already told the user.
-    if (panel_.RfMode() == 0) {
+    if (!panel_.RfMode()) {
         SendRfOn(link_);
         view_.SetRfButtonCaption(kCaptionDisableRf);
-        panel_.SetRfMode(1);
+        panel_.SetRfMode(true);
     } else {
         SendRfOff(link_);
         view_.SetRfButtonCaption(kCaptionActivateRf);
-        panel_.SetRfMode(0);
+        panel_.SetRfMode(false);
     }
+}
+
+void ControlCenterController::OnFeatureBoxClicked(FeatureBox box, bool checked) {
+    panel_.SetFeature(box, checked);
+    switch (box) {
+        case FeatureBox::LedGrid:
+            OnLedGrid();
+            break;
+        case FeatureBox::LedRings:
+            OnLedRings();
+            break;
+        case FeatureBox::ScrollingText:
+            OnScrollingText();
+            break;
+        case FeatureBox::RgbPods:
+        case FeatureBox::GridBrightness:  // the two brightness boxes can't be clicked
+        case FeatureBox::RingBrightness:
+            break;
+    }
+}
+
+void ControlCenterController::OnAutoUpdateClicked(bool checked) {
+    panel_.SetAutoUpdate(checked);
+    OnAutoUpdate();
+}
+
+void ControlCenterController::OnFillModeChosen(FillMode mode) {
+    panel_.SetFillMode(mode);
+}
+
+void ControlCenterController::OnLedClicked(LedKind kind, int index) {
+    switch (kind) {
+        case LedKind::GridCell:
+            panel_.ToggleCell(index);
+            break;
+        case LedKind::Pod:
+            panel_.TogglePodMark(index);
+            KeepSamplingIfNeeded();
+            break;
+        case LedKind::Ring:
+            panel_.ToggleRing(index);
+            break;
+    }
+}
+
+void ControlCenterController::OnPaintButtonsChanged(bool anyHeld) {
+    if (anyHeld)
+        KeepSamplingIfNeeded();
 }
 
 void ControlCenterController::OnAutoUpdate() {
     // With RF mode off the check mark alone changes; a running timer keeps running.
-    if (panel_.RfMode() == 0)
+    if (!panel_.RfMode())
         return;
     if (panel_.AutoUpdate()) {
         view_.StartTimer(kAutoUpdateTimerId, kAutoUpdateTimerPeriodMs);
@@ -156,11 +275,30 @@ void ControlCenterController::OnColorKillFocus() {
 
 void ControlCenterController::OnTimer(int id) {
     if (id == kSampleTimerId) {
-        // Painting only touches cells and pod colours, so it may run even inside a send's
-        // modal box; the send picks the new content up at its next look.
-        SampleTick(panel_, view_.SamplePointer());
+        SampleTimerTick();
     } else if (id == kAutoUpdateTimerId) {
         AutoUpdateTick();
+    }
+}
+
+void ControlCenterController::SampleTimerTick() {
+    // Painting only touches cells and pod colours, so it may run even inside a send's modal box;
+    // the send picks the new content up at its next look.
+    const PointerSample sample = view_.SamplePointer();
+    SampleTick(panel_, sample);
+    if (!sample.rightHeld && !sample.middleHeld && !AnyPodMarked(panel_)) {
+        view_.StopTimer(kSampleTimerId);
+        sampling_ = false;
+    }
+}
+
+void ControlCenterController::KeepSamplingIfNeeded() {
+    if (sampling_)
+        return;
+    const PointerSample sample = view_.SamplePointer();
+    if (sample.rightHeld || sample.middleHeld || AnyPodMarked(panel_)) {
+        view_.StartTimer(kSampleTimerId, kSampleTimerPeriodMs);
+        sampling_ = true;
     }
 }
 
@@ -182,7 +320,7 @@ void ControlCenterController::AutoUpdateTick() {
     // running it there would interleave reports and log blocks with the command in progress.
     if (busy_)
         return;
-    if (panel_.RfMode() == 0)
+    if (!panel_.RfMode())
         return;
     const BusyScope busy(busy_);
     const FeatureMask changes = tracker_.DetectChanges();

@@ -1,6 +1,8 @@
 // The command layer of the window: start-up, every button and check box, both timers and close.
 #pragma once
 
+#include <optional>
+
 #include "control/change_tracker.h"
 #include "control/control_center_view.h"
 #include "model/panel_state.h"
@@ -33,19 +35,30 @@ class ControlCenterController {
     PanelState& Panel() { return panel_; }
     const PanelState& Panel() const { return panel_; }
     HidLink& Link() { return link_; }
+    const HidLink& Link() const { return link_; }
     const DataCenterLog& Log() const { return log_; }
 
-    void OnInitDialog();  // start-up defaults; starts the sample timer
+    // What the panel's controls run, by control id; the window only forwards.
+    static std::optional<GridCommand> GridCommandForControl(int controlId);
+    static std::optional<FeatureBox> FeatureBoxForControl(int controlId);
+
+    void OnInitDialog();  // start-up defaults
+    // A push button of the panel; ids without a command are ignored.
+    void OnButtonClicked(int controlId);
     void OnGridCommand(GridCommand command);
     void OnConnectTx();
     void OnUpdateData();
     void OnSaveSequence();
     void OnRfMode();
-    // The check boxes have already toggled their field in the panel when these run.
-    void OnAutoUpdate();
-    void OnLedRings();
-    void OnScrollingText();
-    void OnLedGrid();
+    // A check box was clicked into the given state; the rules that tie the boxes together
+    // follow from here.
+    void OnFeatureBoxClicked(FeatureBox box, bool checked);
+    void OnAutoUpdateClicked(bool checked);
+    void OnFillModeChosen(FillMode mode);
+    // An LED of the panel was clicked: it switches its cell, pod mark or ring.
+    void OnLedClicked(LedKind kind, int index);
+    // The paint (right) or erase (middle) button went down or up anywhere over the window.
+    void OnPaintButtonsChanged(bool anyHeld);
     void OnColorKillFocus();
     void OnTimer(int id);
     void OnClose();
@@ -57,7 +70,15 @@ class ControlCenterController {
     bool Busy() const { return busy_; }
 
   private:
+    void OnAutoUpdate();
+    void OnLedRings();
+    void OnScrollingText();
+    void OnLedGrid();
     void AutoUpdateTick();
+    void SampleTimerTick();
+    // The 10 ms sampling runs only while it can change something: a paint button is held, or a
+    // marked pod waits for its colour. Idle, the program takes no ticks at all.
+    void KeepSamplingIfNeeded();
 
     ControlCenterView& view_;
     PanelState panel_;
@@ -65,6 +86,7 @@ class ControlCenterController {
     DataCenterLog log_{panel_, view_};
     HidLink link_;
     bool busy_ = false;
+    bool sampling_ = false;
 };
 
 }  // namespace velta

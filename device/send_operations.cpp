@@ -2,29 +2,27 @@
 
 namespace velta {
 
-// Every send packs afresh right before building, and writes every report even when an earlier
-// one failed: the link reports each failed write itself.
+// Every send writes every report even when an earlier one failed: the link reports each failed
+// write itself.
 
-void SendGrid(PanelState& panel, HidLink& link) {
-    panel.PackLedData();
-    DeviceReport report = GridReport(panel.LED_data());
+void SendGrid(const PanelState& panel, HidLink& link) {
+    const PanelState::LedData words = panel.LED_data();
+    DeviceReport report = GridReport(words);
     link.WriteReport(report);
-    GridTailReport(report, panel.LED_data()[kColumns - 1]);
+    GridTailReport(report, words[kColumns - 1]);
     link.WriteReport(report);
 }
 
-void SendPods(PanelState& panel, HidLink& link) {
-    panel.PackRgbData();
+void SendPods(const PanelState& panel, HidLink& link) {
     link.WriteReport(PodReport(panel.RGB_data()));
 }
 
-void SendRings(PanelState& panel, HidLink& link) {
-    panel.PackRingData();
+void SendRings(const PanelState& panel, HidLink& link) {
     link.WriteReport(RingReport(panel.ring_data(), panel.ScrollSpeed(), panel.GridBrightness()));
 }
 
 void SendText(const PanelState& panel, HidLink& link) {
-    if (panel.RfMode() != 1 || !link.IsConnected() || panel.ScrollText().empty())
+    if (!panel.RfMode() || !link.IsConnected() || panel.ScrollText().empty())
         return;
     link.WriteReport(TextReport(panel.ScrollText()));
 }

@@ -57,8 +57,8 @@ void AppendLine(std::string& out, std::string_view prefix, int index, std::uint3
 }
 
 // One block: a line per element, in index order; only the grid block leaves its last line open.
-template <typename Values>
-void AppendBlockLines(std::string& out, std::string_view prefix, const Values& values, int count,
+template <typename Value>
+void AppendBlockLines(std::string& out, std::string_view prefix, const Value* values, int count,
                       int minDigits, bool endLastLine) {
     for (int i = 0; i < count; ++i)
         AppendLine(out, prefix, i, values[i], minDigits, endLastLine || i + 1 < count);
@@ -66,7 +66,7 @@ void AppendBlockLines(std::string& out, std::string_view prefix, const Values& v
 
 }  // namespace
 
-DataCenterLog::DataCenterLog(PanelState& panel, DataCenterSink& sink)
+DataCenterLog::DataCenterLog(const PanelState& panel, DataCenterSink& sink)
     : panel_(panel), sink_(sink) {}
 
 void DataCenterLog::AppendBlocks(FeatureMask mask) {
@@ -91,19 +91,19 @@ void DataCenterLog::AppendBlocks(FeatureMask mask) {
     };
 
     if (grid) {
-        panel_.PackLedData();
         // The grid block's last line has no line end: the separator alone follows it.
-        AppendBlockLines(text_, "LED_data[", panel_.LED_data(), kLedDataWords, 3, false);
+        const PanelState::LedData words = panel_.LED_data();
+        AppendBlockLines(text_, "LED_data[", words.data(), kLedDataWords, 3, false);
         finishBlock();
     }
     if (pods) {
-        panel_.PackRgbData();
-        AppendBlockLines(text_, "RGB_data[", panel_.RGB_data(), kRgbDataUsed, 2, true);
+        const PanelState::RgbData bytes = panel_.RGB_data();
+        AppendBlockLines(text_, "RGB_data[", bytes.data(), kRgbDataUsed, 2, true);
         finishBlock();
     }
     if (rings) {
-        panel_.PackRingData();
-        AppendBlockLines(text_, "ring_data[", panel_.ring_data(), kRingDataBytes, 2, true);
+        const PanelState::RingData bytes = panel_.ring_data();
+        AppendBlockLines(text_, "ring_data[", bytes.data(), kRingDataBytes, 2, true);
         finishBlock();
     }
 }

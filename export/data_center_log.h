@@ -21,7 +21,7 @@ class DataCenterSink {
 
 class DataCenterLog {
   public:
-    DataCenterLog(PanelState& panel, DataCenterSink& sink);
+    DataCenterLog(const PanelState& panel, DataCenterSink& sink);
 
     // Appends the grid, pod and ring blocks selected by bits 0x01, 0x02, 0x04, in that order,
     // each packed afresh and followed by one refresh; other bits produce nothing.
@@ -32,7 +32,7 @@ class DataCenterLog {
     std::size_t ShownLength() const { return shown_; }
 
   private:
-    PanelState& panel_;
+    const PanelState& panel_;
     DataCenterSink& sink_;
     std::string text_;
     std::size_t shown_ = 0;

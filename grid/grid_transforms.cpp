@@ -121,8 +121,6 @@ void InvertGrid(PanelState& panel) {
             panel.SetCell(index, !panel.Cell(index));
         }
     }
-    // The Data Center and the reports read LED_data; keep it in step with the new picture.
-    panel.PackLedData();
 }
 
 void ShiftRows(PanelState& panel, ShiftDirection direction) {

@@ -10,7 +10,7 @@ enum class ShiftDirection { Left = 1, Right = 2, Up = 3, Down = 4 };
 
 void SelectAll(PanelState& panel);
 void DeselectAll(PanelState& panel);
-void InvertGrid(PanelState& panel);  // also repacks LED_data
+void InvertGrid(PanelState& panel);
 
 void ShiftLeft(PanelState& panel);
 void ShiftRight(PanelState& panel);

@@ -95,8 +95,8 @@ void PanelState::SetFillMode(FillMode mode) {
     Notify(PanelField::FillMode);
 }
 
-void PanelState::SetRfMode(int on) {
-    rfMode_ = on != 0 ? 1 : 0;
+void PanelState::SetRfMode(bool on) {
+    rfMode_ = on;
     Notify(PanelField::RfMode);
 }
 
@@ -110,37 +110,41 @@ FeatureMask PanelState::BuildFeatureMask(bool withText) const {
     return mask;
 }
 
-void PanelState::PackLedData() {
-    LED_data_.fill(0);
+PanelState::LedData PanelState::LED_data() const {
+    LedData words{};
     for (int column = 0; column < kColumns; ++column) {
         std::uint32_t word = 0;
         for (int row = 0; row < kRows; ++row) {
             if (gridCells_[CellIndex(row, column)] != 0)
                 word |= 1u << row;
         }
-        LED_data_[column] = word;
+        words[column] = word;
     }
+    return words;
 }
 
-void PanelState::PackRgbData() {
-    RGB_data_.fill(0);
+PanelState::RgbData PanelState::RGB_data() const {
+    RgbData bytes{};
     for (int pod = 0; pod < kPodCount; ++pod) {
         const Color v = podColors_[pod];
-        RGB_data_[3 * pod] = RedOf(v);
-        RGB_data_[3 * pod + 1] = GreenOf(v);
-        RGB_data_[3 * pod + 2] = BlueOf(v);
+        bytes[3 * pod] = RedOf(v);
+        bytes[3 * pod + 1] = GreenOf(v);
+        bytes[3 * pod + 2] = BlueOf(v);
     }
+    return bytes;
 }
 
-void PanelState::PackRingData() {
+PanelState::RingData PanelState::ring_data() const {
+    RingData bytes{};
     const int level = ringLevel_;
     const auto low = static_cast<std::uint8_t>(level & 0xFF);
     const auto high = static_cast<std::uint8_t>(level >> 8);
     for (int ring = 0; ring < kRingCount; ++ring) {
         const bool on = ringOn_[ring] != 0;
-        ring_data_[2 * ring] = on ? low : 0;
-        ring_data_[2 * ring + 1] = on ? high : 0;
+        bytes[2 * ring] = on ? low : 0;
+        bytes[2 * ring + 1] = on ? high : 0;
     }
+    return bytes;
 }
 
 }  // namespace velta

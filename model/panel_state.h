@@ -44,6 +44,9 @@ constexpr FeatureMask kScrollingText = 0x40;
 // The check boxes of the "Features to Update" group, in mask bit order (text is bit 6).
 enum class FeatureBox { LedGrid, RgbPods, LedRings, GridBrightness, RingBrightness, ScrollingText };
 
+// The three kinds of LED on the panel, each a switch of the panel's content.
+enum class LedKind { GridCell, Pod, Ring };
+
 // What the half shifts put into the line they empty.
 enum class FillMode { AllOff, AllOn, Copy };
 
@@ -157,19 +160,17 @@ class PanelState {
     FillMode GetFillMode() const { return fillMode_; }
     void SetFillMode(FillMode mode);
 
-    int RfMode() const { return rfMode_; }
-    void SetRfMode(int on);
+    bool RfMode() const { return rfMode_; }
+    void SetRfMode(bool on);
 
     // The mask of the checked feature boxes; bit 6 only when withText is true.
     FeatureMask BuildFeatureMask(bool withText) const;
 
-    // Packing rewrites each array in full from the current fields.
-    void PackLedData();
-    void PackRgbData();
-    void PackRingData();
-    const LedData& LED_data() const { return LED_data_; }
-    const RgbData& RGB_data() const { return RGB_data_; }
-    const RingData& ring_data() const { return ring_data_; }
+    // The packed arrays the reports carry and the Data Center prints, computed from the current
+    // fields on every call, so no reader can see a stale copy.
+    LedData LED_data() const;   // one word per column, bit n = row n
+    RgbData RGB_data() const;   // R, G, B per pod; bytes 60..119 stay zero
+    RingData ring_data() const; // the ring level, little-endian, for each ring that is on
 
   private:
     static constexpr bool IsPod(int pod) { return pod >= 0 && pod < kPodCount; }
@@ -195,11 +196,7 @@ class PanelState {
     std::array<bool, 6> featureSelection_{};
     bool autoUpdate_ = false;
     FillMode fillMode_ = FillMode::AllOff;
-    int rfMode_ = 0;
-
-    LedData LED_data_{};
-    RgbData RGB_data_{};
-    RingData ring_data_{};
+    bool rfMode_ = false;
 };
 
 }  // namespace velta

@@ -91,55 +91,8 @@ QString WrapCaption(const QString& caption, const QFontMetrics& metrics, int wid
 // Room for text inside a push button of the given width (frame and margins off).
 constexpr int kButtonTextMargin = 8;
 
-std::optional<GridCommand> GridCommandFor(int controlId) {
-    switch (controlId) {
-        case id::kSelectAll:
-            return GridCommand::SelectAll;
-        case id::kDeselectAll:
-            return GridCommand::DeselectAll;
-        case id::kShiftLeft:
-            return GridCommand::ShiftLeft;
-        case id::kShiftRight:
-            return GridCommand::ShiftRight;
-        case id::kShiftUp:
-            return GridCommand::ShiftUp;
-        case id::kShiftDown:
-            return GridCommand::ShiftDown;
-        case id::kShiftInwards:
-            return GridCommand::ShiftInwards;
-        case id::kShiftOutwards:
-            return GridCommand::ShiftOutwards;
-        case id::kShiftDownwards:
-            return GridCommand::ShiftDownwards;
-        case id::kShiftUpwards:
-            return GridCommand::ShiftUpwards;
-        case id::kInvertGrid:
-            return GridCommand::InvertGrid;
-        case id::kColorAllPods:
-            return GridCommand::ColorAllPods;
-        default:
-            return std::nullopt;
-    }
-}
-
-std::optional<FeatureBox> FeatureBoxFor(int controlId) {
-    switch (controlId) {
-        case id::kLedGridBox:
-            return FeatureBox::LedGrid;
-        case id::kRgbPodsBox:
-            return FeatureBox::RgbPods;
-        case id::kLedRingsBox:
-            return FeatureBox::LedRings;
-        case id::kGridBrightnessBox:
-            return FeatureBox::GridBrightness;
-        case id::kRingBrightnessBox:
-            return FeatureBox::RingBrightness;
-        case id::kScrollingTextBox:
-            return FeatureBox::ScrollingText;
-        default:
-            return std::nullopt;
-    }
-}
+// The fill-mode radio buttons in the order the template lists their ids below.
+constexpr std::array<FillMode, 3> kFillModes = {FillMode::AllOff, FillMode::AllOn, FillMode::Copy};
 
 // The three sliders and their ranges.
 struct SliderRange {
@@ -254,7 +207,7 @@ void ControlCenterDialog::BuildTemplateControls() {
             }
             case ui::ControlKind::CheckBox: {
                 auto* box = new QCheckBox(caption, this);
-                if (const auto feature = FeatureBoxFor(control.id))
+                if (const auto feature = ControlCenterController::FeatureBoxForControl(control.id))
                     featureBoxes_[*feature] = box;
                 if (control.id == id::kAutoUpdate)
                     autoUpdate_ = box;
@@ -343,24 +296,24 @@ void ControlCenterDialog::BuildTemplateControls() {
 }
 
 void ControlCenterDialog::CreateLedControls() {
-    PanelState& panel = Panel();
+    ControlCenterController& controller = *controller_;
     for (const ui::LedPlacement& place : ui::LedPlacements()) {
         auto* led = new LedButton(this);
         led->SetColors(kLedDefaultOnColor, kLedDefaultOffColor);
         led->setGeometry(place.topLeft.x, place.topLeft.y, ui::kLedWidth, ui::kLedHeight);
-        const int index = place.index;
+        const auto index = static_cast<std::size_t>(place.index);
+        led->BindToggle([&controller, kind = place.kind, i = place.index] {
+            controller.OnLedClicked(kind, i);
+        });
         switch (place.kind) {
-            case ui::LedKind::GridCell:
-                led->BindToggle([&panel, index] { panel.ToggleCell(index); });
-                gridLeds_[static_cast<std::size_t>(index)] = led;
+            case LedKind::GridCell:
+                gridLeds_[index] = led;
                 break;
-            case ui::LedKind::Pod:
-                led->BindToggle([&panel, index] { panel.TogglePodMark(index); });
-                podLeds_[static_cast<std::size_t>(index)] = led;
+            case LedKind::Pod:
+                podLeds_[index] = led;
                 break;
-            case ui::LedKind::Ring:
-                led->BindToggle([&panel, index] { panel.ToggleRing(index); });
-                ringLeds_[static_cast<std::size_t>(index)] = led;
+            case LedKind::Ring:
+                ringLeds_[index] = led;
                 break;
         }
     }
@@ -368,57 +321,33 @@ void ControlCenterDialog::CreateLedControls() {
 
 void ControlCenterDialog::ConnectControls() {
     ControlCenterController& controller = *controller_;
-    PanelState& panel = Panel();
-
     for (const TemplateControl& control : kDialogTemplate) {
-        if (control.kind != ui::ControlKind::PushButton)
-            continue;
-        auto* button = static_cast<QPushButton*>(Control(control.id));
-        std::function<void()> handler;
-        if (const auto command = GridCommandFor(control.id)) {
-            handler = [&controller, c = *command] { controller.OnGridCommand(c); };
-        } else if (control.id == id::kSaveSequence) {
-            handler = [&controller] { controller.OnSaveSequence(); };
-        } else if (control.id == id::kConnectTx) {
-            handler = [&controller] { controller.OnConnectTx(); };
-        } else if (control.id == id::kUpdateData) {
-            handler = [&controller] { controller.OnUpdateData(); };
-        } else if (control.id == id::kRfMode) {
-            handler = [&controller] { controller.OnRfMode(); };
+        QWidget* widget = Control(control.id);
+        const int controlId = control.id;
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            connect(button, &QPushButton::clicked, this,
+                    [&controller, controlId] { controller.OnButtonClicked(controlId); });
         }
-        if (handler)
-            connect(button, &QPushButton::clicked, this, handler);
     }
-
-    // A check box has toggled itself when it reports the click; the panel takes the new state
-    // first, then the controller applies the rules that tie the boxes together.
+    // A check box has toggled itself when it reports the click.
     for (auto& [feature, box] : featureBoxes_) {
-        std::function<void()> rule;
-        if (feature == FeatureBox::ScrollingText)
-            rule = [&controller] { controller.OnScrollingText(); };
-        else if (feature == FeatureBox::LedGrid)
-            rule = [&controller] { controller.OnLedGrid(); };
-        else if (feature == FeatureBox::LedRings)
-            rule = [&controller] { controller.OnLedRings(); };
-        connect(box, &QCheckBox::clicked, this, [&panel, f = feature, rule](bool checked) {
-            panel.SetFeature(f, checked);
-            if (rule)
-                rule();
+        connect(box, &QCheckBox::clicked, this, [&controller, f = feature](bool checked) {
+            controller.OnFeatureBoxClicked(f, checked);
         });
     }
-    connect(autoUpdate_, &QCheckBox::clicked, this, [&panel, &controller](bool checked) {
-        panel.SetAutoUpdate(checked);
-        controller.OnAutoUpdate();
-    });
-
-    constexpr std::array<FillMode, 3> kModes = {FillMode::AllOff, FillMode::AllOn, FillMode::Copy};
+    connect(autoUpdate_, &QCheckBox::clicked, this,
+            [&controller](bool checked) { controller.OnAutoUpdateClicked(checked); });
     for (std::size_t i = 0; i < fillModes_.size(); ++i) {
-        connect(fillModes_[i], &QRadioButton::toggled, this, [&panel, mode = kModes[i]](bool on) {
+        connect(fillModes_[i], &QRadioButton::toggled, this, [&controller, i](bool on) {
             if (on)
-                panel.SetFillMode(mode);
+                controller.OnFillModeChosen(kFillModes[i]);
         });
     }
+    ConnectValueControls();
+}
 
+void ControlCenterDialog::ConnectValueControls() {
+    PanelState& panel = Panel();
     connect(ringLevel_, &QSlider::valueChanged, this,
             [&panel](int value) { panel.SetRingLevel(value); });
     connect(gridBrightness_, &QSlider::valueChanged, this,
@@ -428,7 +357,7 @@ void ControlCenterDialog::ConnectControls() {
     connect(scrollText_, &QLineEdit::textChanged, this,
             [&panel](const QString& text) { panel.SetScrollText(text.toUtf8().toStdString()); });
     connect(colorCombo_, &ColorPickerCombo::FocusLost, this,
-            [&controller] { controller.OnColorKillFocus(); });
+            [this] { controller_->OnColorKillFocus(); });
 }
 
 void ControlCenterDialog::SyncField(PanelField field) {
@@ -603,8 +532,12 @@ bool ControlCenterDialog::eventFilter(QObject* watched, QEvent* event) {
                                         : mapFromGlobal(mouse->globalPosition().toPoint());
             pointer_.x = inDialog.x();
             pointer_.y = inDialog.y();
+            const bool wasHeld = pointer_.rightHeld || pointer_.middleHeld;
             pointer_.rightHeld = (mouse->buttons() & Qt::RightButton) != 0;
             pointer_.middleHeld = (mouse->buttons() & Qt::MiddleButton) != 0;
+            const bool held = pointer_.rightHeld || pointer_.middleHeld;
+            if (held != wasHeld)
+                controller_->OnPaintButtonsChanged(held);
         }
     }
     return QDialog::eventFilter(watched, event);

@@ -82,6 +82,7 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void BuildTemplateControls();
     void CreateLedControls();
     void ConnectControls();
+    void ConnectValueControls();
     void SyncField(PanelField field);
     void SyncAllFields();
 

@@ -15,7 +15,7 @@ constexpr int kLedHeight = 19;  // one pixel more than the grid pitch: rows over
 constexpr int kLedPitch = 18;
 constexpr int kLedCount = kCellCount + kPodCount + kRingCount;  // 416
 
-enum class LedKind { GridCell, Pod, Ring };
+using velta::LedKind;
 
 struct LedPoint {
     int x = 0;

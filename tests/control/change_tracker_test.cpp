@@ -149,20 +149,5 @@ TEST(ChangeTracker, SlidersMovedWhileRingsAreUncheckedCompareWithTheLastRingLook
     }
 }
 
-TEST(ChangeTracker, LeavesTheExaminedArraysPacked) {
-    PanelState panel;
-    Check(panel);
-    ChangeTracker tracker(panel);
-    panel.SetCell(11, 0, true);
-    panel.SetPodColor(1, 0x0000AA);
-    panel.SetRingLevel(0x123);
-    panel.SetRingOn(1, true);
-    tracker.DetectChanges();
-    EXPECT_EQ(panel.LED_data()[0], 0x800u);
-    EXPECT_EQ(panel.RGB_data()[3], 0xAAu);
-    EXPECT_EQ(panel.ring_data()[2], 0x23u);
-    EXPECT_EQ(panel.ring_data()[3], 0x01u);
-}
-
 }  // namespace
 }  // namespace velta

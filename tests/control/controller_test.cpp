@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -53,21 +54,9 @@ Strings Kinds(const std::vector<DeviceReport>& reports) {
 struct Rig {
     Rig() { controller.OnInitDialog(); }
 
-    // Check boxes toggle their field first, then the window calls the handler.
-    void Click(FeatureBox box, bool checked = true) {
-        using Handler = void (ControlCenterController::*)();
-        static const std::map<FeatureBox, Handler> handlers = {
-            {B::LedGrid, &ControlCenterController::OnLedGrid},
-            {B::LedRings, &ControlCenterController::OnLedRings},
-            {B::ScrollingText, &ControlCenterController::OnScrollingText}};  // pods: none
-        panel.SetFeature(box, checked);
-        if (const auto it = handlers.find(box); it != handlers.end())
-            (controller.*it->second)();
-    }
-    void ClickAutoUpdate(bool checked) {
-        panel.SetAutoUpdate(checked);
-        controller.OnAutoUpdate();
-    }
+    // The entry points the window calls for its check boxes.
+    void Click(FeatureBox box, bool checked = true) { controller.OnFeatureBoxClicked(box, checked); }
+    void ClickAutoUpdate(bool checked) { controller.OnAutoUpdateClicked(checked); }
     void CheckGridPodsRings() {
         for (B box : {B::LedGrid, B::RgbPods, B::LedRings})
             Click(box);
@@ -77,7 +66,7 @@ struct Rig {
         controller.OnConnectTx();
         ASSERT_TRUE(controller.Link().IsConnected());
         controller.OnRfMode();
-        ASSERT_EQ(panel.RfMode(), 1);
+        ASSERT_TRUE(panel.RfMode());
         tx.ClearRecord();
     }
     Strings Written() const { return Kinds(tx.WrittenReports()); }
@@ -100,7 +89,7 @@ class ControllerTest : public ::testing::Test, public Rig {};
 // ---------------------------------------------------------------- start-up and simple handlers
 
 TEST_F(ControllerTest, StartUp) {
-    EXPECT_THAT(view.timerStarts, ElementsAre(std::pair{102, 10}));
+    EXPECT_THAT(view.timerStarts, IsEmpty());  // idle: no tick at all
     EXPECT_FALSE(controller.Link().IsConnected());
     EXPECT_THAT(view.statusTexts, IsEmpty());
     EXPECT_THAT(tx.OpenedPaths(), IsEmpty());
@@ -167,6 +156,100 @@ TEST_F(ControllerTest, SampleTickPaintsErasesAndColoursMarkedPods) {
     EXPECT_FALSE(panel.PodMark(7));
 }
 
+// The 10 ms sampling runs from a paint button's press until the tick after its release, and
+// while a marked pod waits for its colour; otherwise the program takes no ticks.
+TEST(Controller, SamplingRunsOnlyWhileItCanChangeSomething) {
+    struct Step {
+        std::function<void(Rig&)> act;
+        bool running;  // the sampling timer after the step
+    };
+    const auto press = [](int row, int column, bool right, bool middle = false) {
+        return [=](Rig& r) {
+            r.view.pointer = PointerOver(row, column, right, middle);
+            r.controller.OnPaintButtonsChanged(true);
+        };
+    };
+    const auto release = [](Rig& r) {
+        r.view.pointer.rightHeld = r.view.pointer.middleHeld = false;
+        r.controller.OnPaintButtonsChanged(false);
+    };
+    const auto tick = [](Rig& r) { r.controller.OnTimer(kSampleTimerId); };
+    const auto offGrid = [](Rig& r) { r.view.pointer = PointerSample{300, 40, true, false}; };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        std::function<void(const Rig&)> check;
+    };
+    const std::vector<Case> cases = {
+        {"paint stroke",
+         {{press(2, 5, true), true}, {tick, true}, {release, true}, {tick, false}},
+         [](const Rig& r) { EXPECT_TRUE(r.panel.Cell(2, 5)); }},
+        {"erase stroke",
+         {{[](Rig& r) { r.panel.SetCell(3, 3, true); }, false},
+          {press(3, 3, false, true), true},
+          {tick, true},
+          {release, true},
+          {tick, false}},
+         [](const Rig& r) { EXPECT_FALSE(r.panel.Cell(3, 3)); }},
+        {"pod click waits for its colour",
+         {{[](Rig& r) { r.controller.OnLedClicked(LedKind::Pod, 4); }, true}, {tick, false}},
+         [](const Rig& r) { EXPECT_FALSE(r.panel.PodMark(4)); }},
+        {"grid and ring clicks need no tick",
+         {{[](Rig& r) { r.controller.OnLedClicked(LedKind::GridCell, 7); }, false},
+          {[](Rig& r) { r.controller.OnLedClicked(LedKind::Ring, 2); }, false}},
+         [](const Rig& r) { EXPECT_TRUE(r.panel.Cell(7) && r.panel.RingOn(2)); }},
+        {"colour all pods",
+         {{[](Rig& r) { r.controller.OnGridCommand(GridCommand::ColorAllPods); }, true},
+          {tick, false}},
+         [](const Rig& r) { EXPECT_EQ(r.panel.PodLedColors(19).off, r.panel.CurrentColor()); }},
+        {"held over the rows beside the grid, marked pods wait for the release",
+         {{[](Rig& r) { r.controller.OnLedClicked(LedKind::Pod, 0); }, true},
+          {offGrid, true},
+          {tick, true},
+          {release, true},
+          {tick, false}},
+         [](const Rig& r) { EXPECT_FALSE(r.panel.PodMark(0)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        r.panel.SetCurrentColor(0x0000FF);
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            c.steps[i].act(r);
+            EXPECT_EQ(r.view.TimerRunning(kSampleTimerId), c.steps[i].running) << "step " << i;
+            if (r.view.TimerRunning(kSampleTimerId)) {
+                EXPECT_EQ(r.view.runningTimers.at(kSampleTimerId), 10);
+            }
+        }
+        c.check(r);
+    }
+}
+
+TEST_F(ControllerTest, ButtonIdsReachTheirCommands) {
+    struct Case {
+        int controlId;
+        std::function<void(const Rig&)> check;
+    };
+    panel.SetCell(0, 0, true);
+    const std::vector<Case> cases = {
+        {1011, [](const Rig& r) { EXPECT_FALSE(r.panel.Cell(0, 0)); }},  // Deselect All
+        {1010, [](const Rig& r) { EXPECT_TRUE(r.panel.Cell(11, 31)); }},  // Select All
+        {1037, [](const Rig& r) { EXPECT_TRUE(r.controller.Link().IsConnected()); }},
+        {1061, [](const Rig& r) { EXPECT_TRUE(r.panel.RfMode()); }},
+        {1029, [](const Rig& r) { EXPECT_FALSE(r.LogText().empty()); }},  // Save Sequence
+        {1003, [](const Rig& r) { EXPECT_TRUE(r.panel.RfMode()); }},      // no command: nothing
+    };
+    Click(B::LedGrid);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.controlId);
+        controller.OnButtonClicked(c.controlId);
+        c.check(*this);
+    }
+    tx.ClearRecord();
+    controller.OnButtonClicked(1038);  // Update Data
+    EXPECT_THAT(Written(), ElementsAre("grid", "tail"));
+}
+
 TEST_F(ControllerTest, UnknownTimerIdDoesNothing) {
     ConnectWithRf();
     ClickAutoUpdate(true);
@@ -201,10 +284,6 @@ TEST(Controller, GridCommandsReachTheirOperations) {
         draw(reference);
         r.controller.OnGridCommand(static_cast<GridCommand>(i));
         operations[i](reference);
-        for (PanelState* p : {&r.panel, &reference}) {
-            p->PackLedData();
-            p->PackRgbData();
-        }
         EXPECT_EQ(r.panel.LED_data(), reference.LED_data());
         EXPECT_EQ(r.panel.RGB_data(), reference.RGB_data());
         for (int pod = 0; pod < kPodCount; ++pod)
@@ -273,13 +352,13 @@ TEST(Controller, RfToggleFlipsModeAndCaption) {
             r.controller.OnConnectTx();
         for (int toggle = 1; toggle <= 2; ++toggle) {
             r.controller.OnRfMode();
-            EXPECT_EQ(r.panel.RfMode(), toggle % 2);
+            EXPECT_EQ(r.panel.RfMode(), toggle % 2 == 1);
             EXPECT_EQ(r.view.caption, toggle == 1 ? "Disable RF Mode" : "Activate RF Mode");
             EXPECT_EQ(r.view.writeErrors, connected ? 0 : toggle);
         }
         EXPECT_THAT(r.Written(),
                     ElementsAreArray(connected ? Strings{"rf-on", "rf-off"} : Strings{}));
-        EXPECT_THAT(r.view.timerStarts, ElementsAre(std::pair{102, 10}));  // no auto update
+        EXPECT_THAT(r.view.timerStarts, IsEmpty());  // no auto update
     }
 }
 
@@ -535,7 +614,7 @@ TEST_F(ControllerTest, AutoUpdateBoxBeforeRfStartsNoTimer) {
     EXPECT_EQ(view.runningTimers.at(103), 100);
     ClickAutoUpdate(false);
     EXPECT_FALSE(view.TimerRunning(103));
-    EXPECT_TRUE(view.TimerRunning(102));
+    EXPECT_FALSE(view.TimerRunning(102));
 }
 
 TEST_F(ControllerTest, RfOffSilencesRunningTimerAndRfOnResumesIt) {
@@ -590,7 +669,7 @@ TEST_F(ControllerTest, TicksInsideWriteErrorBoxDuringUpdateData) {
 
     EXPECT_EQ(nested, 2);  // pods and rings
     EXPECT_FALSE(controller.Busy());
-    EXPECT_EQ(panel.RfMode(), 1);
+    EXPECT_TRUE(panel.RfMode());
     EXPECT_THAT(Written(), ElementsAre("grid", "tail"));
     // One export, taken after the sends: it includes the cell painted inside the box.
     EXPECT_EQ(view.refreshes, 2);  // grid and rings
@@ -655,7 +734,7 @@ TEST_F(ControllerTest, TickInsideWriteErrorBoxOfRfOff) {
     view.duringWriteError = [&] { controller.OnTimer(103); };  // RF mode is still 1 here
     controller.OnRfMode();
     EXPECT_EQ(view.writeErrors, 1);
-    EXPECT_EQ(panel.RfMode(), 0);
+    EXPECT_FALSE(panel.RfMode());
     EXPECT_EQ(LogText(), log);
 }
 

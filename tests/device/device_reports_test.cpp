@@ -79,7 +79,6 @@ TEST(GridReportTest, RandomPicturesMatchCellLayout) {
         }
         for (int at = 33; at <= 64; ++at)
             tail[at] = grid[at];
-        panel.PackLedData();
         DeviceReport report = GridReport(panel.LED_data());
         ASSERT_EQ(report, grid) << "round " << round;
         GridTailReport(report, panel.LED_data()[31]);
@@ -123,7 +122,6 @@ TEST(RingReportTest, Layouts) {
 TEST(FixedReportsTest, KnownBytes) {
     PanelState panel;
     panel.SetPodColor(19, MakeColor(0xFF, 0xFF, 0xFF));
-    panel.PackRgbData();
     EXPECT_EQ(PodReport(panel.RGB_data()),
               Expected({{1, 0x12}, {60, 0xFF}, {61, 0xFF}, {62, 0xFF}}));
     EXPECT_EQ(RfOnReport(), Expected({{1, 0xF0}}));

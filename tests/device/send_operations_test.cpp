@@ -16,7 +16,7 @@ namespace {
 
 using testing::Expected;
 
-TEST(SendOperationsTest, EachSendPacksAfreshAndWritesItsReports) {
+TEST(SendOperationsTest, EachSendWritesThePanelAsItStandsNow) {
     struct Case {
         const char* name;
         std::function<void(PanelState&)> setup;
@@ -26,7 +26,7 @@ TEST(SendOperationsTest, EachSendPacksAfreshAndWritesItsReports) {
         int failingWrite = 0;
         int errors = 0;
     };
-    const auto text = [](int rfMode, const char* text) {
+    const auto text = [](bool rfMode, const char* text) {
         return [=](PanelState& p) {
             p.SetRfMode(rfMode);
             p.SetScrollText(text);
@@ -36,7 +36,6 @@ TEST(SendOperationsTest, EachSendPacksAfreshAndWritesItsReports) {
     const Case cases[] = {
         {"grid, then tail from the current cells",
          [](PanelState& p) {
-             p.PackLedData();          // an earlier pack of an empty grid must not be what is sent
              p.SetCell(0, 31, true);   // tail: byte 1 bit 0
              p.SetCell(11, 31, true);  // tail: byte 2 bit 3
              p.SetCell(9, 20, true);   // grid: byte 44 bit 1, repeated in the tail
@@ -47,14 +46,12 @@ TEST(SendOperationsTest, EachSendPacksAfreshAndWritesItsReports) {
           Expected({{1, 0x01}, {2, 0x08}, {44, 0x02}})}},
         {"pods",
          [](PanelState& p) {
-             p.PackRgbData();
              p.SetPodColor(0, MakeColor(1, 2, 3));
          },
          SendPods,
          {Expected({{1, 0x12}, {3, 1}, {4, 2}, {5, 3}})}},
         {"rings",
          [](PanelState& p) {
-             p.PackRingData();
              p.SetRingOn(1, true);
              p.SetRingLevel(0x234);
              p.SetScrollSpeed(4);
@@ -64,11 +61,11 @@ TEST(SendOperationsTest, EachSendPacksAfreshAndWritesItsReports) {
          {Expected({{1, 0x13}, {5, 0x34}, {6, 0x02}, {27, 4}, {28, 9}})}},
         {"rf on", none, [](PanelState&, HidLink& l) { SendRfOn(l); }, {Expected({{1, 0xF0}})}},
         {"rf off", none, [](PanelState&, HidLink& l) { SendRfOff(l); }, {Expected({{1, 0xF1}})}},
-        {"text", text(1, "Hi"), SendText, {Expected({{1, 0x14}, {3, 'H'}, {4, 'i'}})}},
+        {"text", text(true, "Hi"), SendText, {Expected({{1, 0x14}, {3, 'H'}, {4, 'i'}})}},
         // A skipped text send shows nothing.
-        {"text with rf mode off", text(0, "Hi"), SendText, {}},
-        {"empty text", text(1, ""), SendText, {}},
-        {"text while not connected", text(1, "Hi"), SendText, {}, false},
+        {"text with rf mode off", text(false, "Hi"), SendText, {}},
+        {"empty text", text(true, ""), SendText, {}},
+        {"text while not connected", text(true, "Hi"), SendText, {}, false},
         {"rf on while not connected is one reported failure",
          none,
          [](PanelState&, HidLink& l) { SendRfOn(l); },

@@ -28,7 +28,7 @@ TEST(PanelState, StartsWithTheDocumentedDefaults) {
         EXPECT_FALSE(p.PodMark(i));
     }
     EXPECT_EQ(p.GetFillMode(), FillMode::AllOff);
-    EXPECT_EQ(p.RfMode(), 0);
+    EXPECT_FALSE(p.RfMode());
     EXPECT_EQ(p.CurrentColor(), 0u);
     EXPECT_TRUE(p.ScrollText().empty());
     EXPECT_EQ(p.BuildFeatureMask(true), 0u);
@@ -82,7 +82,7 @@ TEST(PanelState, ObserverHearsEveryWriteEvenWithoutChange) {
     p.SetRingOn(11, false);
     p.SetCell(400, true);  // out of range: nothing to repaint
     p.SetFeature(FeatureBox::LedRings, true);
-    p.SetRfMode(1);
+    p.SetRfMode(true);
     EXPECT_EQ(r.cells, (std::vector<std::pair<int, bool>>{{5, false}, {5, true}}));
     EXPECT_EQ(r.marks, (std::vector<std::pair<int, bool>>{{19, true}}));
     EXPECT_EQ(r.rings, (std::vector<std::pair<int, bool>>{{11, false}}));
@@ -104,14 +104,12 @@ TEST(PanelState, PacksGridOneWordPerColumn) {
         PanelState p;
         for (auto [row, column] : c.lit)
             p.SetCell(row, column, true);
-        p.PackLedData();
         for (int w = 0; w < kLedDataWords; ++w)
             EXPECT_EQ(p.LED_data()[w], w == c.word ? c.value : 0u) << "word " << w;
     }
     PanelState full;
     for (int i = 0; i < kCellCount; ++i)
         full.SetCell(i, true);
-    full.PackLedData();
     for (auto word : full.LED_data())
         EXPECT_EQ(word, 0xFFFu);
 }
@@ -123,8 +121,7 @@ TEST(PanelState, PacksPodsRedGreenBlueAndKeepsTheTailZero) {
     p.SetPodColor(7, 0x123456);
     const std::map<int, int> nonzero = {{0, 0xFF},  {1, 0x7F},  {21, 0x56}, {22, 0x34},
                                         {23, 0x12}, {57, 0xFF}, {58, 0xFF}, {59, 0xFF}};
-    for (int round = 0; round < 2; ++round) {  // packing again gives the same bytes
-        p.PackRgbData();
+    {
         for (int i = 0; i < kRgbDataBytes; ++i) {
             const auto it = nonzero.find(i);
             EXPECT_EQ(p.RGB_data()[i], it == nonzero.end() ? 0 : it->second) << "byte " << i;
@@ -148,7 +145,6 @@ TEST(PanelState, PacksRingsAsLittleEndianLevels) {
         p.SetRingLevel(c.level);
         for (int ring : c.on)
             p.SetRingOn(ring, true);
-        p.PackRingData();
         for (int ring = 0; ring < kRingCount; ++ring) {
             const bool on = std::find(c.on.begin(), c.on.end(), ring) != c.on.end();
             EXPECT_EQ(p.ring_data()[2 * ring], on ? c.low : 0) << "ring " << ring;

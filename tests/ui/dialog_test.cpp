@@ -380,7 +380,7 @@ TEST_F(DialogTest, StartsWithTheDefaults) {
     EXPECT_TRUE(Get<QLineEdit>(id::kStatus)->isReadOnly());
     EXPECT_FALSE(Get<QPlainTextEdit>(id::kDataCenter)->isReadOnly());
     EXPECT_EQ(Caption(dialog_->Control(id::kRfMode)), QStringLiteral("Activate RF Mode"));
-    EXPECT_TRUE(dialog_->TimerRunning(kSampleTimerId));
+    EXPECT_FALSE(dialog_->TimerRunning(kSampleTimerId));  // idle: no ticks
     EXPECT_FALSE(dialog_->TimerRunning(kAutoUpdateTimerId));
 
     Show();
@@ -636,7 +636,7 @@ TEST_F(DialogTest, FailedWriteShowsTheErrorBox) {
     Click(id::kRfMode);  // not connected: the write fails
     QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(boxes_.size()), 1, 2000);
     EXPECT_EQ(boxes_.front(), QStringLiteral("Error|Write Error"));
-    EXPECT_EQ(Panel().RfMode(), 1);
+    EXPECT_TRUE(Panel().RfMode());
 }
 
 TEST_F(DialogTest, ReaderNoticesReachTheUiThread) {
