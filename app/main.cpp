@@ -1,5 +1,5 @@
-// Velta Control Center: starts the one dialog modally and ends when it ends. The program reads
-// and writes no files or settings; every run starts from the same defaults.
+// Velta Control Center: shows the main window and ends when it closes. The program writes only
+// the files the user asks for; every run starts from the same defaults.
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -13,7 +13,7 @@
 #include "device/hid_transport.h"
 #include "device/hidapi_transport.h"
 #include "device/simulated_transmitter.h"
-#include "ui/control_center_dialog.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ class QuitAfterFirstPaint : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (!done_ && event->type() == QEvent::Paint) {
             done_ = true;
-            QMetaObject::invokeMethod(watched, "reject", Qt::QueuedConnection);
+            QMetaObject::invokeMethod(watched, "close", Qt::QueuedConnection);
         }
         return false;
     }
@@ -84,12 +84,13 @@ int main(int argc, char* argv[]) {
 
     {
         // Destroyed before the transport: its destructor ends the link's reader and closes the
-        // device, whichever way the dialog ended.
-        velta::ControlCenterDialog dialog(*transport);
+        // device, whichever way the window ended.
+        velta::MainWindow window(*transport, parser.isSet(simulate));
         QuitAfterFirstPaint quitter;
         if (parser.isSet(quitAfterShow))
-            dialog.installEventFilter(&quitter);
-        dialog.exec();
+            window.installEventFilter(&quitter);
+        window.show();
+        QApplication::exec();
     }
     return 0;
 }

@@ -302,6 +302,11 @@ void ControlCenterController::KeepSamplingIfNeeded() {
     }
 }
 
+void ControlCenterController::ClearDataCenter() {
+    log_.Clear();
+    keptLogLength_ = 0;
+}
+
 void ControlCenterController::OnClose() {
     link_.Close();
 }

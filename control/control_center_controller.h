@@ -65,6 +65,13 @@ class ControlCenterController {
 
     void SendChangedReports(FeatureMask changes);
 
+    // The Data Center as something the user keeps: what an export or a whole copy takes, whether
+    // blocks were appended since the last of those, and clearing it.
+    std::string_view DataCenterText() const { return log_.ShownText(); }
+    bool DataCenterHasUnkeptBlocks() const { return log_.ShownLength() > keptLogLength_; }
+    void MarkDataCenterKept() { keptLogLength_ = log_.ShownLength(); }
+    void ClearDataCenter();
+
     // True while Update Data, an auto-update tick or the RF toggle is sending; a modal box
     // raised inside such a command lets ticks in, and those must not start another send.
     bool Busy() const { return busy_; }
@@ -87,6 +94,7 @@ class ControlCenterController {
     HidLink link_;
     bool busy_ = false;
     bool sampling_ = false;
+    std::size_t keptLogLength_ = 0;
 };
 
 }  // namespace velta

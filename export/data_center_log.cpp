@@ -69,6 +69,13 @@ void AppendBlockLines(std::string& out, std::string_view prefix, const Value* va
 DataCenterLog::DataCenterLog(const PanelState& panel, DataCenterSink& sink)
     : panel_(panel), sink_(sink) {}
 
+void DataCenterLog::Clear() {
+    text_.clear();
+    text_.shrink_to_fit();
+    shown_ = 0;
+    sink_.RefreshDataCenter(text_, shown_);
+}
+
 void DataCenterLog::AppendBlocks(FeatureMask mask) {
     const bool grid = (mask & feature::kLedGrid) != 0;
     const bool pods = (mask & feature::kRgbPods) != 0;

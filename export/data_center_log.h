@@ -30,6 +30,11 @@ class DataCenterLog {
     const std::string& Text() const { return text_; }
     // Bytes of the log the box has been given so far.
     std::size_t ShownLength() const { return shown_; }
+    // The log as the box shows it: every block, without the separator that waits for the next.
+    std::string_view ShownText() const { return std::string_view(text_).substr(0, shown_); }
+
+    // Empties the log and the box.
+    void Clear();
 
   private:
     const PanelState& panel_;

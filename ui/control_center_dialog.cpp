@@ -422,11 +422,13 @@ void ControlCenterDialog::SyncAllFields() {
 }
 
 void ControlCenterDialog::ShowWriteError() {
+    emit LinkChanged();
     QMessageBox::critical(this, ToQString(kTextWriteErrorCaption), ToQString(kTextWriteError));
 }
 
 void ControlCenterDialog::SetStatusText(std::string_view text) {
     status_->setText(ToQString(text));
+    emit LinkChanged();
 }
 
 void ControlCenterDialog::PostToUiThread(std::function<void()> task) {
@@ -488,6 +490,11 @@ void ControlCenterDialog::OnFieldChanged(PanelField field) {
 }
 
 void ControlCenterDialog::done(int result) {
+    if (!isWindow()) {
+        // Embedded: the main window decides whether the program may end.
+        emit EndRequested();
+        return;
+    }
     // The ticks end with the window.
     for (auto& [timerId, timer] : timers_)
         timer->stop();

@@ -69,6 +69,12 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void OnPodLedColorsChanged(int pod, Color onColor, Color offColor) override;
     void OnFieldChanged(PanelField field) override;
 
+  signals:
+    // Embedded in the main window, a way out of the panel (Escape, Enter) asks the window to end.
+    void EndRequested();
+    // The link may have come up or gone down: the status box changed or a write failed.
+    void LinkChanged();
+
   public slots:
     void done(int result) override;
 

@@ -1,0 +1,168 @@
+// The main window around the panel: title, bars, the Data Center's file actions and the guard
+// that keeps every way out from losing the log.
+#include "ui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "control/control_ids.h"
+#include "device/simulated_transmitter.h"
+#include "ui/control_center_dialog.h"
+#include "ui/data_center_view.h"
+
+namespace velta {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void Make(bool simulated = true) {
+        window_ = std::make_unique<MainWindow>(tx_, simulated);
+        window_->show();
+        QApplication::setActiveWindow(window_.get());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    ControlCenterController& Controller() { return window_->Panel().Controller(); }
+    void AppendBlocks() {
+        Controller().OnFeatureBoxClicked(FeatureBox::LedGrid, true);
+        Controller().OnSaveSequence();
+    }
+    // Answers the next question box with the button whose text contains `answer`, recording its
+    // text; fails the test when no box comes.
+    void AnswerNextBox(const QString& answer) {
+        QTimer::singleShot(0, [this, answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                QTimer::singleShot(10, [this, answer] { AnswerNextBox(answer); });
+                return;
+            }
+            asked_.push_back(box->text());
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text().contains(answer)) {
+                    button->click();
+                    return;
+                }
+            }
+            ADD_FAILURE() << "no button " << answer.toStdString();
+            box->reject();
+        });
+    }
+    QString StatusMessage() { return window_->statusBar()->currentMessage(); }
+
+    SimulatedTransmitter tx_;
+    std::unique_ptr<MainWindow> window_;
+    QStringList asked_;
+};
+
+TEST_F(MainWindowTest, TitleBarsAndAnUnchangedPanel) {
+    Make(false);
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("Velta Control Center"));
+    window_.reset();
+    Make(true);
+    EXPECT_EQ(window_->windowTitle(),
+              QStringLiteral("Velta Control Center (simulated transmitter)"));
+    ControlCenterDialog& panel = window_->Panel();
+    EXPECT_EQ(panel.size(), QSize(1013, 522));
+    EXPECT_EQ(panel.y(), window_->menuBar()->height());
+    EXPECT_EQ(window_->height(),
+              window_->menuBar()->height() + 522 + window_->statusBar()->height());
+    QStringList menus;
+    for (QAction* menu : window_->menuBar()->actions())
+        menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&Help"}));
+}
+
+TEST_F(MainWindowTest, ExportWritesTheLogAsShownAndKeepsIt) {
+    Make();
+    AppendBlocks();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("seq.txt"));
+    ASSERT_TRUE(window_->ExportDataCenterTo(path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    const std::string_view expected = Controller().DataCenterText();
+    EXPECT_EQ(written.toStdString(), expected);
+    EXPECT_TRUE(written.startsWith("LED_data[0]   = 0x000\r\n"));
+    EXPECT_EQ(StatusMessage(), QStringLiteral("Exported 32 lines to seq.txt"));
+    EXPECT_FALSE(Controller().DataCenterHasUnkeptBlocks());
+
+    // A target that can't be written is reported with its name, and nothing counts as kept.
+    AppendBlocks();
+    AnswerNextBox(QStringLiteral("OK"));
+    EXPECT_FALSE(window_->ExportDataCenterTo(dir.path()));  // a folder, not a file
+    EXPECT_EQ(asked_.size(), 1);
+    EXPECT_TRUE(StatusMessage().startsWith(QStringLiteral("Could not export to ")));
+    EXPECT_TRUE(Controller().DataCenterHasUnkeptBlocks());
+}
+
+TEST_F(MainWindowTest, WaysOutAskOnlyWhenTheLogWouldBeLost) {
+    struct Case {
+        const char* name;
+        bool unkept;
+        QString answer;  // empty: no question expected
+        bool ends;
+    };
+    const Case cases[] = {
+        {"fresh start ends at once", false, {}, true},
+        {"cancel keeps everything", true, QStringLiteral("Cancel"), false},
+        {"discard ends", true, QStringLiteral("Discard"), true},
+    };
+    const std::function<void(MainWindow&)> ways[] = {
+        [](MainWindow& w) { w.close(); },
+        [](MainWindow& w) {  // Enter in the scrolling-text box
+            auto* text = qobject_cast<QLineEdit*>(w.Panel().Control(panel_id::kScrollText));
+            text->setFocus();
+            QTest::keyClick(text, Qt::Key_Return);
+        },
+        [](MainWindow& w) { QTest::keyClick(&w.Panel(), Qt::Key_Escape); },
+    };
+    for (const Case& c : cases) {
+        for (std::size_t way = 0; way < std::size(ways); ++way) {
+            SCOPED_TRACE(std::string(c.name) + ", way " + std::to_string(way));
+            Make();
+            asked_.clear();
+            if (c.unkept)
+                AppendBlocks();
+            if (!c.answer.isEmpty())
+                AnswerNextBox(c.answer);
+            ways[way](*window_);
+            QTest::qWait(20);
+            EXPECT_EQ(window_->isVisible(), !c.ends);
+            EXPECT_EQ(asked_.size(), c.answer.isEmpty() ? 0 : 1);
+            if (!c.ends) {
+                EXPECT_FALSE(Controller().DataCenterText().empty());
+                window_->Panel().Controller().MarkDataCenterKept();
+            }
+            window_.reset();
+        }
+    }
+}
+
+TEST_F(MainWindowTest, CopyKeepsCrLfAndClearEmptiesTheBox) {
+    Make();
+    AppendBlocks();
+    window_->CopyDataCenter();
+    const QString copied = QApplication::clipboard()->text();
+    EXPECT_TRUE(copied.startsWith(QStringLiteral("LED_data[0]   = 0x000\r\n")));
+    EXPECT_FALSE(Controller().DataCenterHasUnkeptBlocks());
+    window_->ClearDataCenter();  // kept: no question
+    EXPECT_TRUE(Controller().DataCenterText().empty());
+    EXPECT_TRUE(window_->Panel().DataCenter()->toPlainText().isEmpty());
+}
+
+}  // namespace
+}  // namespace velta
