@@ -68,6 +68,28 @@ void SetPreviewColor(QLabel* preview, Color color) {
 ColorChooserDialog::ColorChooserDialog(Color initial, QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("Colour"));
 
+    QGridLayout* basic = BuildBasicColors();
+    QGridLayout* channels = BuildChannels();
+    BuildHexField(*channels);
+    BuildPreview();
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* lower = new QHBoxLayout;
+    lower->addLayout(channels, 1);
+    lower->addWidget(preview_, 0, Qt::AlignTop);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(basic);
+    layout->addLayout(lower);
+    layout->addWidget(buttons);
+
+    SetCurrentColor(initial);
+}
+
+QGridLayout* ColorChooserDialog::BuildBasicColors() {
     auto* basic = new QGridLayout;
     basic->setSpacing(3);
     for (std::size_t i = 0; i < kBasicColors.size(); ++i) {
@@ -78,7 +100,11 @@ ColorChooserDialog::ColorChooserDialog(Color initial, QWidget* parent) : QDialog
         connect(swatch, &QAbstractButton::clicked, this,
                 [this, swatch] { SetCurrentColor(swatch->SwatchColor()); });
     }
+    return basic;
+}
 
+// One row per channel: label, slider and spin box, the last two kept in step with the colour.
+QGridLayout* ColorChooserDialog::BuildChannels() {
     auto* channels = new QGridLayout;
     static constexpr std::array<const char*, 3> kChannelNames{"&Red:", "&Green:", "&Blue:"};
     static constexpr std::array<const char*, 3> kChannelIds{"red", "green", "blue"};
@@ -102,7 +128,11 @@ ColorChooserDialog::ColorChooserDialog(Color initial, QWidget* parent) : QDialog
         spins_[c] = spin;
         sliders_[c] = slider;
     }
+    return channels;
+}
 
+// The hex field takes the row under the channels.
+void ColorChooserDialog::BuildHexField(QGridLayout& channels) {
     hexEdit_ = new QLineEdit(this);
     hexEdit_->setObjectName(QStringLiteral("hexEdit"));
     hexEdit_->setValidator(new QRegularExpressionValidator(
@@ -110,29 +140,16 @@ ColorChooserDialog::ColorChooserDialog(Color initial, QWidget* parent) : QDialog
     connect(hexEdit_, &QLineEdit::textEdited, this, &ColorChooserDialog::OnHexEdited);
     auto* hexLabel = new QLabel(tr("&HTML:"), this);
     hexLabel->setBuddy(hexEdit_);
-    channels->addWidget(hexLabel, 3, 0);
-    channels->addWidget(hexEdit_, 3, 1, 1, 2);
+    channels.addWidget(hexLabel, 3, 0);
+    channels.addWidget(hexEdit_, 3, 1, 1, 2);
+}
 
+void ColorChooserDialog::BuildPreview() {
     preview_ = new QLabel(this);
     preview_->setObjectName(QStringLiteral("preview"));
     preview_->setFixedSize(kPreviewSize);
     preview_->setAutoFillBackground(true);
     preview_->setFrameShape(QFrame::Box);
-
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* lower = new QHBoxLayout;
-    lower->addLayout(channels, 1);
-    lower->addWidget(preview_, 0, Qt::AlignTop);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(basic);
-    layout->addLayout(lower);
-    layout->addWidget(buttons);
-
-    SetCurrentColor(initial);
 }
 
 void ColorChooserDialog::SetCurrentColor(Color color) {

@@ -9,6 +9,7 @@
 
 #include "model/panel_state.h"
 
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QSlider;
@@ -36,6 +37,10 @@ class ColorChooserDialog : public QDialog {
   private:
     enum Channel { kRed, kGreen, kBlue };
 
+    QGridLayout* BuildBasicColors();
+    QGridLayout* BuildChannels();
+    void BuildHexField(QGridLayout& channels);
+    void BuildPreview();
     void SetChannel(Channel channel, int value);
     void OnHexEdited(const QString& text);
     void ShowColor(bool updateHex);

@@ -43,7 +43,7 @@ namespace {
 using ui::kDialogTemplate;
 using ui::TemplateControl;
 namespace id = ui::id;
-namespace style = ui::style;
+namespace flag = ui::flag;
 
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -115,6 +115,24 @@ QIcon WindowIcon() {
     return icon;
 }
 
+// Geometry, enabled state and focus policy of a built control, from its template entry.
+void PlaceTemplateControl(const TemplateControl& control, QWidget& widget) {
+    QRect placed = PixelRect(control);
+    if (control.kind == ui::ControlKind::ComboBox) {
+        // The template height includes the open list; the closed box is one item high and must
+        // stay clear of the "Data Center" label under it.
+        const int labelTop = ui::VerticalUnitsToPixels(27);
+        placed.setHeight(std::min(widget.sizeHint().height(), labelTop - placed.y() - 2));
+    }
+    widget.setGeometry(placed);
+    if ((control.flags & flag::kStartsDisabled) != 0)
+        widget.setEnabled(false);
+    if (control.kind != ui::ControlKind::GroupBox && control.kind != ui::ControlKind::Label &&
+        (control.flags & flag::kInTabOrder) == 0 && control.kind != ui::ControlKind::RadioButton) {
+        widget.setFocusPolicy(Qt::ClickFocus);
+    }
+}
+
 }  // namespace
 
 ControlCenterDialog::ControlCenterDialog(HidTransport& transport, QWidget* parent)
@@ -167,132 +185,128 @@ LedButton* ControlCenterDialog::RingLed(int ring) const {
     return ring >= 0 && ring < kRingCount ? ringLeds_[ring] : nullptr;
 }
 
-bool ControlCenterDialog::TimerRunning(int timerId) const {
-    const auto it = timers_.find(timerId);
-    return it != timers_.end() && it->second->isActive();
-}
-
 void ControlCenterDialog::BuildTemplateControls() {
     // Created in template order, which makes it the tab order.
     auto* fillGroup = new QButtonGroup(this);
     std::vector<QGroupBox*> frames;
     for (const TemplateControl& control : kDialogTemplate) {
-        const QString caption = ToQString(control.caption);
-        const QRect rect = PixelRect(control);
-        QWidget* widget = nullptr;
-        switch (control.kind) {
-            case ui::ControlKind::PushButton: {
-                auto* button = new QPushButton(this);
-                // Enter on a focused button is handled by the dialog; no button is ever the
-                // default, so Enter elsewhere never clicks one.
-                button->setAutoDefault(false);
-                const bool multiLine = (control.styles & style::kMultiLine) != 0;
-                button->setText(multiLine ? WrapCaption(caption, QFontMetrics(font()),
-                                                        rect.width() - kButtonTextMargin)
-                                          : caption);
-                if (control.id == id::kRfMode)
-                    rfButton_ = button;
-                widget = button;
-                break;
-            }
-            case ui::ControlKind::RadioButton: {
-                auto* radio = new QRadioButton(caption, this);
-                const int mode = control.id == id::kFillAllOff  ? 0
-                                 : control.id == id::kFillAllOn ? 1
-                                                                : 2;
-                fillGroup->addButton(radio, mode);
-                fillModes_[static_cast<std::size_t>(mode)] = radio;
-                widget = radio;
-                break;
-            }
-            case ui::ControlKind::CheckBox: {
-                auto* box = new QCheckBox(caption, this);
-                if (const auto feature = ControlCenterController::FeatureBoxForControl(control.id))
-                    featureBoxes_[*feature] = box;
-                if (control.id == id::kAutoUpdate)
-                    autoUpdate_ = box;
-                widget = box;
-                break;
-            }
-            case ui::ControlKind::GroupBox: {
-                auto* frame = new QGroupBox(caption, this);
-                if ((control.styles & style::kCaptionCentred) != 0)
-                    frame->setAlignment(Qt::AlignHCenter);
-                frame->setFocusPolicy(Qt::NoFocus);
-                frames.push_back(frame);
-                widget = frame;
-                break;
-            }
-            case ui::ControlKind::Label: {
-                auto* label = new QLabel(caption, this);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                // Every label is one line; wrapping would push its last word out of sight.
-                label->setWordWrap(false);
-                widget = label;
-                break;
-            }
-            case ui::ControlKind::Edit: {
-                if (control.id == id::kDataCenter) {
-                    dataCenter_ = new DataCenterView(this);
-                    widget = dataCenter_;
-                } else {
-                    auto* edit = new QLineEdit(this);
-                    edit->setReadOnly((control.styles & style::kReadOnly) != 0);
-                    if (control.id == id::kStatus)
-                        status_ = edit;
-                    else
-                        scrollText_ = edit;
-                    widget = edit;
-                }
-                break;
-            }
-            case ui::ControlKind::ComboBox: {
-                colorCombo_ = new ColorPickerCombo(this);
-                widget = colorCombo_;
-                break;
-            }
-            case ui::ControlKind::Slider: {
-                auto* slider = new QSlider(Qt::Horizontal, this);
-                slider->setTickPosition(QSlider::NoTicks);
-                for (const SliderRange& range : kSliderRanges) {
-                    if (range.controlId == control.id) {
-                        slider->setRange(0, range.maximum);
-                        // Page steps of a fifth of the range, as a track bar moves by default.
-                        slider->setPageStep(std::max(1, range.maximum / 5));
-                    }
-                }
-                if (control.id == id::kScrollSpeed)
-                    scrollSpeed_ = slider;
-                else if (control.id == id::kRingLevel)
-                    ringLevel_ = slider;
-                else
-                    gridBrightness_ = slider;
-                widget = slider;
-                break;
-            }
-        }
-
-        QRect placed = rect;
-        if (control.kind == ui::ControlKind::ComboBox) {
-            // The template height includes the open list; the closed box is one item high and
-            // must stay clear of the "Data Center" label under it.
-            const int labelTop = ui::VerticalUnitsToPixels(27);
-            placed.setHeight(std::min(widget->sizeHint().height(), labelTop - rect.y() - 2));
-        }
-        widget->setGeometry(placed);
-        if ((control.styles & style::kDisabled) != 0)
-            widget->setEnabled(false);
-        if (control.kind != ui::ControlKind::GroupBox && control.kind != ui::ControlKind::Label &&
-            (control.styles & style::kTabStop) == 0 &&
-            control.kind != ui::ControlKind::RadioButton) {
-            widget->setFocusPolicy(Qt::ClickFocus);
-        }
+        QWidget* widget = BuildTemplateControl(control, *fillGroup);
+        PlaceTemplateControl(control, *widget);
+        if (auto* frame = qobject_cast<QGroupBox*>(widget))
+            frames.push_back(frame);
         if (control.id != ui::kNoId)
             controls_[control.id] = widget;
     }
     // Frames are drawn behind every other control, not around them as parents.
     for (QGroupBox* frame : frames)
         frame->lower();
+}
+
+QWidget* ControlCenterDialog::BuildTemplateControl(const TemplateControl& control,
+                                                   QButtonGroup& fillGroup) {
+    switch (control.kind) {
+        case ui::ControlKind::PushButton:
+            return BuildPushButton(control);
+        case ui::ControlKind::RadioButton:
+            return BuildRadioButton(control, fillGroup);
+        case ui::ControlKind::CheckBox:
+            return BuildCheckBox(control);
+        case ui::ControlKind::GroupBox:
+            return BuildFrame(control);
+        case ui::ControlKind::Label:
+            return BuildLabel(control);
+        case ui::ControlKind::Edit:
+            return BuildTextBox(control);
+        case ui::ControlKind::ComboBox:
+            colorCombo_ = new ColorPickerCombo(this);
+            return colorCombo_;
+        case ui::ControlKind::Slider:
+            return BuildSlider(control);
+    }
+    return nullptr;
+}
+
+QWidget* ControlCenterDialog::BuildPushButton(const TemplateControl& control) {
+    auto* button = new QPushButton(this);
+    // Enter on a focused button is handled by the dialog; no button is ever the default, so
+    // Enter elsewhere never clicks one.
+    button->setAutoDefault(false);
+    const QString caption = ToQString(control.caption);
+    const bool multiLine = (control.flags & flag::kMultiLine) != 0;
+    button->setText(multiLine ? WrapCaption(caption, QFontMetrics(font()),
+                                            PixelRect(control).width() - kButtonTextMargin)
+                              : caption);
+    if (control.id == id::kRfMode)
+        rfButton_ = button;
+    return button;
+}
+
+QWidget* ControlCenterDialog::BuildRadioButton(const TemplateControl& control,
+                                               QButtonGroup& fillGroup) {
+    auto* radio = new QRadioButton(ToQString(control.caption), this);
+    const int mode = control.id == id::kFillAllOff ? 0 : control.id == id::kFillAllOn ? 1 : 2;
+    fillGroup.addButton(radio, mode);
+    fillModes_[static_cast<std::size_t>(mode)] = radio;
+    return radio;
+}
+
+QWidget* ControlCenterDialog::BuildCheckBox(const TemplateControl& control) {
+    auto* box = new QCheckBox(ToQString(control.caption), this);
+    if (const auto feature = ControlCenterController::FeatureBoxForControl(control.id))
+        featureBoxes_[*feature] = box;
+    if (control.id == id::kAutoUpdate)
+        autoUpdate_ = box;
+    return box;
+}
+
+QWidget* ControlCenterDialog::BuildFrame(const TemplateControl& control) {
+    auto* frame = new QGroupBox(ToQString(control.caption), this);
+    if ((control.flags & flag::kCaptionCentred) != 0)
+        frame->setAlignment(Qt::AlignHCenter);
+    frame->setFocusPolicy(Qt::NoFocus);
+    return frame;
+}
+
+QWidget* ControlCenterDialog::BuildLabel(const TemplateControl& control) {
+    auto* label = new QLabel(ToQString(control.caption), this);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Every label is one line; wrapping would push its last word out of sight.
+    label->setWordWrap(false);
+    return label;
+}
+
+QWidget* ControlCenterDialog::BuildTextBox(const TemplateControl& control) {
+    if (control.id == id::kDataCenter) {
+        dataCenter_ = new DataCenterView(this);
+        return dataCenter_;
+    }
+    auto* edit = new QLineEdit(this);
+    edit->setReadOnly((control.flags & flag::kReadOnly) != 0);
+    if (control.id == id::kStatus)
+        status_ = edit;
+    else
+        scrollText_ = edit;
+    return edit;
+}
+
+QWidget* ControlCenterDialog::BuildSlider(const TemplateControl& control) {
+    auto* slider = new QSlider(Qt::Horizontal, this);
+    slider->setTickPosition(QSlider::NoTicks);
+    for (const SliderRange& range : kSliderRanges) {
+        if (range.controlId == control.id) {
+            slider->setRange(0, range.maximum);
+            // Page steps of a fifth of the range: a click beside the handle moves it a good
+            // way without jumping to the end.
+            slider->setPageStep(std::max(1, range.maximum / 5));
+        }
+    }
+    if (control.id == id::kScrollSpeed)
+        scrollSpeed_ = slider;
+    else if (control.id == id::kRingLevel)
+        ringLevel_ = slider;
+    else
+        gridBrightness_ = slider;
+    return slider;
 }
 
 void ControlCenterDialog::CreateLedControls() {

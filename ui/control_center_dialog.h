@@ -13,9 +13,10 @@
 
 #include "control/control_center_controller.h"
 #include "control/control_center_view.h"
-#include "model/panel_state.h"
 #include "device/hid_transport.h"
+#include "model/panel_state.h"
 
+class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -28,6 +29,9 @@ namespace velta {
 class ColorPickerCombo;
 class DataCenterView;
 class LedButton;
+namespace ui {
+struct TemplateControl;
+}
 
 class ControlCenterDialog : public QDialog, public ControlCenterView, public PanelObserver {
     Q_OBJECT
@@ -40,7 +44,6 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     // Ends the link (reader thread and device handles) before any widget goes away.
     ~ControlCenterDialog() override;
 
-    ControlCenterController& Controller() { return *controller_; }
     PanelState& Panel() { return controller_->Panel(); }
 
     // The template control with this id, or nullptr.
@@ -48,8 +51,6 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     LedButton* GridLed(int cellIndex) const;
     LedButton* PodLed(int pod) const;
     LedButton* RingLed(int ring) const;
-    DataCenterView* DataCenter() const { return dataCenter_; }
-    bool TimerRunning(int id) const;
 
     // ControlCenterView
     void ShowWriteError() override;
@@ -86,6 +87,16 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
 
   private:
     void BuildTemplateControls();
+    // One builder per kind of template control; each creates the widget and keeps the pointers
+    // the window needs later.
+    QWidget* BuildTemplateControl(const ui::TemplateControl& control, QButtonGroup& fillGroup);
+    QWidget* BuildPushButton(const ui::TemplateControl& control);
+    QWidget* BuildRadioButton(const ui::TemplateControl& control, QButtonGroup& fillGroup);
+    QWidget* BuildCheckBox(const ui::TemplateControl& control);
+    QWidget* BuildFrame(const ui::TemplateControl& control);
+    QWidget* BuildLabel(const ui::TemplateControl& control);
+    QWidget* BuildTextBox(const ui::TemplateControl& control);
+    QWidget* BuildSlider(const ui::TemplateControl& control);
     void CreateLedControls();
     void ConnectControls();
     void ConnectValueControls();

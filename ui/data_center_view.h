@@ -23,10 +23,6 @@ class DataCenterView : public QPlainTextEdit {
     // exactly that.
     void Refresh(std::string_view log, std::size_t shownBefore);
 
-    // Bytes of the log the box shows, as far as it knows (0 after the user edited it).
-    std::size_t ShownLength() const { return edited_ ? 0 : shown_; }
-    bool EditedByUser() const { return edited_; }
-
   protected:
     QMimeData* createMimeDataFromSelection() const override;
 

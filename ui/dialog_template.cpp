@@ -4,27 +4,22 @@ namespace velta::ui {
 
 namespace {
 
-using namespace style;
-constexpr ControlStyle kButton = kTabStop;
-constexpr ControlStyle kFrame = kCaptionCentred;
-constexpr ControlStyle kStatic = kAlignLeft | kGroupStart;
-constexpr ControlStyle kCheck = kTabStop;
-constexpr ControlStyle kTrackBar = kTabStop | kHorizontal | kBothSidedThumb | kNoTicks;
+using namespace flag;
 
-constexpr TemplateControl Push(int id, std::string_view caption, Rect r, ControlStyle extra = 0) {
-    return {id, ControlKind::PushButton, kButton | extra, caption, r};
+constexpr TemplateControl Push(int id, std::string_view caption, Rect r, ControlFlags extra = 0) {
+    return {id, ControlKind::PushButton, kInTabOrder | extra, caption, r};
 }
 constexpr TemplateControl Frame(std::string_view caption, Rect r) {
-    return {kNoId, ControlKind::GroupBox, kFrame, caption, r};
+    return {kNoId, ControlKind::GroupBox, kCaptionCentred, caption, r};
 }
 constexpr TemplateControl Text(std::string_view caption, Rect r) {
-    return {kNoId, ControlKind::Label, kStatic, caption, r};
+    return {kNoId, ControlKind::Label, 0, caption, r};
 }
-constexpr TemplateControl Check(int id, std::string_view caption, Rect r, ControlStyle extra = 0) {
-    return {id, ControlKind::CheckBox, kCheck | extra, caption, r};
+constexpr TemplateControl Check(int id, std::string_view caption, Rect r, ControlFlags extra = 0) {
+    return {id, ControlKind::CheckBox, kInTabOrder | extra, caption, r};
 }
 constexpr TemplateControl Slider(int id, Rect r) {
-    return {id, ControlKind::Slider, kTrackBar, {}, r};
+    return {id, ControlKind::Slider, kInTabOrder, {}, r};
 }
 
 }  // namespace
@@ -37,7 +32,7 @@ const std::array<TemplateControl, kTemplateControlCount> kDialogTemplate = {{
     Push(id::kShiftUp, "Shift &Up", {7, 251, 49, 14}),
     Push(id::kShiftDown, "Shift &Down", {64, 251, 49, 14}),
     Push(id::kSaveSequence, "&Save Sequence", {64, 294, 49, 19}, kMultiLine),
-    {id::kFillAllOff, ControlKind::RadioButton, kGroupStart, "All Off", {13, 279, 35, 10}},
+    {id::kFillAllOff, ControlKind::RadioButton, 0, "All Off", {13, 279, 35, 10}},
     {id::kFillAllOn, ControlKind::RadioButton, 0, "All On", {13, 290, 35, 10}},
     {id::kFillCopy, ControlKind::RadioButton, 0, "Copy", {13, 301, 32, 10}},
     Frame("Horizontal", {121, 247, 113, 34}),
@@ -48,20 +43,12 @@ const std::array<TemplateControl, kTemplateControlCount> kDialogTemplate = {{
     Push(id::kShiftUpwards, "Upwards", {181, 217, 49, 14}),
     Frame({}, {66, 22, 390, 146}),  // the grid
     Frame("Pixel Ctrl", {11, 270, 39, 43}),
-    {id::kDataCenter,
-     ControlKind::Edit,
-     kBorder | kVerticalScrollBar | kTabStop | kMultiLine | kAutoVerticalScroll | kWantReturn,
-     {},
-     {525, 35, 147, 282}},
+    {id::kDataCenter, ControlKind::Edit, kInTabOrder | kMultiLine, {}, {525, 35, 147, 282}},
     Text("Data Center", {579, 27, 39, 8}),
     Push(id::kConnectTx, "Connect Tx", {254, 234, 50, 14}),
     Push(id::kUpdateData, "Update Data", {317, 234, 50, 14}),
     Frame("USB Statistics", {250, 197, 126, 120}),
-    {id::kStatus,
-     ControlKind::Edit,
-     kBorder | kTabStop | kAutoHorizontalScroll | kReadOnly,
-     {},
-     {254, 215, 113, 12}},
+    {id::kStatus, ControlKind::Edit, kInTabOrder | kReadOnly, {}, {254, 215, 113, 12}},
     Text("Status", {295, 206, 21, 8}),
     Frame({}, {7, 67, 56, 56}),    // the "Master Side" pods
     Frame({}, {458, 67, 56, 56}),  // the "Secondary Side" pods
@@ -70,11 +57,7 @@ const std::array<TemplateControl, kTemplateControlCount> kDialogTemplate = {{
     Frame({}, {66, 4, 390, 21}),    // the top rings
     Frame({}, {66, 165, 390, 21}),  // the bottom rings
     Frame({}, {2, 0, 517, 191}),    // the whole display
-    {id::kPodColour,
-     ControlKind::ComboBox,
-     kDropDownList | kOwnerDrawFixed | kHasStrings | kVerticalScrollBar | kTabStop,
-     {},
-     {525, 11, 81, 118}},
+    {id::kPodColour, ControlKind::ComboBox, kInTabOrder, {}, {525, 11, 81, 118}},
     Text("RGB Pod Colour", {537, 2, 57, 8}),
     Slider(id::kScrollSpeed, {461, 299, 54, 12}),
     Frame("Brightness", {459, 197, 60, 84}),
@@ -85,8 +68,8 @@ const std::array<TemplateControl, kTemplateControlCount> kDialogTemplate = {{
     Slider(id::kGridBrightness, {461, 261, 54, 12}),
     Text("LED Grid", {472, 252, 34, 8}),
     Frame("Features to Update", {383, 197, 70, 120}),
-    Check(id::kGridBrightnessBox, "Grid Brightness", {386, 282, 63, 10}, kDisabled),
-    Check(id::kRingBrightnessBox, "Ring Brightness", {386, 300, 65, 10}, kDisabled),
+    Check(id::kGridBrightnessBox, "Grid Brightness", {386, 282, 63, 10}, kStartsDisabled),
+    Check(id::kRingBrightnessBox, "Ring Brightness", {386, 300, 65, 10}, kStartsDisabled),
     Check(id::kRgbPodsBox, "RGB Pods", {386, 246, 49, 10}),
     Check(id::kLedGridBox, "LED Grid", {386, 210, 45, 10}),
     Check(id::kLedRingsBox, "LED Rings", {386, 264, 50, 10}),
@@ -96,11 +79,7 @@ const std::array<TemplateControl, kTemplateControlCount> kDialogTemplate = {{
     Push(id::kInvertGrid, "&Invert Grid", {64, 270, 49, 14}, kMultiLine),
     Push(id::kRfMode, "Activate RF Mode", {254, 253, 50, 21}, kMultiLine),
     Text("Set Scrolling Text", {149, 288, 56, 8}),
-    {id::kScrollText,
-     ControlKind::Edit,
-     kBorder | kTabStop | kAutoHorizontalScroll,
-     {},
-     {121, 298, 113, 14}},
+    {id::kScrollText, ControlKind::Edit, kInTabOrder, {}, {121, 298, 113, 14}},
     Check(id::kScrollingTextBox, "Scrolling Text", {386, 228, 59, 10}),
     Frame("Scroll Speed", {459, 286, 60, 31}),
 }};

@@ -25,28 +25,15 @@ enum class ControlKind {
     Slider,
 };
 
-// Style flags of a control, as a bit set.
-using ControlStyle = std::uint32_t;
-namespace style {
-constexpr ControlStyle kTabStop = 1u << 0;
-constexpr ControlStyle kGroupStart = 1u << 1;
-constexpr ControlStyle kMultiLine = 1u << 2;
-constexpr ControlStyle kDisabled = 1u << 3;
-constexpr ControlStyle kCaptionCentred = 1u << 4;
-constexpr ControlStyle kBorder = 1u << 5;
-constexpr ControlStyle kVerticalScrollBar = 1u << 6;
-constexpr ControlStyle kAutoVerticalScroll = 1u << 7;
-constexpr ControlStyle kAutoHorizontalScroll = 1u << 8;
-constexpr ControlStyle kWantReturn = 1u << 9;
-constexpr ControlStyle kReadOnly = 1u << 10;
-constexpr ControlStyle kAlignLeft = 1u << 11;
-constexpr ControlStyle kDropDownList = 1u << 12;
-constexpr ControlStyle kOwnerDrawFixed = 1u << 13;
-constexpr ControlStyle kHasStrings = 1u << 14;
-constexpr ControlStyle kHorizontal = 1u << 15;
-constexpr ControlStyle kBothSidedThumb = 1u << 16;
-constexpr ControlStyle kNoTicks = 1u << 17;
-}  // namespace style
+// How the window sets a control up, as a bit set.
+using ControlFlags = std::uint32_t;
+namespace flag {
+constexpr ControlFlags kInTabOrder = 1u << 0;      // Tab reaches it (radio buttons always)
+constexpr ControlFlags kMultiLine = 1u << 1;       // a wrapped caption, a box of many lines
+constexpr ControlFlags kStartsDisabled = 1u << 2;  // greyed out until the window enables it
+constexpr ControlFlags kCaptionCentred = 1u << 3;  // a frame's caption
+constexpr ControlFlags kReadOnly = 1u << 4;        // a text box the user cannot type into
+}  // namespace flag
 
 // A rectangle: left, top, width, height.
 struct Rect {
@@ -68,7 +55,7 @@ constexpr int kNoId = -1;  // frames and labels have no id of their own
 struct TemplateControl {
     int id = kNoId;
     ControlKind kind = ControlKind::Label;
-    ControlStyle styles = 0;
+    ControlFlags flags = 0;
     std::string_view caption;
     Rect units;  // dialog units
 };

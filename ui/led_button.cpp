@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
-#include <algorithm>
 #include <utility>
 
 #include "ui/color_table.h"
@@ -38,11 +37,6 @@ QRect OutlineRect(Box b) {
     return QRect(b.left, b.top, b.right - b.left - 1, b.bottom - b.top - 1);
 }
 
-// The area a text or fill covers: the pixels left..right-1 and top..bottom-1.
-QRect AreaRect(Box b) {
-    return QRect(b.left, b.top, std::max(0, b.right - b.left), std::max(0, b.bottom - b.top));
-}
-
 QPen SolidPen(const QColor& color) {
     QPen pen(color);
     pen.setWidth(1);
@@ -53,8 +47,22 @@ QPen SolidPen(const QColor& color) {
 constexpr int kHoverCornerRadius = 2;  // a 4 x 4 corner ellipse
 constexpr int kFocusInset = 2;
 constexpr int kLedInset = 1;  // beyond the focus frame
-constexpr int kCaptionGap = 3;
+constexpr int kLedDiameter = 15;
 constexpr QSize kLedControlSize(18, 19);
+
+// The LED square sits at the left of the area inside the focus frame. Its top is measured from
+// the control's own top edge rather than from that area, which puts it one pixel higher than a
+// centred square would be; every LED of the window is laid out with that in mind. Held down, it
+// moves one pixel right and down.
+Box LampBox(const QSize& size, bool down) {
+    const Box area = Shrink(Box{0, 0, size.width(), size.height()}, kFocusInset + kLedInset);
+    Box led{};
+    led.left = area.left;
+    led.right = area.left + kLedDiameter;
+    led.top = 2 + (area.bottom - area.top - kLedDiameter) / 2;
+    led.bottom = led.top + kLedDiameter;
+    return down ? Offset(led, 1, 1) : led;
+}
 
 }  // namespace
 
@@ -75,10 +83,6 @@ void LedButton::SetState(int state, bool redraw) {
         update();
 }
 
-void LedButton::SetCheck(int value) {
-    SetState(value == 1 || value == 2 ? 1 : 0, true);
-}
-
 bool LedButton::SetColors(Color onColor, Color offColor) {
     onColor_ = onColor;
     offColor_ = offColor;
@@ -88,12 +92,6 @@ bool LedButton::SetColors(Color onColor, Color offColor) {
 
 void LedButton::BindToggle(std::function<void()> toggle) {
     toggle_ = std::move(toggle);
-}
-
-void LedButton::SetCaptionLayout(bool leftText, Qt::Alignment alignment) {
-    leftText_ = leftText;
-    captionAlignment_ = alignment & Qt::AlignHorizontal_Mask;
-    update();
 }
 
 QSize LedButton::sizeHint() const {
@@ -155,103 +153,46 @@ void LedButton::mouseMoveEvent(QMouseEvent* event) {
 
 void LedButton::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    const QPalette& pal = palette();
-    const bool disabled = !isEnabled();
-    const bool focused = hasFocus();
-    const bool selected = isDown();
+    PaintBackground(painter);
+    if (hasFocus())
+        PaintFocusFrame(painter);
+    PaintLamp(painter);
+}
 
-    // Background: a raised highlight under the pointer, otherwise plain button face.
+// A raised highlight under the pointer, otherwise plain button face.
+void LedButton::PaintBackground(QPainter& painter) const {
     const Box client{0, 0, width(), height()};
     if (hover_) {
         painter.setPen(SolidPen(Qt::black));
-        painter.setBrush(pal.color(QPalette::Light));
+        painter.setBrush(palette().color(QPalette::Light));
         painter.drawRoundedRect(OutlineRect(client), kHoverCornerRadius, kHoverCornerRadius);
     } else {
-        const QColor face = pal.color(QPalette::Button);
+        const QColor face = palette().color(QPalette::Button);
         painter.setPen(SolidPen(face));
         painter.setBrush(face);
         painter.drawRect(OutlineRect(client));
     }
+}
 
-    Box area = Shrink(client, kFocusInset);
-    if (focused) {
-        QPen dotted = SolidPen(pal.color(QPalette::WindowText));
-        dotted.setStyle(Qt::DotLine);
-        painter.setPen(dotted);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(OutlineRect(area));
-    }
-    area = Shrink(area, kLedInset);
+void LedButton::PaintFocusFrame(QPainter& painter) const {
+    QPen dotted = SolidPen(palette().color(QPalette::WindowText));
+    dotted.setStyle(Qt::DotLine);
+    painter.setPen(dotted);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(OutlineRect(Shrink(Box{0, 0, width(), height()}, kFocusInset)));
+}
 
-    // The LED square sits beside the caption area. Its top is measured from the control's own
-    // top edge rather than from the inset area, which puts it one pixel higher than a centred
-    // square would be; every LED of the window is laid out with that in mind.
-    const int d = ledDiameter_;
-    Box led{};
-    if (leftText_) {
-        led.left = area.right - d;
-        led.right = area.right;
-        area.right = led.left - kCaptionGap;
-    } else {
-        led.left = area.left;
-        led.right = area.left + d;
-        area.left = led.right + kCaptionGap;
-    }
-    led.top = 2 + (area.bottom - area.top - d) / 2;
-    led.bottom = led.top + d;
-    if (selected)
-        led = Offset(led, 1, 1);
-
-    QColor fill;
-    if (disabled) {
-        fill = pal.color(QPalette::Dark);
-    } else {
-        fill = ToQColor(state_ != 0 ? onColor_ : offColor_);
-    }
-    // Black outline, then a one-pixel ring in the off colour just inside it, around the fill.
+// Black outline, then a one-pixel ring in the off colour just inside it, around the fill: the
+// on or off colour, or the shadow colour while disabled.
+void LedButton::PaintLamp(QPainter& painter) const {
+    const Box led = LampBox(size(), isDown());
+    const QColor fill = isEnabled() ? ToQColor(state_ != 0 ? onColor_ : offColor_)
+                                    : palette().color(QPalette::Dark);
     painter.setBrush(fill);
     painter.setPen(SolidPen(Qt::black));
     painter.drawEllipse(OutlineRect(led));
     painter.setPen(SolidPen(ToQColor(offColor_)));
     painter.drawEllipse(OutlineRect(Shrink(led, 1)));
-
-    if (!text().isEmpty())
-        DrawCaption(painter, AreaRect(area), selected, disabled);
-}
-
-void LedButton::DrawCaption(QPainter& painter, const QRect& area, bool selected, bool disabled) {
-    const QString caption = text();
-    const int flags = Qt::TextWordWrap | static_cast<int>(captionAlignment_);
-
-    // Measure the wrapped text within the area's width, then centre it vertically and place it
-    // horizontally in what is left over.
-    const QSize size =
-        painter.fontMetrics()
-            .boundingRect(QRect(0, 0, std::max(1, area.width()), 0xFFFF), Qt::TextWordWrap, caption)
-            .size();
-    QRect textRect(area.topLeft(), size);
-    int dx = 0;
-    if (captionAlignment_ & Qt::AlignHCenter) {
-        dx = (area.width() - size.width()) / 2;
-    } else if (captionAlignment_ & Qt::AlignRight) {
-        dx = area.width() - size.width();
-    }
-    textRect.translate(dx, (area.height() - size.height()) / 2);
-    if (selected)
-        textRect.translate(1, 1);
-
-    const QPalette& pal = palette();
-    painter.setBrush(Qt::NoBrush);
-    if (disabled) {
-        // Embossed: a light copy one pixel down-right under the shadow-coloured text.
-        painter.setPen(pal.color(QPalette::Light));
-        painter.drawText(textRect.translated(1, 1), flags, caption);
-        painter.setPen(pal.color(QPalette::Dark));
-        painter.drawText(textRect, flags, caption);
-    } else {
-        painter.setPen(pal.color(QPalette::ButtonText));
-        painter.drawText(textRect, flags, caption);
-    }
 }
 
 }  // namespace velta

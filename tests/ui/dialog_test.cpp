@@ -229,7 +229,13 @@ TEST(DataCenterView, AppendsOnlyWhatWasAddedAndShowsCrLfAsLineBreaks) {
         QStringLiteral("LED_data[0]   = 0x000\nLED_data[1]   = 0x001\n\nRGB_data[0]   = 0x0A\n"));
     EXPECT_EQ(view.document()->firstBlock().userState(), 42);
     EXPECT_TRUE(view.textCursor().atEnd());
-    EXPECT_EQ(view.ShownLength(), log.size());
+
+    // The box counted every byte, the split CR LF too: the next refresh still only appends.
+    const std::size_t shownAll = log.size();
+    log += "RGB_data[1]   = 0xFF\r\n";
+    view.Refresh(log, shownAll);
+    EXPECT_TRUE(view.toPlainText().endsWith(QStringLiteral("0x0A\nRGB_data[1]   = 0xFF\n")));
+    EXPECT_EQ(view.document()->firstBlock().userState(), 42);
 }
 
 TEST(DataCenterView, UserTextOrAMismatchedStartIsReplacedByTheWholeLog) {
@@ -239,13 +245,22 @@ TEST(DataCenterView, UserTextOrAMismatchedStartIsReplacedByTheWholeLog) {
     view.moveCursor(QTextCursor::End);
     QTest::keyClicks(&view, "typed");
     QTest::keyClick(&view, Qt::Key_Return);
-    EXPECT_TRUE(view.EditedByUser());
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("x\nytyped\n"));
 
+    // What the user typed goes; the refresh shows the log alone, caret at its end.
     const std::size_t shown = log.size();
     log += "\r\n\r\nz";
     view.Refresh(log, shown);
     EXPECT_EQ(view.toPlainText(), QStringLiteral("x\ny\n\nz"));
-    EXPECT_FALSE(view.EditedByUser());
+    EXPECT_TRUE(view.textCursor().atEnd());
+
+    // The box holds the log again, so the next refresh appends (a mark on the first line stays).
+    view.document()->firstBlock().setUserState(7);
+    const std::size_t shownAfterEdit = log.size();
+    log += "\r\nw";
+    view.Refresh(log, shownAfterEdit);
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("x\ny\n\nz\nw"));
+    EXPECT_EQ(view.document()->firstBlock().userState(), 7);
 
     view.Refresh("q\r\nr", 1);
     EXPECT_EQ(view.toPlainText(), QStringLiteral("q\nr"));
@@ -280,6 +295,20 @@ Cells LitCells(const PanelState& panel) {
             lit.emplace_back(i / kColumns, i % kColumns);
     }
     return lit;
+}
+
+// An LED's look: the disc's fill at its centre and the off-colour ring just inside the outline.
+constexpr QPoint kLedCentre(10, 8);
+constexpr QPoint kLedRing(4, 8);
+
+QRgb LedPixel(LedButton* led, QPoint at) {
+    return led->grab().toImage().pixel(at) & 0xFFFFFFu;
+}
+
+// Lit: the fill shows the on colour, which differs from the ring's off colour.
+bool Lit(LedButton* led) {
+    const QImage image = led->grab().toImage();
+    return image.pixel(kLedCentre) != image.pixel(kLedRing);
 }
 
 QString Caption(QWidget* button) {
@@ -326,7 +355,15 @@ class DialogTest : public ::testing::Test {
     void Click(int controlId) { Get<QAbstractButton>(controlId)->click(); }
     bool Checked(int controlId) { return Get<QAbstractButton>(controlId)->isChecked(); }
     PanelState& Panel() { return dialog_->Panel(); }
-    void Tick() { dialog_->Controller().OnTimer(kSampleTimerId); }
+    // Fires the painting tick as its timer would; false when that timer is not running.
+    bool Tick() {
+        for (QTimer* timer : dialog_->findChildren<QTimer*>(Qt::FindDirectChildrenOnly)) {
+            if (timer->isActive() && timer->interval() == kSampleTimerPeriodMs)
+                return QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection);
+        }
+        return false;
+    }
+    QString DataCenterText() { return Get<QPlainTextEdit>(id::kDataCenter)->toPlainText(); }
 
     LedButton* Led(LedKind kind, int index) {
         return kind == LedKind::GridCell ? dialog_->GridLed(index)
@@ -338,10 +375,25 @@ class DialogTest : public ::testing::Test {
             const bool on = p.kind == LedKind::GridCell ? Panel().Cell(p.index)
                             : p.kind == LedKind::Pod    ? Panel().PodMark(p.index)
                                                         : Panel().RingOn(p.index);
-            if ((Led(p.kind, p.index)->GetState() != 0) != on)
+            if (Lit(Led(p.kind, p.index)) != on)
                 return false;
         }
         return true;
+    }
+
+    // Periods of the dialog's timers that are running, shortest first.
+    std::vector<int> RunningTimerPeriods() const {
+        std::vector<int> periods;
+        for (const QTimer* timer : dialog_->findChildren<QTimer*>(Qt::FindDirectChildrenOnly)) {
+            if (timer->isActive())
+                periods.push_back(timer->interval());
+        }
+        std::sort(periods.begin(), periods.end());
+        return periods;
+    }
+    bool TimerRunsEvery(int periodMs) const {
+        const std::vector<int> periods = RunningTimerPeriods();
+        return std::find(periods.begin(), periods.end(), periodMs) != periods.end();
     }
 
     SimulatedTransmitter transmitter_;
@@ -356,10 +408,11 @@ TEST_F(DialogTest, StartsWithTheDefaults) {
     EXPECT_EQ(dialog_->size(), QSize(1013, 522));
     EXPECT_EQ(dialog_->minimumSize(), dialog_->maximumSize());
     EXPECT_FALSE(dialog_->windowFlags() & Qt::WindowMaximizeButtonHint);
+    // Every LED starts off, in black.
     for (const auto& p : ui::LedPlacements()) {
-        const LedButton* led = Led(p.kind, p.index);
+        LedButton* led = Led(p.kind, p.index);
         ASSERT_NE(led, nullptr);
-        EXPECT_TRUE(led->GetState() == 0 && led->OnColor() == 0xFF0000u && led->OffColor() == 0u)
+        EXPECT_TRUE(LedPixel(led, kLedCentre) == 0u && LedPixel(led, kLedRing) == 0u)
             << static_cast<int>(p.kind) << " " << p.index;
     }
 
@@ -380,11 +433,23 @@ TEST_F(DialogTest, StartsWithTheDefaults) {
     EXPECT_TRUE(Get<QLineEdit>(id::kStatus)->isReadOnly());
     EXPECT_FALSE(Get<QPlainTextEdit>(id::kDataCenter)->isReadOnly());
     EXPECT_EQ(Caption(dialog_->Control(id::kRfMode)), QStringLiteral("Activate RF Mode"));
-    EXPECT_FALSE(dialog_->TimerRunning(kSampleTimerId));  // idle: no ticks
-    EXPECT_FALSE(dialog_->TimerRunning(kAutoUpdateTimerId));
+    EXPECT_EQ(RunningTimerPeriods(), std::vector<int>{});  // idle: no ticks
 
     Show();
     EXPECT_EQ(QApplication::focusWidget(), dialog_->Control(id::kSelectAll));
+
+    // Lit, each shows blue (0x00BBGGRR 0xFF0000 is 0x0000FF on screen) inside the black ring.
+    for (int i = 0; i < kCellCount; ++i)
+        Panel().SetCell(i, true);
+    for (int pod = 0; pod < kPodCount; ++pod)
+        Panel().SetPodMark(pod, true);
+    for (int ring = 0; ring < kRingCount; ++ring)
+        Panel().SetRingOn(ring, true);
+    for (const auto& p : ui::LedPlacements()) {
+        LedButton* led = Led(p.kind, p.index);
+        EXPECT_TRUE(LedPixel(led, kLedCentre) == 0x0000FFu && LedPixel(led, kLedRing) == 0u)
+            << static_cast<int>(p.kind) << " " << p.index;
+    }
 }
 
 TEST_F(DialogTest, ControlsAndLedsSitAtTheirPixelPlaces) {
@@ -423,7 +488,8 @@ TEST_F(DialogTest, TabOrderFollowsTheTemplateAndLedsTakeFocusByClickOnly) {
     std::vector<int> expected;
     std::map<QWidget*, int> ids;
     for (const auto& control : ui::kDialogTemplate) {
-        if ((control.styles & ui::style::kTabStop) != 0 || control.kind == ControlKind::RadioButton)
+        if ((control.flags & ui::flag::kInTabOrder) != 0 ||
+            control.kind == ControlKind::RadioButton)
             expected.push_back(control.id);
         if (control.id != ui::kNoId)
             ids[dialog_->Control(control.id)] = control.id;
@@ -444,12 +510,12 @@ TEST_F(DialogTest, ClickingALedTogglesOnlyItsCellAndRunsNoCommand) {
     LedButton* led = dialog_->GridLed(PanelState::CellIndex(4, 7));
     QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, QPoint(9, 9));
     EXPECT_EQ(LitCells(Panel()), (Cells{{4, 7}}));
-    EXPECT_EQ(led->GetState(), 1);
+    EXPECT_TRUE(Lit(led));
     QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, QPoint(9, 9));
     EXPECT_EQ(LitCells(Panel()), Cells{});
-    EXPECT_EQ(led->GetState(), 0);
+    EXPECT_FALSE(Lit(led));
     // No command ran: nothing was logged, shown or sent.
-    EXPECT_TRUE(dialog_->Controller().Log().Text().empty());
+    EXPECT_EQ(DataCenterText(), QString());
     EXPECT_EQ(Get<QLineEdit>(id::kStatus)->text(), QString());
     EXPECT_TRUE(transmitter_.WrittenReports().empty());
 
@@ -465,10 +531,10 @@ TEST_F(DialogTest, RightButtonPaintsAndMiddleButtonErasesOnTheTick) {
     // Press the right button over cell (3, 4); the LED under the press keeps the moves.
     LedButton* pressed = dialog_->GridLed(PanelState::CellIndex(3, 4));
     SendMouse(pressed, QEvent::MouseButtonPress, {9, 9}, Qt::RightButton, Qt::RightButton);
-    Tick();
+    EXPECT_TRUE(Tick());
     for (QPoint to : {QPoint(9 + 2 * 18, 9), QPoint(9, 9 + 18)}) {
         SendMouse(pressed, QEvent::MouseMove, to, Qt::NoButton, Qt::RightButton);
-        Tick();
+        EXPECT_TRUE(Tick());
     }
     EXPECT_EQ(LitCells(Panel()), (Cells{{3, 4}, {3, 6}, {4, 4}}));
     SendMouse(pressed, QEvent::MouseButtonRelease, {9, 9 + 18}, Qt::RightButton, Qt::NoButton);
@@ -476,14 +542,14 @@ TEST_F(DialogTest, RightButtonPaintsAndMiddleButtonErasesOnTheTick) {
     // Without a button held nothing is painted.
     SendMouse(dialog_->GridLed(PanelState::CellIndex(8, 20)), QEvent::MouseMove, {9, 9},
               Qt::NoButton, Qt::NoButton);
-    Tick();
+    EXPECT_TRUE(Tick());
     EXPECT_EQ(LitCells(Panel()).size(), 3u);
 
     // The middle button erases, here from a press on the dialog itself.
     const QPoint onCell36 = dialog_->GridLed(PanelState::CellIndex(3, 6))->geometry().center();
     SendMouse(dialog_.get(), QEvent::MouseButtonPress, onCell36, Qt::MiddleButton,
               Qt::MiddleButton);
-    Tick();
+    EXPECT_TRUE(Tick());
     SendMouse(dialog_.get(), QEvent::MouseButtonRelease, onCell36, Qt::MiddleButton, Qt::NoButton);
     EXPECT_EQ(LitCells(Panel()), (Cells{{3, 4}, {4, 4}}));
 
@@ -538,11 +604,15 @@ TEST_F(DialogTest, ColorAllPodsColoursEveryPodAtTheNextTick) {
     Click(id::kColorAllPods);
     for (int pod = 0; pod < kPodCount; ++pod)
         EXPECT_EQ(Panel().PodColor(pod), 0x0000FFu);
-    Tick();
+    EXPECT_TRUE(Tick());
+    // Unmarked, each pod shows its colour (red, 0x0000FF as 0x00BBGGRR) in fill and ring;
+    // marked, it shows white inside the red ring.
     for (int pod = 0; pod < kPodCount; ++pod) {
-        const LedButton* led = dialog_->PodLed(pod);
-        EXPECT_TRUE(led->OffColor() == 0x0000FFu && led->OnColor() == 0xFFFFFFu &&
-                    led->GetState() == 0)
+        LedButton* led = dialog_->PodLed(pod);
+        EXPECT_TRUE(LedPixel(led, kLedCentre) == 0xFF0000u && LedPixel(led, kLedRing) == 0xFF0000u)
+            << pod;
+        Panel().SetPodMark(pod, true);
+        EXPECT_TRUE(LedPixel(led, kLedCentre) == 0xFFFFFFu && LedPixel(led, kLedRing) == 0xFF0000u)
             << pod;
     }
 }
@@ -603,7 +673,7 @@ TEST_F(DialogTest, ColourBoxGivesItsColourWhenItLosesTheFocus) {
 
 TEST_F(DialogTest, DeviceButtonsReachTheLink) {
     Click(id::kSaveSequence);  // nothing ticked: nothing logged
-    EXPECT_TRUE(dialog_->Controller().Log().Text().empty());
+    EXPECT_EQ(DataCenterText(), QString());
     Click(id::kLedGridBox);
     Click(id::kSaveSequence);
     EXPECT_EQ(Get<QPlainTextEdit>(id::kDataCenter)->toPlainText().left(22),
@@ -625,7 +695,7 @@ TEST_F(DialogTest, DeviceButtonsReachTheLink) {
     for (bool on : {true, false}) {
         Click(id::kAutoUpdate);
         EXPECT_EQ(Panel().AutoUpdate(), on);
-        EXPECT_EQ(dialog_->TimerRunning(kAutoUpdateTimerId), on);
+        EXPECT_EQ(TimerRunsEvery(kAutoUpdateTimerPeriodMs), on);
     }
     Click(id::kRfMode);
     EXPECT_EQ(Caption(dialog_->Control(id::kRfMode)), QStringLiteral("Activate RF Mode"));
@@ -690,7 +760,7 @@ TEST_F(DialogTest, MnemonicClicksItsButton) {
 TEST_F(DialogTest, CloseBoxEndsTheLinkPromptlyWhileAReadIsPending) {
     Show();
     Click(id::kConnectTx);
-    ASSERT_TRUE(dialog_->Controller().Link().IsConnected());
+    ASSERT_GT(transmitter_.OpenHandleCount(), 0);  // the link is up
     QTRY_VERIFY_WITH_TIMEOUT(transmitter_.ReadPending(), 2000);
 
     QElapsedTimer clock;
@@ -698,10 +768,9 @@ TEST_F(DialogTest, CloseBoxEndsTheLinkPromptlyWhileAReadIsPending) {
     dialog_->close();
     EXPECT_FALSE(dialog_->isVisible());
     EXPECT_EQ(dialog_->result(), QDialog::Rejected);
-    EXPECT_FALSE(dialog_->Controller().Link().IsConnected());
     EXPECT_EQ(transmitter_.OpenHandleCount(), 0);
     EXPECT_FALSE(transmitter_.ReadPending());
-    EXPECT_FALSE(dialog_->TimerRunning(kSampleTimerId));
+    EXPECT_FALSE(TimerRunsEvery(kSampleTimerPeriodMs));
     // A hang guard, not a speed claim: the reader must not wait for a report that never comes.
     EXPECT_LT(clock.elapsed(), 2000);
 }
@@ -713,7 +782,8 @@ TEST_F(DialogTest, EscapeLeavesTheLinkToTheDialogsEnd) {
     QTest::keyClick(dialog_->Control(id::kSelectAll), Qt::Key_Escape);
     EXPECT_FALSE(dialog_->isVisible());
     // Escape skips the close step; destroying the dialog still ends the link.
-    EXPECT_TRUE(dialog_->Controller().Link().IsConnected());
+    EXPECT_GT(transmitter_.OpenHandleCount(), 0);  // the link is still up
+    EXPECT_TRUE(transmitter_.ReadPending());
     dialog_.reset();
     EXPECT_EQ(transmitter_.OpenHandleCount(), 0);
     EXPECT_FALSE(transmitter_.ReadPending());

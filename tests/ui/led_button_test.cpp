@@ -44,6 +44,12 @@ QRgb Rgb(const QImage& image, QPoint at) {
     return image.pixel(at) & 0xFFFFFFu;
 }
 
+// The default colours as they show on screen (0xRRGGBB).
+constexpr QRgb kDefaultOn = 0x00FF00;
+constexpr QRgb kDefaultOff = 0x007F00;
+// The hover highlight draws a black outline round the control; the plain face has none.
+constexpr QPoint kHoverEdge(0, 9);
+
 class LedButtonTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -55,6 +61,9 @@ class LedButtonTest : public ::testing::Test {
     }
 
     QImage Render() const { return led->grab().toImage(); }
+    // The disc's fill: the on colour, the off colour or (disabled) the shadow colour.
+    QRgb Fill() const { return Rgb(Render(), kCentre); }
+    bool Hovered() const { return Rgb(Render(), kHoverEdge) == 0u; }
     QColor Face() const { return led->palette().color(QPalette::Button); }
     void Click() { QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, kCentre); }
     void SendMove(QPoint local, Qt::MouseButtons buttons) {
@@ -72,28 +81,25 @@ class LedButtonTest : public ::testing::Test {
 };
 
 TEST_F(LedButtonTest, StartsOffGreenWithoutHover) {
-    EXPECT_EQ(led->GetState(), 0);
-    EXPECT_FALSE(led->Hover());
-    EXPECT_EQ(led->LedDiameter(), 15);
-    EXPECT_EQ(led->OnColor(), 0x00FF00u);
-    EXPECT_EQ(led->OffColor(), 0x007F00u);
+    const QImage image = Render();
+    EXPECT_EQ(Rgb(image, kCentre), kDefaultOff);
+    EXPECT_EQ(image.pixelColor(kHoverEdge), Face());
     EXPECT_EQ(led->sizeHint(), kControlSize);
     EXPECT_EQ(led->focusPolicy(), Qt::ClickFocus);
+    led->SetState(1, true);
+    EXPECT_EQ(Fill(), kDefaultOn);
 }
 
-TEST_F(LedButtonTest, SetCheckTreatsOnlyOneAndTwoAsOn) {
-    const int cases[][3] = {
-        // initial, value, expected
-        {0, 1, 1}, {0, 2, 1}, {0, 3, 0}, {1, 0, 0}, {1, 3, 0}, {1, -1, 0}, {1, 2, 1}, {0, 256, 0},
+TEST_F(LedButtonTest, OnlyStateZeroIsOff) {
+    const std::pair<int, QRgb> cases[] = {
+        // state, fill
+        {1, kDefaultOn},  {0, kDefaultOff},  {2, kDefaultOn}, {-1, kDefaultOn},
+        {0, kDefaultOff}, {256, kDefaultOn}, {7, kDefaultOn},
     };
-    for (const auto& [initial, value, expected] : cases) {
-        led->SetState(initial, false);
-        led->SetCheck(value);
-        EXPECT_EQ(led->GetState(), expected) << "from " << initial << " with " << value;
+    for (const auto& [state, fill] : cases) {
+        led->SetState(state, true);
+        EXPECT_EQ(Fill(), fill) << state;
     }
-    // SetState keeps whatever value it is given; only zero means off.
-    led->SetState(7, true);
-    EXPECT_EQ(led->GetState(), 7);
 }
 
 TEST_F(LedButtonTest, RepaintsOnlyWhenAskedAndNeverSynchronously) {
@@ -104,7 +110,7 @@ TEST_F(LedButtonTest, RepaintsOnlyWhenAskedAndNeverSynchronously) {
         {[&] { led->SetState(1, false); }, 0},  // state stored, no repaint
         {[&] { led->SetState(0, true); }, 1},
         {[&] { EXPECT_TRUE(led->SetColors(0xFF0000, 0)); }, 2},  // new colours always repaint
-        {[&] { led->SetCheck(3); }, 3},
+        {[&] { led->SetState(0, true); }, 3},
     };
     int before = 0;
     for (const auto& [change, after] : steps) {
@@ -114,16 +120,16 @@ TEST_F(LedButtonTest, RepaintsOnlyWhenAskedAndNeverSynchronously) {
         EXPECT_EQ(paints.count, after);
         before = after;
     }
-    EXPECT_EQ(led->GetState(), 0);
+    EXPECT_EQ(Fill(), 0u) << "off, in the off colour black";
     led->removeEventFilter(&paints);
 }
 
 TEST_F(LedButtonTest, ClickTogglesItselfUnboundOrOnlyCallsItsBinding) {
     EventCounter hostMouse{QEvent::MouseButtonPress, QEvent::MouseButtonRelease};
     host.installEventFilter(&hostMouse);
-    for (int expected : {1, 0}) {
+    for (QRgb expected : {kDefaultOn, kDefaultOff}) {
         Click();
-        EXPECT_EQ(led->GetState(), expected);
+        EXPECT_EQ(Fill(), expected);
     }
     EXPECT_EQ(hostMouse.count, 0) << "the parent sees no mouse event";
     host.removeEventFilter(&hostMouse);
@@ -138,12 +144,12 @@ TEST_F(LedButtonTest, ClickTogglesItselfUnboundOrOnlyCallsItsBinding) {
     });
     Click();
     EXPECT_TRUE(calls == 1 && cell);
-    EXPECT_EQ(led->GetState(), 1);
+    EXPECT_EQ(Fill(), kDefaultOn);
     // A binding that refuses the change leaves the control as it was.
     led->BindToggle([&] { ++calls; });
     Click();
     EXPECT_EQ(calls, 2);
-    EXPECT_EQ(led->GetState(), 1);
+    EXPECT_EQ(Fill(), kDefaultOn);
 }
 
 TEST_F(LedButtonTest, ClickTakesKeyboardFocusAndShowsFocusFrame) {
@@ -218,17 +224,15 @@ TEST_F(LedButtonTest, HeldDownOrDisabledDiscs) {
 }
 
 TEST_F(LedButtonTest, HoverDrawsHighlightOnEnterAndFaceOnLeave) {
-    const QPoint edge(0, 9);
+    const QPoint edge = kHoverEdge;
     EXPECT_EQ(Render().pixelColor(edge), Face());
     QEnterEvent enter(QPointF(5, 5), QPointF(led->mapTo(&host, QPoint(5, 5))),
                       QPointF(led->mapToGlobal(QPoint(5, 5))));
     QApplication::sendEvent(led, &enter);
-    EXPECT_TRUE(led->Hover());
     const QImage hovered = Render();
     EXPECT_EQ(Rgb(hovered, edge), 0u);
     EXPECT_EQ(hovered.pixelColor(1, 9), led->palette().color(QPalette::Light));
     Leave();
-    EXPECT_FALSE(led->Hover());
     EXPECT_EQ(Render().pixelColor(edge), Face());
 }
 
@@ -243,7 +247,7 @@ TEST_F(LedButtonTest, MouseMovesFollowTheLeftButtonRule) {
     };
     for (const auto& [what, at, buttons, hoverAfter] : steps) {
         SendMove(at, buttons);
-        EXPECT_EQ(led->Hover(), hoverAfter) << what;
+        EXPECT_EQ(Hovered(), hoverAfter) << what;
     }
 }
 
@@ -253,25 +257,27 @@ TEST_F(LedButtonTest, OverlappingNeighbourOwnsTheSharedRow) {
     below->setGeometry(QRect(led->pos() + QPoint(0, 18), kControlSize));
     below->show();
     SendMove(QPoint(9, 18), Qt::NoButton);
-    EXPECT_FALSE(led->Hover());
+    EXPECT_FALSE(Hovered());
     SendMove(QPoint(9, 17), Qt::NoButton);
-    EXPECT_TRUE(led->Hover());
+    EXPECT_TRUE(Hovered());
 }
 
-TEST_F(LedButtonTest, CaptionTextMovesTheLedAside) {
+TEST_F(LedButtonTest, WiderControlKeepsItsDiscLeftAndDrawsNoText) {
     led->resize(80, 19);
     led->setText(QStringLiteral("Ring"));
     led->SetColors(0x0000FF, 0x00FF00);
     led->SetState(1, true);
-    EXPECT_EQ(Rgb(Render(), kCentre), 0xFF0000u) << "text to the right: the disc stays left";
-
-    // Text to the left: inside the 2 + 1 pixel insets the disc takes the last 15 columns,
-    // 62..76, so its centre is at x 69.
-    led->SetCaptionLayout(true, Qt::AlignLeft);
     const QImage image = Render();
-    EXPECT_EQ(Rgb(image, {69, 8}), 0xFF0000u);
-    EXPECT_EQ(Rgb(image, {62, 8}), 0u);
-    EXPECT_NE(Rgb(image, kCentre), 0xFF0000u);
+    EXPECT_EQ(Rgb(image, kCentre), 0xFF0000u);
+    for (QPoint edge : kOutline)
+        EXPECT_EQ(Rgb(image, edge), 0u) << edge.x() << "," << edge.y();
+    // Right of the disc there is only the face: the LED shows no caption.
+    int marked = 0;
+    for (int x = 18; x < 80; ++x) {
+        for (int y = 0; y < 19; ++y)
+            marked += image.pixelColor(x, y) != Face() ? 1 : 0;
+    }
+    EXPECT_EQ(marked, 0);
 }
 
 }  // namespace
