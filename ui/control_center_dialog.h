@@ -44,6 +44,7 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     // Ends the link (reader thread and device handles) before any widget goes away.
     ~ControlCenterDialog() override;
 
+    ControlCenterController& Controller() { return *controller_; }
     PanelState& Panel() { return controller_->Panel(); }
 
     // The template control with this id, or nullptr.

@@ -161,7 +161,7 @@ TEST_F(MainWindowTest, CopyKeepsCrLfAndClearEmptiesTheBox) {
     EXPECT_FALSE(Controller().DataCenterHasUnkeptBlocks());
     window_->ClearDataCenter();  // kept: no question
     EXPECT_TRUE(Controller().DataCenterText().empty());
-    EXPECT_TRUE(window_->Panel().DataCenter()->toPlainText().isEmpty());
+    EXPECT_TRUE(window_->Panel().findChild<DataCenterView*>()->toPlainText().isEmpty());
 }
 
 }  // namespace
