@@ -147,8 +147,10 @@ void ControlCenterController::OnGridCommand(GridCommand command) {
 }
 
 void ControlCenterController::OnConnectTx() {
-    // A connected link is left alone: searching again would drop the working handles.
-    if (link_.IsConnected()) {
+    // A working link is left alone: searching again would drop its handles. One whose
+    // transmitter is no longer listed (removed before the reader noticed) is searched anew, so a
+    // dead handle is never reported as a detected device.
+    if (link_.IsConnected() && link_.DevicePresent()) {
         view_.SetStatusText(kTextDeviceDetected);
         return;
     }

@@ -2,6 +2,9 @@
 
 #include <hidapi.h>
 
+#include <cerrno>
+#include <cwchar>
+
 namespace velta {
 
 namespace {
@@ -9,6 +12,16 @@ namespace {
 // hidapi cannot close a handle under a blocked read, so the read waits in short slices and
 // looks at the stop token between them; a stop is therefore seen within one slice.
 constexpr int kReadSliceMs = 100;
+
+// hidapi's wide error text, narrowed: ASCII as is, anything else as '?'.
+std::string Narrow(const wchar_t* text) {
+    std::string narrow;
+    if (text == nullptr)
+        return narrow;
+    for (; *text != L'\0'; ++text)
+        narrow.push_back(*text > 0 && *text < 0x80 ? static_cast<char>(*text) : '?');
+    return narrow;
+}
 
 class HidapiDevice : public HidDevice {
   public:
@@ -18,18 +31,30 @@ class HidapiDevice : public HidDevice {
     HidapiDevice& operator=(const HidapiDevice&) = delete;
 
     bool Write(const DeviceReport& report) override {
-        // Only -1 means failure: the count hidapi returns differs between back ends (with the
-        // report id byte or without it, or the device's own report length).
-        return hid_write(handle_, report.data(), report.size()) >= 0;
+        // The count hidapi returns differs between back ends: with the report id byte or
+        // without it. Anything under the 64 bytes of the report proper is a short write.
+        const int written = hid_write(handle_, report.data(), report.size());
+        return written >= static_cast<int>(report.size()) - 1;
     }
 
-    ReadOutcome Read(InputReport& buffer, std::stop_token stop) override {
+    ReadOutcome Read(InputReport& buffer, std::size_t& length, std::stop_token stop) override {
         while (!stop.stop_requested()) {
+            buffer.fill(0);
+            // A removed device fails the poll without touching errno, so a stale EINTR must not
+            // be taken for a fresh one.
+            errno = 0;
             const int got = hid_read_timeout(handle_, buffer.data(), buffer.size(), kReadSliceMs);
-            if (got < 0)
+            if (got < 0) {
+                if (errno == EINTR || errno == EAGAIN)
+                    continue;  // a signal or a spurious wake-up: the device is still there
                 return ReadOutcome::Failed;
-            if (got > 0)
+            }
+            if (got > 0) {
+                length = static_cast<std::size_t>(got);
+                if (length > buffer.size())
+                    length = buffer.size();
                 return ReadOutcome::Report;
+            }
         }
         return ReadOutcome::Cancelled;
     }
@@ -40,7 +65,13 @@ class HidapiDevice : public HidDevice {
 
 }  // namespace
 
-HidapiTransport::HidapiTransport() : initialised_(hid_init() == 0) {}
+HidapiTransport::HidapiTransport() : initialised_(hid_init() == 0) {
+    if (!initialised_) {
+        startFailure_ = Narrow(hid_error(nullptr));
+        if (startFailure_.empty())
+            startFailure_ = "hid_init failed";
+    }
+}
 
 HidapiTransport::~HidapiTransport() {
     if (initialised_)
@@ -61,12 +92,18 @@ std::vector<HidInterfaceInfo> HidapiTransport::Enumerate() {
     return interfaces;
 }
 
-std::unique_ptr<HidDevice> HidapiTransport::OpenPath(const std::string& path) {
-    if (!initialised_)
+std::unique_ptr<HidDevice> HidapiTransport::OpenPath(const std::string& path, HidFailure& failure) {
+    if (!initialised_) {
+        failure = HidFailure{0, startFailure_};
         return nullptr;
+    }
+    errno = 0;
     hid_device* const handle = hid_open_path(path.c_str());
-    if (handle == nullptr)
+    if (handle == nullptr) {
+        const int error = errno;  // before hidapi's error text is fetched
+        failure = HidFailure{error, Narrow(hid_error(nullptr))};
         return nullptr;
+    }
     return std::make_unique<HidapiDevice>(handle);
 }
 

@@ -21,11 +21,13 @@ class HidapiTransport : public HidTransport {
     // False when hidapi could not be initialised; the transport then lists no interfaces.
     bool Initialised() const { return initialised_; }
 
+    std::string StartFailure() const override { return startFailure_; }
     std::vector<HidInterfaceInfo> Enumerate() override;
-    std::unique_ptr<HidDevice> OpenPath(const std::string& path) override;
+    std::unique_ptr<HidDevice> OpenPath(const std::string& path, HidFailure& failure) override;
 
   private:
     bool initialised_ = false;
+    std::string startFailure_;
 };
 
 }  // namespace velta

@@ -1,5 +1,5 @@
 // What the link needs from the window: the write-error box, the status box, and a way to hand
-// work from the reader thread to the UI thread.
+// work from the link's threads to the UI thread, and why the transmitter could not be opened.
 #pragma once
 
 #include <functional>
@@ -24,6 +24,12 @@ class LinkNotices {
     // Any thread, never blocks: runs task later on the UI thread. A task still queued when the
     // window goes away may be dropped.
     virtual void PostToUiThread(std::function<void()> task) = 0;
+    // UI thread. Why the last Open found no usable transmitter, in words for the user (the status
+    // text stays "Device Not Detected - 0xF1"). `permissionProblem`: the transmitter is there but
+    // the user may not open it, which the udev rule named in `reason` mends.
+    virtual void ShowLinkDiagnostic(std::string_view /*reason*/, bool /*permissionProblem*/) {}
+    // UI thread. An Open succeeded: an earlier diagnostic no longer holds.
+    virtual void ClearLinkDiagnostic() {}
 };
 
 }  // namespace velta

@@ -2,8 +2,8 @@
 // the link in order. Failures are reported by the link; every report of a send is attempted.
 #pragma once
 
-#include "model/panel_state.h"
 #include "device/hid_link.h"
+#include "model/panel_state.h"
 
 namespace velta {
 

@@ -1,10 +1,12 @@
 #include "device/simulated_transmitter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <mutex>
-#include <set>
 #include <utility>
 
 #include "device/hid_link.h"
@@ -16,18 +18,25 @@ struct SimulatedTransmitter::Shared {
     std::condition_variable_any changed;
 
     std::vector<HidInterfaceInfo> interfaces;
-    std::set<std::string> failingOpens;
-    int writesUntilFailure = 0;  // 0: no scheduled failure
+    std::string startFailure;
+    std::map<std::string, int> failingOpens;  // path -> errno
+    int writesUntilFailure = 0;               // 0: no scheduled failure
     bool failAllWrites = false;
+    bool stallWrites = false;
+    bool shortWrites = false;
+    int stalledWrites = 0;
+    int interruptsPending = 0;
+    int interrupted = 0;
     // Bumped by Unplug; a handle opened under an older plug is dead.
     std::uint64_t plug = 0;
-    int inputReportsQueued = 0;
+    std::deque<std::vector<std::uint8_t>> inputReports;
 
     std::vector<DeviceReport> written;
     std::vector<std::string> writtenPaths;
     std::vector<std::string> opened;
     int openHandles = 0;
     int readersWaiting = 0;
+    int inputReportsDelivered = 0;
 };
 
 class SimulatedTransmitter::Handle : public HidDevice {
@@ -43,9 +52,14 @@ class SimulatedTransmitter::Handle : public HidDevice {
     Handle& operator=(const Handle&) = delete;
 
     bool Write(const DeviceReport& report) override {
-        const std::lock_guard lock(shared_->mutex);
+        std::unique_lock lock(shared_->mutex);
         Shared& s = *shared_;
-        bool fail = s.failAllWrites || plug_ != s.plug;
+        if (s.stallWrites && plug_ == s.plug) {
+            ++s.stalledWrites;
+            s.changed.wait(lock, [&] { return !s.stallWrites || plug_ != s.plug; });
+            --s.stalledWrites;
+        }
+        bool fail = s.failAllWrites || s.shortWrites || plug_ != s.plug;
         if (s.writesUntilFailure > 0 && --s.writesUntilFailure == 0)
             fail = true;
         if (fail)
@@ -55,19 +69,28 @@ class SimulatedTransmitter::Handle : public HidDevice {
         return true;
     }
 
-    ReadOutcome Read(InputReport& buffer, std::stop_token stop) override {
+    ReadOutcome Read(InputReport& buffer, std::size_t& length, std::stop_token stop) override {
         std::unique_lock lock(shared_->mutex);
         Shared& s = *shared_;
+        // An interrupted read is retried, as the platform layer must.
+        for (; s.interruptsPending > 0; --s.interruptsPending)
+            ++s.interrupted;
         ++s.readersWaiting;
         const bool woken =
-            s.changed.wait(lock, stop, [&] { return plug_ != s.plug || s.inputReportsQueued > 0; });
+            s.changed.wait(lock, stop, [&] { return plug_ != s.plug || !s.inputReports.empty(); });
         --s.readersWaiting;
         if (plug_ != s.plug)
             return ReadOutcome::Failed;
         if (!woken)
             return ReadOutcome::Cancelled;
-        --s.inputReportsQueued;
+        const std::vector<std::uint8_t> bytes = std::move(s.inputReports.front());
+        s.inputReports.pop_front();
+        ++s.inputReportsDelivered;
         buffer.fill(0);
+        length = std::min(bytes.size(), buffer.size());
+        std::copy_n(bytes.begin(), length, buffer.begin());
+        if (length == 0)
+            length = buffer.size();
         return ReadOutcome::Report;
     }
 
@@ -92,10 +115,20 @@ void SimulatedTransmitter::SetInterfaces(std::vector<HidInterfaceInfo> interface
     shared_->interfaces = std::move(interfaces);
 }
 
-void SimulatedTransmitter::FailOpen(const std::string& path, bool fail) {
+void SimulatedTransmitter::FailStart(std::string message) {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->startFailure = std::move(message);
+}
+
+std::string SimulatedTransmitter::StartFailure() const {
+    const std::lock_guard lock(shared_->mutex);
+    return shared_->startFailure;
+}
+
+void SimulatedTransmitter::FailOpen(const std::string& path, bool fail, int error) {
     const std::lock_guard lock(shared_->mutex);
     if (fail) {
-        shared_->failingOpens.insert(path);
+        shared_->failingOpens[path] = error;
     } else {
         shared_->failingOpens.erase(path);
     }
@@ -111,20 +144,52 @@ void SimulatedTransmitter::FailAllWrites(bool fail) {
     shared_->failAllWrites = fail;
 }
 
+void SimulatedTransmitter::StallWrites(bool stall) {
+    {
+        const std::lock_guard lock(shared_->mutex);
+        shared_->stallWrites = stall;
+    }
+    shared_->changed.notify_all();
+}
+
+int SimulatedTransmitter::StalledWrites() const {
+    const std::lock_guard lock(shared_->mutex);
+    return shared_->stalledWrites;
+}
+
+void SimulatedTransmitter::ShortWrites(bool shortWrites) {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->shortWrites = shortWrites;
+}
+
+void SimulatedTransmitter::InterruptReads(int n) {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->interruptsPending = std::max(n, 0);
+}
+
+int SimulatedTransmitter::InterruptedReads() const {
+    const std::lock_guard lock(shared_->mutex);
+    return shared_->interrupted;
+}
+
 void SimulatedTransmitter::Unplug() {
     {
         const std::lock_guard lock(shared_->mutex);
         ++shared_->plug;
         shared_->interfaces.clear();
-        shared_->inputReportsQueued = 0;
+        shared_->inputReports.clear();
     }
     shared_->changed.notify_all();
 }
 
 void SimulatedTransmitter::SendInputReport() {
+    SendInputReport({});
+}
+
+void SimulatedTransmitter::SendInputReport(std::vector<std::uint8_t> bytes) {
     {
         const std::lock_guard lock(shared_->mutex);
-        ++shared_->inputReportsQueued;
+        shared_->inputReports.push_back(std::move(bytes));
     }
     shared_->changed.notify_all();
 }
@@ -154,6 +219,11 @@ bool SimulatedTransmitter::ReadPending() const {
     return shared_->readersWaiting > 0;
 }
 
+int SimulatedTransmitter::InputReportsDelivered() const {
+    const std::lock_guard lock(shared_->mutex);
+    return shared_->inputReportsDelivered;
+}
+
 void SimulatedTransmitter::ClearRecord() {
     const std::lock_guard lock(shared_->mutex);
     shared_->written.clear();
@@ -162,16 +232,25 @@ void SimulatedTransmitter::ClearRecord() {
 
 std::vector<HidInterfaceInfo> SimulatedTransmitter::Enumerate() {
     const std::lock_guard lock(shared_->mutex);
+    if (!shared_->startFailure.empty())
+        return {};
     return shared_->interfaces;
 }
 
-std::unique_ptr<HidDevice> SimulatedTransmitter::OpenPath(const std::string& path) {
+std::unique_ptr<HidDevice> SimulatedTransmitter::OpenPath(const std::string& path,
+                                                          HidFailure& failure) {
     const std::lock_guard lock(shared_->mutex);
     Shared& s = *shared_;
     const bool present = std::any_of(s.interfaces.begin(), s.interfaces.end(),
                                      [&](const HidInterfaceInfo& i) { return i.path == path; });
-    if (!present || s.failingOpens.count(path) != 0)
+    if (!present) {
+        failure = HidFailure{ENOENT, {}};
         return nullptr;
+    }
+    if (const auto failing = s.failingOpens.find(path); failing != s.failingOpens.end()) {
+        failure = HidFailure{failing->second, {}};
+        return nullptr;
+    }
     s.opened.push_back(path);
     ++s.openHandles;
     return std::make_unique<Handle>(shared_, path, s.plug);

@@ -1,9 +1,13 @@
 // A transmitter in software: a scriptable list of HID interfaces, a record of every report the
-// program wrote, and faults on demand (open fails, the n-th write fails, unplug, the device sends
-// an input report). The tests drive the link with it, and `--simulate` lets anyone try the
-// program without the hardware. Every member is safe to call from any thread.
+// program wrote, and faults on demand (the HID library fails to start, an open fails with an
+// errno, the n-th write fails, writes stall or come back short, reads are interrupted, unplug,
+// the device sends an input report). The tests drive the link with it, and `--simulate` lets anyone
+// try the program without the hardware. Every member is safe to call from any thread.
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,26 +33,40 @@ class SimulatedTransmitter : public HidTransport {
     // The interfaces present, in platform order. Handles opened before an Unplug stay dead;
     // handles opened after this call work again (the device was plugged back in).
     void SetInterfaces(std::vector<HidInterfaceInfo> interfaces);
-    // Opening this path fails (or works again with fail = false).
-    void FailOpen(const std::string& path, bool fail = true);
+    // The HID library failed to start with this message (empty: it works again).
+    void FailStart(std::string message);
+    // Opening this path fails with `error` as errno (or works again with fail = false).
+    void FailOpen(const std::string& path, bool fail = true, int error = EIO);
     // The n-th write from now (1-based, counting every write attempt) fails; 0 clears.
     void FailWriteNumber(int n);
     void FailAllWrites(bool fail);
+    // Writes block in the device until stalling is turned off again (or the device is unplugged).
+    void StallWrites(bool stall);
+    int StalledWrites() const;  // writes blocked in the device right now
+    // The device takes only part of each report: the write reports failure, nothing is recorded.
+    void ShortWrites(bool shortWrites);
+    // The next n reads are interrupted by a signal before anything arrives; the handle retries.
+    void InterruptReads(int n);
+    int InterruptedReads() const;  // interruptions retried so far
     // The device goes away: pending and future reads on the handles open now fail, their writes
     // fail, and no interface is listed any more.
     void Unplug();
-    // A pending read, or else the next read, returns an input report.
+    // A pending read, or else the next read, returns an input report: a report of zeros, or
+    // these bytes (at most 65 are delivered; an empty list counts as a 65-byte report of zeros).
     void SendInputReport();
+    void SendInputReport(std::vector<std::uint8_t> bytes);
 
     std::vector<DeviceReport> WrittenReports() const;  // every report accepted, in order
     std::vector<std::string> WrittenPaths() const;     // path of each accepted report
     std::vector<std::string> OpenedPaths() const;      // every successful open, in order
     int OpenHandleCount() const;                       // handles open right now
     bool ReadPending() const;                          // a reader is blocked in Read right now
+    int InputReportsDelivered() const;                 // input reports reads have returned
     void ClearRecord();                                // forgets written reports and paths
 
     std::vector<HidInterfaceInfo> Enumerate() override;
-    std::unique_ptr<HidDevice> OpenPath(const std::string& path) override;
+    std::string StartFailure() const override;
+    std::unique_ptr<HidDevice> OpenPath(const std::string& path, HidFailure& failure) override;
 
   private:
     struct Shared;  // state shared with the handles, which may outlive the transmitter

@@ -20,6 +20,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -562,6 +563,20 @@ bool ControlCenterDialog::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void ControlCenterDialog::ShowLinkDiagnostic(std::string_view reason, bool permissionProblem) {
+    const QString text = ToQString(reason);
+    status_->setToolTip(text);
+    std::fprintf(stderr, "velta-control-center: %s\n", text.toLocal8Bit().constData());
+    if (permissionProblem && !permissionBoxShown_) {
+        permissionBoxShown_ = true;
+        QMessageBox::warning(this, ToQString(kTitle), text);
+    }
+}
+
+void ControlCenterDialog::ClearLinkDiagnostic() {
+    status_->setToolTip(QString());
 }
 
 }  // namespace velta

@@ -122,6 +122,15 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     ColorPickerCombo* colorCombo_ = nullptr;
     DataCenterView* dataCenter_ = nullptr;
     PointerSample pointer_;
+
+    // Why the transmitter could not be opened: the Status box's tooltip, one line on stderr, and
+    // for a permission problem a message box once per run.
+  public:
+    void ShowLinkDiagnostic(std::string_view reason, bool permissionProblem) override;
+    void ClearLinkDiagnostic() override;
+
+  private:
+    bool permissionBoxShown_ = false;
 };
 
 }  // namespace velta

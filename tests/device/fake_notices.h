@@ -1,14 +1,21 @@
 // LinkNotices for tests: records what the link showed and queues posted tasks until the test
-// runs them, standing in for the UI thread's event queue.
+// runs them, standing in for the UI thread's event queue. Also a recording ReportTap and a
+// LinkWait whose budget runs out when the test says so, never by the clock.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "device/link_notices.h"
+#include "device/link_wait.h"
+#include "device/report_tap.h"
 #include "tests/support/posted_tasks.h"
 
 namespace velta::testing {
@@ -19,6 +26,8 @@ class FakeNotices : public LinkNotices, public PostedTasks {
     std::function<void()> onWriteError;
     int writeErrors = 0;
     std::vector<std::string> statusTexts;
+    std::vector<std::pair<std::string, bool>> diagnostics;  // reason, permission problem
+    int diagnosticClears = 0;
 
     void ShowWriteError() override {
         ++writeErrors;
@@ -27,6 +36,45 @@ class FakeNotices : public LinkNotices, public PostedTasks {
     }
     void SetStatusText(std::string_view text) override { statusTexts.emplace_back(text); }
     void PostToUiThread(std::function<void()> task) override { Post(std::move(task)); }
+    void ShowLinkDiagnostic(std::string_view reason, bool permissionProblem) override {
+        diagnostics.emplace_back(reason, permissionProblem);
+    }
+    void ClearLinkDiagnostic() override { ++diagnosticClears; }
+};
+
+// What the tap saw, in order: written reports with their outcome, then input reports.
+class RecordingTap : public ReportTap {
+  public:
+    std::vector<std::pair<DeviceReport, bool>> written;
+    std::vector<std::pair<DeviceReport, std::size_t>> read;
+
+    void OnReportWritten(const DeviceReport& report, bool ok) override {
+        written.emplace_back(report, ok);
+    }
+    void OnReportRead(const DeviceReport& report, std::size_t length) override {
+        read.emplace_back(report, length);
+    }
+};
+
+// A write's budget runs out only once `expired` holds (e.g. "the device has a write stalled"),
+// so a test decides when the UI thread gives up without any clock involved.
+class ControlledWait : public LinkWait {
+  public:
+    std::function<bool()> expired = [] { return false; };
+    int expiries = 0;
+
+    bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                 std::chrono::milliseconds /*budget*/, const std::function<bool()>& done) override {
+        while (!done()) {
+            if (expired()) {
+                ++expiries;
+                return false;
+            }
+            // Polls `expired`, which nothing notifies; the step is no timing assumption.
+            changed.wait_for(lock, std::chrono::milliseconds(1));
+        }
+        return true;
+    }
 };
 
 }  // namespace velta::testing

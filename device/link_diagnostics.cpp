@@ -1,0 +1,56 @@
+#include "device/link_diagnostics.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace velta {
+
+namespace {
+
+constexpr const char* kInstalledRule = "/usr/lib/udev/rules.d/60-velta-transmitter.rules";
+
+}  // namespace
+
+std::string UdevRulePath() {
+    std::error_code ignored;
+    if (std::filesystem::exists(kInstalledRule, ignored))
+        return kInstalledRule;
+    return std::string(VELTA_SOURCE_DIR) + "/packaging/60-velta-transmitter.rules";
+}
+
+bool IsPermissionError(int error) {
+    return error == EACCES || error == EPERM;
+}
+
+std::string DescribeNoTransmitter() {
+    return "no transmitter 04d8:003f found";
+}
+
+std::string DescribeStartFailure(const std::string& message) {
+    return "the USB HID library failed to start: " +
+           (message.empty() ? std::string("no reason given") : message);
+}
+
+std::string DescribeOpenFailure(const std::string& path, const HidFailure& failure,
+                                const std::string& rulePath) {
+    std::string reason = "found " + path + " but cannot open it: ";
+    if (failure.error != 0) {
+        // std::system_category gives strerror's text without strerror's shared buffer.
+        reason += std::system_category().message(failure.error);
+    } else if (!failure.message.empty()) {
+        reason += failure.message;
+    } else {
+        reason += "no reason given";
+    }
+    if (IsPermissionError(failure.error)) {
+        reason += " \u2014 install the udev rule: sudo cp " + rulePath +
+                  " /etc/udev/rules.d/ && sudo udevadm control --reload-rules && sudo udevadm "
+                  "trigger --action=add --subsystem-match=hidraw, or unplug and replug the "
+                  "transmitter";
+    }
+    return reason;
+}
+
+}  // namespace velta

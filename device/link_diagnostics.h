@@ -1,0 +1,25 @@
+// Words for the user when the transmitter cannot be opened: what was (not) found and, for a
+// permission problem, the commands that install the udev rule.
+#pragma once
+
+#include <string>
+
+#include "device/hid_transport.h"
+
+namespace velta {
+
+// Where the udev rule to copy lives: the installed package's copy when there is one, else the
+// source checkout's.
+std::string UdevRulePath();
+
+// True for the errno values that mean "present, but this user may not open it".
+bool IsPermissionError(int error);
+
+std::string DescribeNoTransmitter();
+std::string DescribeStartFailure(const std::string& message);
+// The transmitter at `path` was listed but could not be opened. `rulePath` is the udev rule to
+// name in the advice for a permission problem.
+std::string DescribeOpenFailure(const std::string& path, const HidFailure& failure,
+                                const std::string& rulePath);
+
+}  // namespace velta

@@ -1,0 +1,50 @@
+#include "device/link_diagnostics.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+namespace velta {
+namespace {
+
+TEST(LinkDiagnostics, OpenFailureWordsAndAdvice) {
+    const std::string rule = "/rules/60-velta-transmitter.rules";
+    const std::string advice =
+        " \u2014 install the udev rule: sudo cp /rules/60-velta-transmitter.rules "
+        "/etc/udev/rules.d/ && sudo udevadm control --reload-rules && sudo udevadm trigger "
+        "--action=add --subsystem-match=hidraw, or unplug and replug the transmitter";
+    const struct {
+        HidFailure failure;
+        std::string reason;
+        bool permission;
+    } cases[] = {
+        {{EACCES, "ignored"},
+         "found /dev/hidraw3 but cannot open it: Permission denied" + advice,
+         true},
+        {{EPERM, ""},
+         "found /dev/hidraw3 but cannot open it: Operation not permitted" + advice,
+         true},
+        {{ENOENT, ""}, "found /dev/hidraw3 but cannot open it: No such file or directory", false},
+        {{0, "hidapi says no"}, "found /dev/hidraw3 but cannot open it: hidapi says no", false},
+        {{0, ""}, "found /dev/hidraw3 but cannot open it: no reason given", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DescribeOpenFailure("/dev/hidraw3", c.failure, rule), c.reason);
+        EXPECT_EQ(IsPermissionError(c.failure.error), c.permission) << c.reason;
+    }
+    EXPECT_EQ(DescribeNoTransmitter(), "no transmitter 04d8:003f found");
+    EXPECT_EQ(DescribeStartFailure("x"), "the USB HID library failed to start: x");
+}
+
+TEST(LinkDiagnostics, RulePathIsTheInstalledOneOrTheCheckoutsAndExists) {
+    const std::string path = UdevRulePath();
+    EXPECT_TRUE(path == "/usr/lib/udev/rules.d/60-velta-transmitter.rules" ||
+                path.ends_with("/packaging/60-velta-transmitter.rules"))
+        << path;
+    EXPECT_TRUE(std::filesystem::path(path).is_absolute());
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+}  // namespace
+}  // namespace velta
