@@ -181,7 +181,10 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 }
 
 std::string DescribeReport(const DeviceReport& report, const DeviceReport* previousGrid) {
-    const ReportReading reading = ReadReport(report, previousGrid);
+    return DescribeReport(report, ReadReport(report, previousGrid));
+}
+
+std::string DescribeReport(const DeviceReport& report, const ReportReading& reading) {
     std::string out;
     switch (reading.kind) {
         case ReportKind::Grid:
@@ -220,13 +223,14 @@ std::string DescribeReport(const DeviceReport& report, const DeviceReport* previ
         case ReportKind::NotUnderstood:
             break;
     }
-    if (reading.badByte < 0) {
+    const auto layout = std::find_if(kLayouts.begin(), kLayouts.end(),
+                                     [&](const auto& l) { return l.command == report[1]; });
+    if (layout == kLayouts.end() || reading.badByte < 0 ||
+        reading.badByte >= static_cast<int>(kReportSize)) {
         out = "unknown command ";
         AppendHexByte(out, report[1]);
         return out;
     }
-    const auto layout = std::find_if(kLayouts.begin(), kLayouts.end(),
-                                     [&](const auto& l) { return l.command == report[1]; });
     out = std::string(ReportKindName(layout->kind)) + " not understood: byte " +
           std::to_string(reading.badByte) + " is ";
     AppendHexByte(out, report[static_cast<std::size_t>(reading.badByte)]);

@@ -35,6 +35,8 @@ ReportReading ReadReport(const DeviceReport& report, const DeviceReport* previou
 // "unknown command 0x42", "pods not understood: byte 63 is 0x01, expected 0x00".
 // `previousGrid` as for ReadReport.
 std::string DescribeReport(const DeviceReport& report, const DeviceReport* previousGrid);
+// The same for a report already read (`reading` is what ReadReport gave for it).
+std::string DescribeReport(const DeviceReport& report, const ReportReading& reading);
 // The short name of a kind: "grid", "grid tail", "pods", "rings", "text", "RF on", "RF off",
 // "not understood".
 std::string_view ReportKindName(ReportKind kind);
