@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 #include "display/report_decoder.h"
@@ -143,11 +144,12 @@ const DisplayPreviewWindow::Glyph& DisplayPreviewWindow::GlyphFor(std::uint8_t b
     const char c = static_cast<char>(byte);
     const QString text = QString::fromStdString(Windows1252ToUtf8(std::string_view(&c, 1)));
     // The character drawn large in a monospaced font, its ascent filling the seven upper dot
-    // rows, then sampled down: a dot is lit when its square is mostly covered.
+    // rows, then sampled down: a dot is lit when its square is covered to almost a third.
     QImage image(kGlyphWidth * kGlyphScale, kGlyphRows * kGlyphScale, QImage::Format_Grayscale8);
     image.fill(0);
     QFont font(QStringLiteral("Monospace"));
     font.setStyleHint(QFont::TypeWriter);
+    font.setBold(true);  // strokes thick enough to cover a dot
     font.setPixelSize(100);
     const qreal ascent = QFontMetricsF(font).ascent();
     font.setPixelSize(std::max(1, static_cast<int>(100 * 7 * kGlyphScale / ascent)));
@@ -167,7 +169,7 @@ const DisplayPreviewWindow::Glyph& DisplayPreviewWindow::GlyphFor(std::uint8_t b
                 for (int x = 0; x < kGlyphScale; ++x)
                     sum += line[column * kGlyphScale + x];
             }
-            if (sum > 255 * kGlyphScale * kGlyphScale * 2 / 5)
+            if (sum > 255 * kGlyphScale * kGlyphScale * 3 / 10)
                 glyph[column] |= static_cast<std::uint8_t>(1u << row);
         }
     }
@@ -186,26 +188,112 @@ void DisplayPreviewWindow::RebuildTextColumns() {
         textColumns_.insert(textColumns_.end(), kMarqueeGap, 0);
 }
 
+namespace {
+
+// A round dot of the given colour and logical diameter, drawn at device resolution, to be blitted
+// wherever that dot is lit: far cheaper than rasterising the same circle again each time.
+QPixmap MakeDot(QColor color, qreal logicalDiameter, qreal devicePixelRatio) {
+    const qreal deviceDiameter = logicalDiameter * devicePixelRatio;
+    const int side = static_cast<int>(std::ceil(deviceDiameter)) + 2;
+    QPixmap dot(side, side);
+    dot.fill(Qt::transparent);
+    {
+        QPainter painter(&dot);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawEllipse(QPointF(side / 2.0, side / 2.0), deviceDiameter / 2,
+                            deviceDiameter / 2);
+    }
+    dot.setDevicePixelRatio(devicePixelRatio);
+    return dot;
+}
+
+// Blits `dot` centred on a canvas point.
+void DrawDot(QPainter& painter, const QTransform& canvas, QPointF centre, const QPixmap& dot) {
+    const QPointF half(dot.width() / dot.devicePixelRatio() / 2,
+                       dot.height() / dot.devicePixelRatio() / 2);
+    painter.drawPixmap((canvas.map(centre) - half).toPoint(), dot);
+}
+
+QPointF StripDotCentre(int column, int row) {
+    return QPointF(kStripLeft + kDotPitch * (column + 0.5), kStripTop + kDotPitch * (row + 0.5));
+}
+
+}  // namespace
+
+void DisplayPreviewWindow::UpdateCaches() {
+    const qreal ratio = devicePixelRatioF();
+    const QTransform canvas = CanvasTransform();
+    const qreal scale = canvas.m11();
+    const QColor lit = GridLitColor(state_.gridBrightness);
+    if (cacheSize_ != size() || cacheRatio_ != ratio) {
+        cacheSize_ = size();
+        cacheRatio_ = ratio;
+        // Everything that does not depend on the state: the dark LEDs and dots, the captions.
+        background_ = QPixmap(size() * ratio);
+        background_.setDevicePixelRatio(ratio);
+        background_.fill(kBackground);
+        QPainter painter(&background_);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setTransform(canvas);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kOffColor);
+        for (int cell = 0; cell < kCellCount; ++cell)
+            painter.drawEllipse(LedCentre(ui::GridLedPosition(cell)), kLedRadius, kLedRadius);
+        painter.setBrush(kStripOff);
+        for (int column = 0; column < kStripColumns; ++column) {
+            for (int row = 0; row < kGlyphRows; ++row)
+                painter.drawEllipse(StripDotCentre(column, row), kDotDiameter / 2,
+                                    kDotDiameter / 2);
+        }
+        painter.setPen(kCaption);
+        QFont font = painter.font();
+        font.setPixelSize(11);
+        painter.setFont(font);
+        painter.drawText(QRectF(0, 205, 102, 14), Qt::AlignCenter, tr("Master Side"));
+        painter.drawText(QRectF(678, 205, 102, 14), Qt::AlignCenter, tr("Secondary Side"));
+        painter.drawText(QPointF(kStripLeft, kStripCaptionY), tr("Text on the display"));
+        litDot_ = MakeDot(kStripLit, kDotDiameter * scale, ratio);
+        litLed_ = QPixmap();
+    }
+    if (litLed_.isNull() || litLedColor_ != lit) {
+        litLedColor_ = lit;
+        litLed_ = MakeDot(lit, 2 * kLedRadius * scale, ratio);
+    }
+}
+
 void DisplayPreviewWindow::paintEvent(QPaintEvent* /*event*/) {
+    UpdateCaches();
     QPainter painter(this);
-    painter.fillRect(rect(), kBackground);
+    painter.drawPixmap(0, 0, background_);
+    const QTransform canvas = CanvasTransform();
+    for (int row = 0; row < kRows; ++row) {
+        for (int column = 0; column < kColumns; ++column) {
+            if (state_.Lit(row, column))
+                DrawDot(painter, canvas,
+                        LedCentre(ui::GridLedPosition(PanelState::CellIndex(row, column))),
+                        litLed_);
+        }
+    }
+    const int total = static_cast<int>(textColumns_.size());
+    if (!state_.textBytes.empty() && total > 0) {
+        for (int v = 0; v < kStripColumns; ++v) {
+            const std::uint8_t bits =
+                textColumns_[static_cast<std::size_t>((marqueeOffset_ + v) % total)];
+            for (int row = 0; row < kGlyphRows; ++row) {
+                if ((bits >> row) & 1u)
+                    DrawDot(painter, canvas, StripDotCentre(v, row), litDot_);
+            }
+        }
+    }
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setTransform(CanvasTransform());
-    PaintPanel(painter);
-    PaintTextStrip(painter);
+    painter.setTransform(canvas);
+    PaintPodsAndRings(painter);
     PaintStatus(painter);
 }
 
-void DisplayPreviewWindow::PaintPanel(QPainter& painter) const {
-    painter.setPen(Qt::NoPen);
-    const QColor lit = GridLitColor(state_.gridBrightness);
-    for (int row = 0; row < kRows; ++row) {
-        for (int column = 0; column < kColumns; ++column) {
-            painter.setBrush(state_.Lit(row, column) ? lit : kOffColor);
-            painter.drawEllipse(LedCentre(ui::GridLedPosition(PanelState::CellIndex(row, column))),
-                                kLedRadius, kLedRadius);
-        }
-    }
+void DisplayPreviewWindow::PaintPodsAndRings(QPainter& painter) const {
     painter.setPen(QPen(kOffColor, 1));
     for (int pod = 0; pod < kPodCount; ++pod) {
         painter.setBrush(ToQColor(state_.pods[static_cast<std::size_t>(pod)]));
@@ -222,44 +310,13 @@ void DisplayPreviewWindow::PaintPanel(QPainter& painter) const {
                  on ? 3.0 : 1.0));
         painter.drawEllipse(LedCentre(ui::RingLedPosition(ring)), kLedRadius - 1, kLedRadius - 1);
     }
-    painter.setPen(kCaption);
-    QFont font = painter.font();
-    font.setPixelSize(11);
-    painter.setFont(font);
-    painter.drawText(QRectF(0, 205, 102, 14), Qt::AlignCenter, tr("Master Side"));
-    painter.drawText(QRectF(678, 205, 102, 14), Qt::AlignCenter, tr("Secondary Side"));
-}
-
-void DisplayPreviewWindow::PaintTextStrip(QPainter& painter) {
-    painter.setPen(kCaption);
-    painter.drawText(QPointF(kStripLeft, kStripCaptionY), tr("Text on the display"));
-    // Lit and dark dots each in one call: round points of the dot's diameter.
-    std::array<QPointF, kStripColumns * kGlyphRows> lit;
-    std::array<QPointF, kStripColumns * kGlyphRows> dark;
-    int litCount = 0;
-    int darkCount = 0;
-    const int total = static_cast<int>(textColumns_.size());
-    const bool showText = !state_.textBytes.empty() && total > 0;
-    for (int v = 0; v < kStripColumns; ++v) {
-        const std::uint8_t bits =
-            showText ? textColumns_[static_cast<std::size_t>((marqueeOffset_ + v) % total)] : 0;
-        for (int row = 0; row < kGlyphRows; ++row) {
-            const QPointF centre(kStripLeft + kDotPitch * (v + 0.5),
-                                 kStripTop + kDotPitch * (row + 0.5));
-            if ((bits >> row) & 1u)
-                lit[static_cast<std::size_t>(litCount++)] = centre;
-            else
-                dark[static_cast<std::size_t>(darkCount++)] = centre;
-        }
-    }
-    painter.setPen(QPen(kStripOff, kDotDiameter, Qt::SolidLine, Qt::RoundCap));
-    painter.drawPoints(dark.data(), darkCount);
-    painter.setPen(QPen(kStripLit, kDotDiameter, Qt::SolidLine, Qt::RoundCap));
-    painter.drawPoints(lit.data(), litCount);
 }
 
 void DisplayPreviewWindow::PaintStatus(QPainter& painter) const {
     painter.setPen(kCaption);
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    painter.setFont(font);
     const QString rf = state_.rfOn ? tr("RF on") : tr("RF off");
     painter.drawText(QPointF(kStripLeft, kStatusY),
                      tr("%1    scroll speed %2    grid brightness %3")

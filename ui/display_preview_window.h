@@ -8,6 +8,7 @@
 // preview costs nothing.
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 #include <array>
 #include <bitset>
@@ -66,8 +67,9 @@ class DisplayPreviewWindow : public QWidget {
     void StepMarquee();
     void RebuildTextColumns();
     const Glyph& GlyphFor(std::uint8_t byte);
-    void PaintPanel(QPainter& painter) const;
-    void PaintTextStrip(QPainter& painter);
+    // Remakes the background and the dot sprites when the size, pixel ratio or brightness moved.
+    void UpdateCaches();
+    void PaintPodsAndRings(QPainter& painter) const;
     void PaintStatus(QPainter& painter) const;
 
     const DisplayState& state_;
@@ -77,6 +79,13 @@ class DisplayPreviewWindow : public QWidget {
     std::string columnsText_;
     std::vector<std::uint8_t> textColumns_;
     std::array<Glyph, 256> glyphs_{};
+    // Made on the first paint at a size: the unlit picture, and the lit LED and text dot.
+    QPixmap background_;
+    QPixmap litLed_;
+    QPixmap litDot_;
+    QSize cacheSize_;
+    qreal cacheRatio_ = 0;
+    QColor litLedColor_;
     std::bitset<256> glyphReady_;
 };
 
