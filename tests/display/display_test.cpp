@@ -175,7 +175,7 @@ TEST(ReportDecoderTest, DescriptionsOfGoodReports) {
     const struct {
         DeviceReport report;
         const DeviceReport* previous;
-        std::string_view expected;
+        std::string expected;
     } cases[] = {
         {grid, nullptr, "grid, columns 0-30"},
         {Tail(grid, 0x801), &grid, "grid tail, column 31"},
