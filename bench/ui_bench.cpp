@@ -13,9 +13,9 @@
 #include <string>
 #include <string_view>
 
-#include "model/panel_state.h"
 #include "device/simulated_transmitter.h"
 #include "export/data_center_log.h"
+#include "model/panel_state.h"
 #include "ui/control_center_dialog.h"
 #include "ui/data_center_view.h"
 #include "ui/dialog_template.h"

@@ -1,0 +1,296 @@
+#include "display/report_decoder.h"
+
+#include <algorithm>
+#include <array>
+
+namespace velta {
+
+namespace {
+
+using ByteLimits = std::array<std::uint8_t, kReportSize>;
+
+constexpr std::size_t kFirstPayloadByte = 3;
+// The tail's zero band and the grid report's upper half that it repeats.
+constexpr std::size_t kTailZeroEnd = 33;
+
+// The largest value each byte of a command's report may hold; byte 1 (the command) is not
+// checked against it. Bytes a layout does not name stay 0.
+constexpr ByteLimits GridLimits() {
+    ByteLimits limits{};
+    for (std::size_t column = 0; column < 31; ++column) {
+        limits[3 + 2 * column] = 0xFF;
+        limits[4 + 2 * column] = 0x0F;  // rows 8..11 only
+    }
+    return limits;
+}
+constexpr ByteLimits PodLimits() {
+    ByteLimits limits{};
+    for (std::size_t at = 3; at < 3 + kRgbDataUsed; ++at)
+        limits[at] = 0xFF;
+    return limits;
+}
+constexpr ByteLimits RingLimits() {
+    ByteLimits limits{};
+    for (std::size_t ring = 0; ring < kRingCount; ++ring) {
+        limits[3 + 2 * ring] = 0xFF;
+        limits[4 + 2 * ring] = 0x0F;  // levels up to 4095
+    }
+    limits[27] = kScrollSpeedMax;
+    limits[28] = kGridBrightnessMax;
+    return limits;
+}
+constexpr ByteLimits TextLimits() {
+    ByteLimits limits{};
+    for (std::size_t at = 3; at < kReportSize; ++at)
+        limits[at] = 0xFF;
+    return limits;
+}
+constexpr ByteLimits TailLimits() {
+    ByteLimits limits{};
+    limits[1] = 0xFF;
+    limits[2] = 0x0F;
+    return limits;  // bytes 33..64 are compared with the grid report instead
+}
+
+struct CommandLayout {
+    std::uint8_t command;
+    ReportKind kind;
+    ByteLimits limits;
+};
+
+constexpr std::array<CommandLayout, 6> kLayouts = {{
+    {kCommandGrid, ReportKind::Grid, GridLimits()},
+    {kCommandPods, ReportKind::Pods, PodLimits()},
+    {kCommandRings, ReportKind::Rings, RingLimits()},
+    {kCommandText, ReportKind::Text, TextLimits()},
+    {kCommandRfOn, ReportKind::RfOn, ByteLimits{}},
+    {kCommandRfOff, ReportKind::RfOff, ByteLimits{}},
+}};
+constexpr ByteLimits kTailLimits = TailLimits();
+
+// The first byte in [from, to) above its limit, or -1.
+int FirstOverLimit(const DeviceReport& report, const ByteLimits& limits, std::size_t from,
+                   std::size_t to) {
+    for (std::size_t at = from; at < to; ++at) {
+        if (report[at] > limits[at])
+            return static_cast<int>(at);
+    }
+    return -1;
+}
+
+bool IsTail(const DeviceReport& report, const DeviceReport& grid) {
+    return FirstOverLimit(report, kTailLimits, 0, kTailZeroEnd) < 0 &&
+           std::equal(report.begin() + kTailZeroEnd, report.end(), grid.begin() + kTailZeroEnd);
+}
+
+std::size_t TextLength(const DeviceReport& report) {
+    const auto* begin = report.data() + kFirstPayloadByte;
+    const auto* end = report.data() + kReportSize;
+    return static_cast<std::size_t>(std::find(begin, end, std::uint8_t{0}) - begin);
+}
+
+std::uint16_t WordAt(const DeviceReport& report, std::size_t at) {
+    return static_cast<std::uint16_t>(report[at] | (report[at + 1] << 8));
+}
+
+// Windows-1252 bytes 0x80..0x9F and the code points they stand for; 0 marks the five bytes the
+// code page leaves undefined.
+constexpr char32_t kHighControls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+void AppendHexDigits(std::string& out, std::uint8_t value) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    out.push_back(kDigits[value >> 4]);
+    out.push_back(kDigits[value & 0x0F]);
+}
+
+void AppendHexByte(std::string& out, std::uint8_t value) {
+    out += "0x";
+    AppendHexDigits(out, value);
+}
+
+void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes) {
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        char32_t cp = b;
+        if (b >= 0x80 && b < 0xA0)
+            cp = kHighControls[b - 0x80] != 0 ? kHighControls[b - 0x80] : char32_t{0xFFFD};
+        AppendUtf8(out, cp);
+    }
+}
+
+}  // namespace
+
+ReportReading ReadReport(const DeviceReport& report, const DeviceReport* previousGrid) {
+    if (previousGrid != nullptr && IsTail(report, *previousGrid))
+        return {ReportKind::GridTail, -1, 0};
+    const auto layout = std::find_if(kLayouts.begin(), kLayouts.end(),
+                                     [&](const auto& l) { return l.command == report[1]; });
+    if (layout == kLayouts.end())
+        return {};
+    int bad = FirstOverLimit(report, layout->limits, 0, 1);
+    if (bad < 0)
+        bad = FirstOverLimit(report, layout->limits, 2, kReportSize);
+    if (bad < 0 && layout->kind == ReportKind::Text) {
+        // Nothing but zero padding after the terminating 0.
+        const std::size_t end = kFirstPayloadByte + TextLength(report);
+        const auto* nonZero = std::find_if(report.begin() + static_cast<std::ptrdiff_t>(end),
+                                           report.end(), [](std::uint8_t b) { return b != 0; });
+        if (nonZero != report.end())
+            bad = static_cast<int>(nonZero - report.begin());
+    }
+    if (bad >= 0) {
+        // A text's padding byte is checked against 0 though the table allows any value there.
+        const std::uint8_t limit = layout->kind == ReportKind::Text && bad >= 3
+                                       ? std::uint8_t{0}
+                                       : layout->limits[static_cast<std::size_t>(bad)];
+        return {ReportKind::NotUnderstood, bad, limit};
+    }
+    return {layout->kind, -1, 0};
+}
+
+std::string_view ReportKindName(ReportKind kind) {
+    constexpr std::array<std::string_view, kReportKindCount> kNames = {
+        "grid", "grid tail", "pods", "rings", "text", "RF on", "RF off", "not understood",
+    };
+    const auto index = static_cast<std::size_t>(kind);
+    return index < kNames.size() ? kNames[index] : "not understood";
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    AppendWindows1252AsUtf8(out, bytes);
+    return out;
+}
+
+std::string DescribeReport(const DeviceReport& report, const DeviceReport* previousGrid) {
+    return DescribeReport(report, ReadReport(report, previousGrid));
+}
+
+std::string DescribeReport(const DeviceReport& report, const ReportReading& reading) {
+    std::string out;
+    switch (reading.kind) {
+        case ReportKind::Grid:
+            return "grid, columns 0-30";
+        case ReportKind::GridTail:
+            return "grid tail, column 31";
+        case ReportKind::Pods:
+            return "pods";
+        case ReportKind::Rings:
+            return "rings, speed " + std::to_string(report[27]) + ", brightness " +
+                   std::to_string(report[28]);
+        case ReportKind::Text: {
+            const std::size_t length = TextLength(report);
+            out = "text \"";
+            // Control bytes, quotes and backslashes escaped so the line stays one readable line.
+            for (std::size_t i = 0; i < length; ++i) {
+                const std::uint8_t b = report[kFirstPayloadByte + i];
+                if (b == '"' || b == '\\') {
+                    out.push_back('\\');
+                    out.push_back(static_cast<char>(b));
+                } else if (b < 0x20 || b == 0x7F) {
+                    out += "\\x";
+                    AppendHexDigits(out, b);
+                } else {
+                    const char c = static_cast<char>(b);
+                    AppendWindows1252AsUtf8(out, std::string_view(&c, 1));
+                }
+            }
+            out += "\" (" + std::to_string(length) + (length == 1 ? " byte)" : " bytes)");
+            return out;
+        }
+        case ReportKind::RfOn:
+            return "RF on";
+        case ReportKind::RfOff:
+            return "RF off";
+        case ReportKind::NotUnderstood:
+            break;
+    }
+    const auto layout = std::find_if(kLayouts.begin(), kLayouts.end(),
+                                     [&](const auto& l) { return l.command == report[1]; });
+    if (layout == kLayouts.end() || reading.badByte < 0 ||
+        reading.badByte >= static_cast<int>(kReportSize)) {
+        out = "unknown command ";
+        AppendHexByte(out, report[1]);
+        return out;
+    }
+    out = std::string(ReportKindName(layout->kind)) + " not understood: byte " +
+          std::to_string(reading.badByte) + " is ";
+    AppendHexByte(out, report[static_cast<std::size_t>(reading.badByte)]);
+    out += reading.badByteLimit == 0 ? ", expected " : ", at most ";
+    AppendHexByte(out, reading.badByteLimit);
+    return out;
+}
+
+ReportDecoder::ReportDecoder() {
+    // Room for the longest text up front, so decoding never allocates.
+    state_.textBytes.reserve(kTextPayloadBytes);
+    state_.textUtf8.reserve(kTextPayloadBytes * 3);
+}
+
+void ReportDecoder::Feed(const DeviceReport& report) {
+    const ReportKind kind = ReadReport(report, lastWasGrid_ ? &lastGrid_ : nullptr).kind;
+    ++state_.reportCounts[static_cast<std::size_t>(kind)];
+    Apply(report, kind);
+    lastWasGrid_ = kind == ReportKind::Grid;
+    if (lastWasGrid_)
+        lastGrid_ = report;
+}
+
+void ReportDecoder::Apply(const DeviceReport& report, ReportKind kind) {
+    switch (kind) {
+        case ReportKind::Grid:
+            for (std::size_t column = 0; column < 31; ++column)
+                state_.columns[column] = WordAt(report, 3 + 2 * column);
+            break;
+        case ReportKind::GridTail:
+            state_.columns[31] = WordAt(report, 1);
+            break;
+        case ReportKind::Pods:
+            for (std::size_t pod = 0; pod < kPodCount; ++pod) {
+                const std::size_t at = 3 + 3 * pod;
+                state_.pods[pod] = MakeColor(report[at], report[at + 1], report[at + 2]);
+            }
+            break;
+        case ReportKind::Rings:
+            for (std::size_t ring = 0; ring < kRingCount; ++ring)
+                state_.rings[ring] = WordAt(report, 3 + 2 * ring);
+            state_.scrollSpeed = report[27];
+            state_.gridBrightness = report[28];
+            break;
+        case ReportKind::Text: {
+            const std::size_t length = TextLength(report);
+            state_.textBytes.assign(reinterpret_cast<const char*>(report.data()) + 3, length);
+            state_.textUtf8.clear();
+            AppendWindows1252AsUtf8(state_.textUtf8, state_.textBytes);
+            break;
+        }
+        case ReportKind::RfOn:
+            state_.rfOn = true;
+            break;
+        case ReportKind::RfOff:
+            state_.rfOn = false;
+            break;
+        case ReportKind::NotUnderstood:
+            break;
+    }
+}
+
+}  // namespace velta

@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QItemSelectionModel>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <chrono>
+#include <string>
+
+#include "device/device_reports.h"
+#include "display/report_decoder.h"
+#include "display/report_hex.h"
+#include "display/report_journal.h"
+#include "ui/display_preview_window.h"
+#include "ui/report_monitor_window.h"
+
+namespace velta {
+namespace {
+
+bool Near(QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) <= 8 && std::abs(a.green() - b.green()) <= 8 &&
+           std::abs(a.blue() - b.blue()) <= 8;
+}
+
+TEST(DisplayPreviewTest, PaintsTheLitGridLedsAtEverySize) {
+    DisplayState state;
+    int expectedLit = 0;
+    for (int column = 0; column < kColumns; ++column) {
+        // A diagonal, column 31 full and column 0 empty.
+        state.columns[column] = column == 31  ? 0xFFF
+                                : column == 0 ? 0
+                                              : static_cast<std::uint16_t>(1u << (column % 12));
+    }
+    for (int row = 0; row < kRows; ++row)
+        for (int column = 0; column < kColumns; ++column)
+            expectedLit += state.Lit(row, column) ? 1 : 0;
+    ASSERT_EQ(expectedLit, 30 + 12);
+
+    for (int brightness : {15, 0}) {
+        state.gridBrightness = brightness;
+        const QColor lit = DisplayPreviewWindow::GridLitColor(brightness);
+        ASSERT_FALSE(Near(lit, DisplayPreviewWindow::kOffColor));
+        for (QSize size : {QSize(780, 440), QSize(1170, 660), QSize(520, 500)}) {
+            SCOPED_TRACE(::testing::Message() << "brightness " << brightness << " size "
+                                              << size.width() << "x" << size.height());
+            DisplayPreviewWindow preview(state);
+            preview.resize(size);
+            preview.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+            const QImage image = preview.grab().toImage();
+            int litSeen = 0;
+            for (int row = 0; row < kRows; ++row) {
+                for (int column = 0; column < kColumns; ++column) {
+                    const QColor pixel =
+                        image.pixelColor(preview.GridLedCentre(row, column).toPoint());
+                    const bool isLit = Near(pixel, lit);
+                    ASSERT_TRUE(isLit || Near(pixel, DisplayPreviewWindow::kOffColor))
+                        << "row " << row << " column " << column << " "
+                        << pixel.name().toStdString();
+                    EXPECT_EQ(isLit, state.Lit(row, column))
+                        << "row " << row << " column " << column;
+                    litSeen += isLit ? 1 : 0;
+                }
+            }
+            EXPECT_EQ(litSeen, expectedLit);
+        }
+    }
+}
+
+TEST(DisplayPreviewTest, MarqueeRunsOnlyWhileVisibleWithText) {
+    DisplayState state;
+    DisplayPreviewWindow preview(state);
+    const struct {
+        const char* step;
+        bool visible;
+        std::string text;
+        bool running;
+    } steps[] = {
+        {"hidden with text", false, "Hello", false}, {"shown, no text", true, "", false},
+        {"text arrives", true, "Hello", true},       {"text goes", true, "", false},
+        {"text again", true, "\x80 \x81", true},     {"hidden", false, "\x80 \x81", false},
+        {"shown again", true, "\x80 \x81", true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        state.textBytes = step.text;
+        preview.StateChanged();
+        if (step.visible && !preview.isVisible()) {
+            preview.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+        } else if (!step.visible) {
+            preview.hide();
+        }
+        EXPECT_EQ(preview.MarqueeRunning(), step.running);
+    }
+    // The timer follows the scroll speed, and the text moves.
+    state.scrollSpeed = 15;
+    preview.StateChanged();
+    EXPECT_LT(DisplayPreviewWindow::MarqueeInterval(15), DisplayPreviewWindow::MarqueeInterval(0));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preview.MarqueeOffset() > 0; }));
+}
+
+// A monitor over its own journal, with a clock that moves 2 ms per reading.
+class MonitorTest : public ::testing::Test {
+  protected:
+    struct StepClock {
+        std::chrono::steady_clock::time_point now{};
+        std::chrono::steady_clock::time_point operator()() {
+            now += std::chrono::milliseconds(2);
+            return now;
+        }
+    };
+
+    void SetUp() override {
+        window.resize(700, 400);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+
+    StepClock clock;
+    ReportJournal journal{std::ref(clock)};
+    ReportMonitorWindow window{journal};
+};
+
+TEST_F(MonitorTest, RowsShowTimeDirectionKindAndSummary) {
+    PanelState::LedData picture{};
+    picture[20] = 0x0F0;  // in the half the tail repeats
+    picture[31] = 0x801;
+    DeviceReport grid = GridReport(picture);
+    journal.RecordWritten(grid, true);
+    journal.RecordWritten(RfOnReport(), false);  // failed: the tail still follows the grid
+    GridTailReport(grid, picture[31]);
+    journal.RecordWritten(grid, true);
+    journal.RecordRead(RfOnReport(), 64);
+    journal.RecordWritten(TextReport("Hi"), true);
+    journal.RecordWritten(grid, true);  // a tail with no grid before it
+    window.JournalChanged();
+
+    ReportJournalModel& model = window.Model();
+    ASSERT_EQ(model.rowCount(), 6);
+    ASSERT_EQ(model.columnCount(), 4);
+    const char* expected[][4] = {
+        {"0.002", "written", "grid", "grid, columns 0-30"},
+        {"0.004", "written", "RF on", "failed"},
+        {"0.006", "written", "grid tail", "grid tail, column 31"},
+        {"0.008", "read", "input", "input report, 64 bytes"},
+        {"0.010", "written", "text", "text \"Hi\" (2 bytes)"},
+        {"0.012", "written", "not understood", "unknown command 0x01"},
+    };
+    for (int row = 0; row < 6; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            EXPECT_EQ(model.data(model.index(row, column)).toString().toStdString(),
+                      expected[row][column])
+                << "row " << row << " column " << column;
+        }
+    }
+    window.Table().selectRow(4);
+    EXPECT_EQ(window.ShownHex().toStdString(), FormatReportHex(TextReport("Hi")));
+}
+
+TEST_F(MonitorTest, FullJournalDropsRowsAtTheFrontWithoutReset) {
+    for (std::size_t i = 0; i < ReportJournal::kCapacity; ++i)
+        journal.RecordWritten(i % 2 == 0 ? RfOnReport() : RfOffReport(), true);
+    window.JournalChanged();
+    ASSERT_EQ(window.Model().rowCount(), 10000);
+    QSignalSpy resets(&window.Model(), &QAbstractItemModel::modelReset);
+    QSignalSpy removed(&window.Model(), &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserted(&window.Model(), &QAbstractItemModel::rowsInserted);
+    window.Table().selectRow(9999);
+    for (int i = 0; i < 3; ++i)
+        journal.RecordWritten(TextReport("new"), true);
+    window.JournalChanged();
+    EXPECT_EQ(window.Model().rowCount(), 10000);
+    EXPECT_EQ(resets.count(), 0);
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed[0][2].toInt(), 2);  // rows 0..2 left
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 9997);
+    EXPECT_EQ(window.Model().Text(0, ReportJournalModel::kSummary), "RF off");
+    EXPECT_EQ(window.Model().Text(9999, ReportJournalModel::kSummary), "text \"new\" (3 bytes)");
+    // The selected report moved up with its row.
+    EXPECT_EQ(window.Table().currentIndex().row(), 9996);
+
+    // More new reports than the journal holds: a reset.
+    for (std::size_t i = 0; i <= ReportJournal::kCapacity; ++i)
+        journal.RecordWritten(RfOnReport(), true);
+    window.JournalChanged();
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(window.Model().rowCount(), 10000);
+
+    window.Clear();
+    EXPECT_EQ(journal.Size(), 0u);
+    EXPECT_EQ(window.Model().rowCount(), 0);
+}
+
+TEST_F(MonitorTest, HiddenWindowCatchesUpWhenShown) {
+    window.hide();
+    journal.RecordWritten(RfOnReport(), true);
+    window.JournalChanged();
+    EXPECT_EQ(window.Model().rowCount(), 0);
+    window.show();
+    EXPECT_EQ(window.Model().rowCount(), 1);
+}
+
+TEST_F(MonitorTest, CopiedRowsParseBackToTheirReports) {
+    const DeviceReport reports[] = {RfOnReport(), TextReport("Caf\xC3\xA9"), PodReport({1, 2, 3}),
+                                    RingReport({}, 7, 8), RfOffReport()};
+    for (const DeviceReport& r : reports)
+        journal.RecordWritten(r, true);
+    window.JournalChanged();
+    QItemSelectionModel* selection = window.Table().selectionModel();
+    for (int row : {3, 1, 2})
+        selection->select(window.Model().index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window.Copy();
+    const QString copied = QApplication::clipboard()->text();
+    EXPECT_EQ(copied, window.SelectedHexLines());
+    const ReportHexLines parsed = ParseReportHexLines(copied.toStdString());
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    EXPECT_EQ(parsed.reports, (std::vector<DeviceReport>{reports[1], reports[2], reports[3]}));
+}
+
+}  // namespace
+}  // namespace velta

@@ -1,0 +1,92 @@
+// Display Preview: a window that draws what the display holds, from the DisplayState the
+// decoder keeps. Non-modal and resizable; everything is drawn in a fixed logical canvas (the
+// panel's own LED positions, ui/led_placement.h, plus a text strip and a status line) scaled to
+// the window, so it stays crisp at any size and device pixel ratio.
+//
+// It repaints only when told: whoever feeds the decoder calls StateChanged() afterwards. The
+// marquee timer runs only while the window is visible and the display holds text, so a hidden
+// preview costs nothing.
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "display/display_state.h"
+
+class QTimer;
+
+namespace velta {
+
+class DisplayPreviewWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    // The logical canvas everything is laid out in.
+    static constexpr int kCanvasWidth = 780;
+    static constexpr int kCanvasHeight = 440;
+    // Dots of the text strip: 148 columns of 8 rows (7 above the baseline, 1 below).
+    static constexpr int kStripColumns = 148;
+    static constexpr int kGlyphWidth = 5;
+    static constexpr int kGlyphRows = 8;
+
+    // `state` must outlive the window. With a parent the window is still a window of its own.
+    explicit DisplayPreviewWindow(const DisplayState& state, QWidget* parent = nullptr);
+
+    QSize sizeHint() const override { return {kCanvasWidth, kCanvasHeight}; }
+
+    // Where a grid LED's centre lands in widget coordinates at the current size.
+    QPointF GridLedCentre(int row, int column) const;
+    // The lit colour of a grid LED at a brightness of 0..15 (an off LED is kOffColor).
+    static QColor GridLitColor(int brightness);
+    static const QColor kOffColor;
+
+    bool MarqueeRunning() const;
+    // Milliseconds between two marquee steps at a scroll speed of 0..15.
+    static int MarqueeInterval(int scrollSpeed);
+    int MarqueeOffset() const { return marqueeOffset_; }
+
+  public slots:
+    // The decoder took a report: redraw (when visible) and start or stop the marquee.
+    void StateChanged();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    using Glyph = std::array<std::uint8_t, kGlyphWidth>;  // one byte of row bits per dot column
+
+    QTransform CanvasTransform() const;
+    void UpdateMarquee(bool visible);
+    void StepMarquee();
+    void RebuildTextColumns();
+    const Glyph& GlyphFor(std::uint8_t byte);
+    // Remakes the background and the dot sprites when the size, pixel ratio or brightness moved.
+    void UpdateCaches();
+    void PaintPodsAndRings(QPainter& painter) const;
+    void PaintStatus(QPainter& painter) const;
+
+    const DisplayState& state_;
+    QTimer* marquee_;
+    int marqueeOffset_ = 0;
+    // The text strip's dot columns for the text they were built from.
+    std::string columnsText_;
+    std::vector<std::uint8_t> textColumns_;
+    std::array<Glyph, 256> glyphs_{};
+    // Made on the first paint at a size: the unlit picture, and the lit LED and text dot.
+    QPixmap background_;
+    QPixmap litLed_;
+    QPixmap litDot_;
+    QSize cacheSize_;
+    qreal cacheRatio_ = 0;
+    QColor litLedColor_;
+    std::bitset<256> glyphReady_;
+};
+
+}  // namespace velta

@@ -1,0 +1,263 @@
+#include "ui/report_monitor_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "display/report_hex.h"
+
+namespace velta {
+
+ReportJournalModel::ReportJournalModel(const ReportJournal& journal, QObject* parent)
+    : QAbstractTableModel(parent), journal_(journal) {
+    JournalChanged();
+}
+
+int ReportJournalModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(readings_.size());
+}
+
+int ReportJournalModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant ReportJournalModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+        case kTime:
+            return tr("Time (s)");
+        case kDirection:
+            return tr("Direction");
+        case kKind:
+            return tr("Kind");
+        case kSummary:
+            return tr("Summary");
+        default:
+            return {};
+    }
+}
+
+QVariant ReportJournalModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    if (role == Qt::DisplayRole)
+        return Text(index.row(), index.column());
+    if (role == Qt::TextAlignmentRole && index.column() == kTime)
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QString ReportJournalModel::Text(int row, int column) const {
+    if (row < 0 || row >= rowCount() || static_cast<std::size_t>(row) >= journal_.Size())
+        return {};
+    const JournalEntry& entry = Entry(row);
+    const ReportReading& reading = readings_[static_cast<std::size_t>(row)];
+    const bool read = entry.direction == ReportDirection::Read;
+    switch (column) {
+        case kTime:
+            return QString::number(std::chrono::duration<double>(entry.sinceStart).count(), 'f', 3);
+        case kDirection:
+            return read ? tr("read") : tr("written");
+        case kKind:
+            return read ? tr("input") : QString::fromUtf8(ReportKindName(reading.kind));
+        case kSummary:
+            if (read)
+                return tr("input report, %1 bytes").arg(entry.length);
+            if (!entry.ok)
+                return tr("failed");
+            return QString::fromStdString(DescribeReport(entry.bytes, reading));
+        default:
+            return {};
+    }
+}
+
+void ReportJournalModel::ReadRowsFrom(std::size_t firstRow) {
+    for (std::size_t row = firstRow; row < journal_.Size(); ++row) {
+        const JournalEntry& entry = journal_.Row(row);
+        ReportReading reading;
+        if (entry.direction == ReportDirection::Written) {
+            reading = ReadReport(entry.bytes, lastWriteWasGrid_ ? &lastWrite_ : nullptr);
+            // Like the decoder, the placement follows only the reports that reached the display.
+            if (entry.ok) {
+                lastWriteWasGrid_ = reading.kind == ReportKind::Grid;
+                lastWrite_ = entry.bytes;
+            }
+        }
+        readings_.push_back(reading);
+    }
+}
+
+void ReportJournalModel::JournalChanged() {
+    if (journal_.ChangeCount() == seenChanges_)
+        return;
+    seenChanges_ = journal_.ChangeCount();
+    const bool cleared = journal_.ClearCount() != seenClears_;
+    const std::uint64_t fresh = journal_.RecordedSinceClear() - (cleared ? 0 : seenRecorded_);
+    seenClears_ = journal_.ClearCount();
+    seenRecorded_ = journal_.RecordedSinceClear();
+    const std::size_t size = journal_.Size();
+    if (cleared || fresh > size) {
+        // Nothing shown survives, or the reports before the oldest kept one are unknown.
+        beginResetModel();
+        readings_.clear();
+        lastWriteWasGrid_ = false;
+        ReadRowsFrom(0);
+        endResetModel();
+        return;
+    }
+    const std::size_t dropped = readings_.size() + fresh - size;
+    if (dropped > 0) {
+        beginRemoveRows({}, 0, static_cast<int>(dropped) - 1);
+        readings_.erase(readings_.begin(),
+                        readings_.begin() + static_cast<std::ptrdiff_t>(dropped));
+        endRemoveRows();
+    }
+    if (fresh > 0) {
+        beginInsertRows({}, static_cast<int>(readings_.size()), static_cast<int>(size) - 1);
+        ReadRowsFrom(readings_.size());
+        endInsertRows();
+    }
+}
+
+ReportMonitorWindow::ReportMonitorWindow(ReportJournal& journal, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      journal_(journal),
+      model_(new ReportJournalModel(journal, this)),
+      table_(new QTableView(this)),
+      hex_(new QPlainTextEdit(this)),
+      pause_(new QPushButton(tr("&Pause"), this)) {
+    setWindowTitle(tr("Report Monitor"));
+
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setWordWrap(false);
+    table_->setShowGrid(false);
+    table_->setAlternatingRowColors(true);
+    // Every row the same fixed height: the view never measures rows, so 10,000 scroll smoothly.
+    QHeaderView* rows = table_->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+    rows->hide();
+    QHeaderView* columns = table_->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setStretchLastSection(true);
+    const int digit = table_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    columns->resizeSection(ReportJournalModel::kTime, digit * 11);
+    columns->resizeSection(ReportJournalModel::kDirection, digit * 9);
+    columns->resizeSection(ReportJournalModel::kKind, digit * 15);
+
+    hex_->setReadOnly(true);
+    hex_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    hex_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    hex_->setFixedHeight(hex_->fontMetrics().height() * 4 + 8);
+
+    pause_->setCheckable(true);
+    pause_->setToolTip(tr("Stop following new reports"));
+    auto* clear = new QPushButton(tr("C&lear"), this);
+    auto* copy = new QPushButton(tr("&Copy"), this);
+    copy->setToolTip(tr("Copy the selected reports as hex lines"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(pause_);
+    buttons->addWidget(clear);
+    buttons->addWidget(copy);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table_, 1);
+    layout->addWidget(hex_);
+    layout->addLayout(buttons);
+
+    connect(clear, &QPushButton::clicked, this, &ReportMonitorWindow::Clear);
+    connect(copy, &QPushButton::clicked, this, &ReportMonitorWindow::Copy);
+    connect(pause_, &QPushButton::toggled, this, [this](bool paused) {
+        if (!paused)
+            table_->scrollToBottom();
+    });
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &ReportMonitorWindow::ShowCurrentHex);
+    connect(model_, &QAbstractItemModel::modelReset, this, &ReportMonitorWindow::ShowCurrentHex);
+    auto* copyKey = new QShortcut(QKeySequence::Copy, table_);
+    copyKey->setContext(Qt::WidgetShortcut);
+    connect(copyKey, &QShortcut::activated, this, &ReportMonitorWindow::Copy);
+
+    resize(720, 480);
+}
+
+bool ReportMonitorWindow::Paused() const {
+    return pause_->isChecked();
+}
+
+void ReportMonitorWindow::SetPaused(bool paused) {
+    pause_->setChecked(paused);
+}
+
+void ReportMonitorWindow::JournalChanged() {
+    if (!isVisible()) {
+        pending_ = true;  // caught up when shown
+        return;
+    }
+    pending_ = false;
+    model_->JournalChanged();
+    if (!Paused())
+        table_->scrollToBottom();
+}
+
+void ReportMonitorWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (pending_) {
+        pending_ = false;
+        model_->JournalChanged();
+        if (!Paused())
+            table_->scrollToBottom();
+    }
+}
+
+QString ReportMonitorWindow::SelectedHexLines() const {
+    QModelIndexList selected = table_->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QString text;
+    for (const QModelIndex& index : selected) {
+        text += QString::fromStdString(FormatReportHex(model_->Entry(index.row()).bytes));
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString ReportMonitorWindow::ShownHex() const {
+    return hex_->toPlainText();
+}
+
+void ReportMonitorWindow::ShowCurrentHex() {
+    const QModelIndex current = table_->currentIndex();
+    if (!current.isValid() || current.row() >= model_->rowCount()) {
+        hex_->clear();
+        return;
+    }
+    hex_->setPlainText(QString::fromStdString(FormatReportHex(model_->Entry(current.row()).bytes)));
+}
+
+void ReportMonitorWindow::Copy() {
+    const QString text = SelectedHexLines();
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
+}
+
+void ReportMonitorWindow::Clear() {
+    journal_.Clear();
+    model_->JournalChanged();
+}
+
+}  // namespace velta
