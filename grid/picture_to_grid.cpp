@@ -57,21 +57,43 @@ std::optional<CellLevels> PictureLevels(const PictureView& picture, PictureFit f
     const double width = picture.width;
     const double height = picture.height;
 
-    // Source pixels per cell, the same along both axes (the LEDs sit on a square pitch).
-    const double scale = fit == PictureFit::Fit ? std::max(width / kColumns, height / kRows)
-                                                : std::min(width / kColumns, height / kRows);
-    // Where the grid's cell 0 starts in source pixels (negative: letterbox before the picture).
-    const double originX = (width - scale * kColumns) / 2.0;
-    const double originY = (height - scale * kRows) / 2.0;
+    // Per axis: the cells the picture reaches [first, first + count) and the source pixels per
+    // cell. Fit snaps the letterbox to whole cells (stretching the picture by under half a cell)
+    // so its edge does not light a sliver of half-covered cells; Fill crops to the middle.
+    int firstColumn = 0;
+    int firstRow = 0;
+    int columns = kColumns;
+    int rows = kRows;
+    double stepX = 0.0;
+    double stepY = 0.0;
+    double originX = 0.0;  // source position of cell (0, 0)'s corner
+    double originY = 0.0;
+    if (fit == PictureFit::Fit) {
+        const double scale = std::max(width / kColumns, height / kRows);
+        columns = std::clamp(static_cast<int>(std::lround(width / scale)), 1, kColumns);
+        rows = std::clamp(static_cast<int>(std::lround(height / scale)), 1, kRows);
+        firstColumn = (kColumns - columns) / 2;
+        firstRow = (kRows - rows) / 2;
+        stepX = width / columns;
+        stepY = height / rows;
+        originX = -firstColumn * stepX;
+        originY = -firstRow * stepY;
+    } else {
+        const double scale = std::min(width / kColumns, height / kRows);
+        stepX = scale;
+        stepY = scale;
+        originX = (width - scale * kColumns) / 2.0;
+        originY = (height - scale * kRows) / 2.0;
+    }
 
     CellLevels levels;
     levels.fill(-1);
     const int pixelBytes = picture.format == PixelFormat::Gray8 ? 1 : 4;
     std::array<double, kColumns> sum{};
     std::array<double, kColumns> area{};
-    for (int row = 0; row < kRows; ++row) {
-        const double top = originY + row * scale;
-        const double bottom = top + scale;
+    for (int row = firstRow; row < firstRow + rows; ++row) {
+        const double top = originY + row * stepY;
+        const double bottom = top + stepY;
         const int firstY = std::max(0, static_cast<int>(std::floor(top)));
         const int lastY = std::min(picture.height, static_cast<int>(std::ceil(bottom)));
         sum.fill(0.0);
@@ -81,9 +103,9 @@ std::optional<CellLevels> PictureLevels(const PictureView& picture, PictureFit f
             if (wy <= 0.0)
                 continue;
             const std::uint8_t* line = picture.pixels + y * picture.stride;
-            for (int column = 0; column < kColumns; ++column) {
-                const double left = originX + column * scale;
-                const double right = left + scale;
+            for (int column = firstColumn; column < firstColumn + columns; ++column) {
+                const double left = originX + column * stepX;
+                const double right = left + stepX;
                 const int firstX = std::max(0, static_cast<int>(std::floor(left)));
                 const int lastX = std::min(picture.width, static_cast<int>(std::ceil(right)));
                 for (int x = firstX; x < lastX; ++x) {
@@ -94,10 +116,8 @@ std::optional<CellLevels> PictureLevels(const PictureView& picture, PictureFit f
                 }
             }
         }
-        // A cell counts as reached when at least half of it lies on the picture, so a picture
-        // that does not fill a whole number of cells does not light a sliver at its edge.
-        for (int column = 0; column < kColumns; ++column) {
-            if (area[column] >= 0.5 * scale * scale) {
+        for (int column = firstColumn; column < firstColumn + columns; ++column) {
+            if (area[column] > 0.0) {
                 levels[static_cast<std::size_t>(PanelState::CellIndex(row, column))] =
                     static_cast<std::int16_t>(std::lround(sum[column] / area[column]));
             }
