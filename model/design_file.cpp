@@ -16,6 +16,9 @@ using Json = nlohmann::json;
 // Valid designs nest two levels (object, array of strings); frames would add two more. Anything
 // deeper is refused before a document is built, so a hostile file cannot make a huge tree.
 constexpr std::size_t kMaxDepth = 16;
+// A valid design holds about 50 values; a list of frames would add some thousands. A file of
+// hundreds of thousands of tiny values is refused in the first pass instead of being built.
+constexpr std::size_t kMaxValues = 65536;
 constexpr std::size_t kMaxQuoted = 40;  // longest piece of a bad value quoted in a message
 
 constexpr std::array<std::string_view, 4> kFeatureNames = {"grid", "pods", "rings", "text"};
@@ -87,6 +90,7 @@ class PathTracker : public nlohmann::json_sax<Json> {
     }
 
     bool TooDeep() const { return tooDeep_; }
+    bool TooMany() const { return values_ > kMaxValues; }
     std::size_t Position() const { return position_; }
     const std::string& Reason() const { return reason_; }
 
@@ -115,9 +119,11 @@ class PathTracker : public nlohmann::json_sax<Json> {
     bool Value() {
         if (!levels_.empty() && levels_.back().isArray)
             ++levels_.back().index;
-        return true;
+        return ++values_ <= kMaxValues;
     }
     bool Open(bool isArray) {
+        if (++values_ > kMaxValues)
+            return false;
         if (levels_.size() >= kMaxDepth) {
             tooDeep_ = true;
             return false;
@@ -132,6 +138,7 @@ class PathTracker : public nlohmann::json_sax<Json> {
 
     std::vector<Level> levels_;
     bool tooDeep_ = false;
+    std::size_t values_ = 0;
     std::size_t position_ = 0;
     std::string reason_;
 };
@@ -371,6 +378,8 @@ class Reader {
 std::string SyntaxProblem(const PathTracker& tracker) {
     if (tracker.TooDeep())
         return "expected at most " + std::to_string(kMaxDepth) + " levels of nesting";
+    if (tracker.TooMany())
+        return "expected at most " + std::to_string(kMaxValues) + " values in a design file";
     std::string reason = tracker.Reason();
     // "[json.exception.parse_error.101] parse error at line 3, column 7: ..." -> from "line".
     if (const auto at = reason.find("at line "); at != std::string::npos)

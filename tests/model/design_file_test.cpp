@@ -151,6 +151,9 @@ TEST(DesignFile, RefusesBrokenFilesNamingTheField) {
     std::vector<std::string> badChar = EmptyRows();
     badChar[7][5] = 'x';
     const std::string valid = WriteDesign(Design{});
+    std::string manyZeros;
+    for (int i = 0; i < 70000; ++i)
+        manyZeros += ",0";
     struct Case {
         const char* name;
         std::string bytes;
@@ -217,6 +220,8 @@ TEST(DesignFile, RefusesBrokenFilesNamingTheField) {
          R"(fillMode: expected one of "off", "on", "copy", got "sideways")"},
         {"too deep", File(R"(, "x": )" + std::string(100, '[') + std::string(100, ']')),
          "x[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]: expected at most 16 levels"},
+        {"too many values", File(R"(, "x": [0)" + manyZeros + "]"),
+         "expected at most 65536 values"},
         {"over 1 MiB", File(", \"text\": \"" + std::string(1 << 20, 'a') + "\""),
          "expected a design file of at most 1 MiB (1048576 bytes), got 10486"},
     };
