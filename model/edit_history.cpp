@@ -1,0 +1,131 @@
+#include "model/edit_history.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace velta {
+
+EditHistory::EditHistory(std::size_t maxSteps) : maxSteps_(std::max<std::size_t>(maxSteps, 1)) {}
+
+EditHistory::Stored EditHistory::Store(const EditSnapshot& snapshot,
+                                       const Stored* neighbour) const {
+    const PanelContent& content = snapshot.content;
+    Stored stored;
+    stored.cells = content.cells;
+    stored.pods = content.pods;
+    stored.rings = content.rings;
+    stored.ringLevel = static_cast<std::uint16_t>(std::clamp(content.ringLevel, 0, kRingLevelMax));
+    stored.gridBrightness =
+        static_cast<std::uint8_t>(std::clamp(content.gridBrightness, 0, kGridBrightnessMax));
+    stored.scrollSpeed =
+        static_cast<std::uint8_t>(std::clamp(content.scrollSpeed, 0, kScrollSpeedMax));
+    stored.features = snapshot.features;
+    stored.fillMode = snapshot.fillMode;
+    if (neighbour != nullptr && neighbour->text && *neighbour->text == content.text)
+        stored.text = neighbour->text;
+    else
+        stored.text = std::make_shared<const std::string>(content.text);
+    return stored;
+}
+
+bool EditHistory::Record(const EditSnapshot& before, const EditSnapshot& after, std::string label) {
+    if (before == after)
+        return false;
+    undone_.clear();
+    Step step;
+    // Share the text with the step before when it is the same, and between before and after.
+    step.before = Store(before, done_.empty() ? nullptr : &done_.back().after);
+    step.after = Store(after, &step.before);
+    step.label = std::move(label);
+    step.id = nextId_++;
+    done_.push_back(std::move(step));
+    while (done_.size() > maxSteps_) {
+        baseId_ = done_.front().id;
+        done_.pop_front();
+    }
+    return true;
+}
+
+void EditHistory::Begin(const PanelState& panel, std::string label) {
+    if (open_) {
+        ++open_->depth;
+        return;
+    }
+    open_ = std::make_unique<Open>(Open{CaptureSnapshot(panel), std::move(label), 1});
+}
+
+bool EditHistory::End(const PanelState& panel) {
+    if (!open_)
+        return false;
+    if (--open_->depth > 0)
+        return false;
+    const std::unique_ptr<Open> open = std::move(open_);
+    return Record(open->before, CaptureSnapshot(panel), std::move(open->label));
+}
+
+std::string EditHistory::UndoLabel() const {
+    return CanUndo() ? done_.back().label : std::string();
+}
+
+std::string EditHistory::RedoLabel() const {
+    return CanRedo() ? undone_.back().label : std::string();
+}
+
+std::string EditHistory::UndoText() const {
+    return CanUndo() ? "Undo " + done_.back().label : std::string("Undo");
+}
+
+std::string EditHistory::RedoText() const {
+    return CanRedo() ? "Redo " + undone_.back().label : std::string("Redo");
+}
+
+void EditHistory::Apply(PanelState& panel, const Stored& target, bool withChoices) {
+    PanelContent content;
+    content.cells = target.cells;
+    content.pods = target.pods;
+    content.rings = target.rings;
+    content.ringLevel = target.ringLevel;
+    content.gridBrightness = target.gridBrightness;
+    content.scrollSpeed = target.scrollSpeed;
+    content.text = *target.text;
+    ApplyContent(panel, content);
+    // Feature boxes and fill mode are put back only by a step that changed them: the boxes the
+    // user ticked since a paint stroke stay ticked when the stroke is undone.
+    if (withChoices) {
+        ApplyChoices(panel, target.features, target.fillMode);
+    }
+}
+
+bool EditHistory::Undo(PanelState& panel) {
+    if (!CanUndo())
+        return false;
+    Step step = std::move(done_.back());
+    done_.pop_back();
+    Apply(
+        panel, step.before,
+        step.before.features != step.after.features || step.before.fillMode != step.after.fillMode);
+    undone_.push_back(std::move(step));
+    return true;
+}
+
+bool EditHistory::Redo(PanelState& panel) {
+    if (!CanRedo())
+        return false;
+    Step step = std::move(undone_.back());
+    undone_.pop_back();
+    Apply(
+        panel, step.after,
+        step.before.features != step.after.features || step.before.fillMode != step.after.fillMode);
+    done_.push_back(std::move(step));
+    return true;
+}
+
+void EditHistory::Clear() {
+    if (!done_.empty())
+        baseId_ = done_.back().id;
+    done_.clear();
+    undone_.clear();
+    open_.reset();
+}
+
+}  // namespace velta

@@ -1,0 +1,34 @@
+// What a user edits on the panel, as one value: the picture, the pod colours, the rings, the
+// three sliders and the scrolling text. Design files, the edit history and the picture import
+// all move content in and out of a PanelState through this type.
+#pragma once
+
+#include <array>
+#include <bitset>
+#include <string>
+
+#include "model/panel_state.h"
+
+namespace velta {
+
+struct PanelContent {
+    std::bitset<kCellCount> cells;  // index = 32 * row + column, as in PanelState
+    std::array<Color, kPodCount> pods{};
+    std::bitset<kRingCount> rings;
+    int ringLevel = kRingLevelMax;
+    int gridBrightness = kGridBrightnessMax;
+    int scrollSpeed = kScrollSpeedMax;
+    std::string text;  // UTF-8
+
+    bool operator==(const PanelContent&) const = default;
+};
+
+PanelContent CaptureContent(const PanelState& panel);
+
+// Writes `content` into the panel through its public setters, so the window and the change
+// tracking see ordinary edits. Only what differs is written (each differing cell, pod, ring and
+// field once); equal content writes nothing. A pod whose colour is written also gets the LED
+// colours a pod colouring gives it, so its LED shows the new colour at once.
+void ApplyContent(PanelState& panel, const PanelContent& content);
+
+}  // namespace velta

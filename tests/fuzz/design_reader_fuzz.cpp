@@ -1,0 +1,36 @@
+// Any bytes: the reader either refuses them with one printable line naming the file, or gives a
+// design that writes, reads back to the same design and lands on a panel unchanged.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "model/design_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const velta::DesignReadResult read = velta::ReadDesign(bytes, "fuzz.velta");
+    if (!read.Ok()) {
+        if (read.error.rfind("fuzz.velta: ", 0) != 0)
+            std::abort();
+        for (const char c : read.error) {
+            if (c < 0x20 || c >= 0x7F)
+                std::abort();
+        }
+        return 0;
+    }
+    if (!read.error.empty())
+        std::abort();
+    const std::string written = velta::WriteDesign(*read.design);
+    const velta::DesignReadResult again = velta::ReadDesign(written, "fuzz.velta");
+    if (!again.Ok() || !(*again.design == *read.design))
+        std::abort();
+    if (velta::WriteDesign(*again.design) != written)
+        std::abort();
+    velta::PanelState panel;
+    velta::ApplyDesign(panel, *read.design);
+    if (!(velta::CaptureDesign(panel) == *read.design))
+        std::abort();
+    return 0;
+}
