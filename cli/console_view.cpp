@@ -1,0 +1,39 @@
+#include "cli/console_view.h"
+
+#include <ostream>
+#include <utility>
+
+namespace velta::cli {
+
+ConsoleView::ConsoleView(std::ostream& err) : err_(err) {}
+
+void ConsoleView::RunPosted() {
+    // A task may post again; those run on the next drain, like an event queued from a handler.
+    std::deque<std::function<void()>> tasks;
+    {
+        const std::lock_guard lock(postedMutex_);
+        tasks.swap(posted_);
+    }
+    for (auto& task : tasks)
+        task();
+}
+
+void ConsoleView::ShowWriteError() {
+    ++writeFailures_;
+    err_ << "velta: " << kTextWriteError << ": the transmitter did not take a report\n";
+}
+
+void ConsoleView::PostToUiThread(std::function<void()> task) {
+    const std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(task));
+}
+
+void ConsoleView::RefreshDataCenter(std::string_view log, std::size_t shownBefore) {
+    if (shownBefore == dataCenter_.size() && shownBefore <= log.size()) {
+        dataCenter_.append(log.substr(shownBefore));
+    } else {
+        dataCenter_.assign(log);
+    }
+}
+
+}  // namespace velta::cli

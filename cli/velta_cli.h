@@ -1,0 +1,39 @@
+// The `velta` command line as a function: parses the arguments, runs one command through the
+// controller the window uses, and reports on the two streams it is given. main() only supplies
+// the real streams and transports, so the tests run every command in-process.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/hid_transport.h"
+#include "device/simulated_transmitter.h"
+
+namespace velta::cli {
+
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitUsage = 2,          // bad arguments
+    kExitNoTransmitter = 3,  // no transmitter found
+    kExitCannotOpen = 4,     // a transmitter is there but none could be opened
+    kExitWriteFailed = 5,    // the transmitter did not take a report
+};
+
+// Where the commands find a transmitter.
+struct Transports {
+    // The USB device layer; called only when a command talks to the transmitter without
+    // --simulate, so `velta --help` never touches the USB stack.
+    std::function<std::unique_ptr<HidTransport>()> makeDevice;
+    // What --simulate talks to; the reports it receives during the command are printed.
+    SimulatedTransmitter* simulated = nullptr;
+};
+
+// `args` are the arguments after the program name. Returns the process exit code. Writes
+// nothing but `out` and `err`.
+int RunVelta(const std::vector<std::string>& args, Transports& transports, std::ostream& out,
+             std::ostream& err);
+
+}  // namespace velta::cli
