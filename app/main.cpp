@@ -90,6 +90,9 @@ int main(int argc, char* argv[]) {
         if (parser.isSet(quitAfterShow))
             window.installEventFilter(&quitter);
         window.show();
+        // Without the hardware, the preview is where the user sees what was sent.
+        if (parser.isSet(simulate))
+            window.ShowDisplayPreview();
         QApplication::exec();
     }
     return 0;

@@ -168,12 +168,10 @@ CommandRun SetupText(CLI::App& command) {
         PanelState& panel = session.Panel();
         controller.OnRfMode();
         panel.SetScrollText(options->text);
-        panel.SetFeature(FeatureBox::ScrollingText, true);
-        controller.OnScrollingText();
+        controller.OnFeatureBoxClicked(FeatureBox::ScrollingText, true);
         if (speed->count() > 0) {
             panel.SetScrollSpeed(options->speed);
-            panel.SetFeature(FeatureBox::LedRings, true);
-            controller.OnLedRings();
+            controller.OnFeatureBoxClicked(FeatureBox::LedRings, true);
         }
         controller.OnUpdateData();
         return session.Finish();

@@ -86,7 +86,9 @@ std::optional<FeatureBox> ControlCenterController::FeatureBoxForControl(int cont
 }
 
 ControlCenterController::ControlCenterController(HidTransport& transport, ControlCenterView& view)
-    : view_(view), link_(transport, view) {}
+    : view_(view), link_(transport, view) {
+    link_.SetTap(&tap_);
+}
 
 void ControlCenterController::OnInitDialog() {
     panel_.SetFillMode(FillMode::AllOff);

@@ -8,6 +8,7 @@
 #include "model/panel_state.h"
 #include "device/hid_link.h"
 #include "device/hid_transport.h"
+#include "display/display_tap.h"
 #include "export/data_center_log.h"
 
 namespace velta {
@@ -36,6 +37,8 @@ class ControlCenterController {
     const PanelState& Panel() const { return panel_; }
     HidLink& Link() { return link_; }
     const HidLink& Link() const { return link_; }
+    // Every report the link writes or reads, decoded into what the display holds and journaled.
+    DisplayTap& Tap() { return tap_; }
     const DataCenterLog& Log() const { return log_; }
 
     // What the panel's controls run, by control id; the window only forwards.
@@ -91,6 +94,7 @@ class ControlCenterController {
     PanelState panel_;
     ChangeTracker tracker_{panel_};
     DataCenterLog log_{panel_, view_};
+    DisplayTap tap_;  // declared before the link, which holds a pointer to it
     HidLink link_;
     bool busy_ = false;
     bool sampling_ = false;

@@ -568,6 +568,7 @@ bool ControlCenterDialog::eventFilter(QObject* watched, QEvent* event) {
 void ControlCenterDialog::ShowLinkDiagnostic(std::string_view reason, bool permissionProblem) {
     const QString text = ToQString(reason);
     status_->setToolTip(text);
+    emit LinkDiagnostic(text);
     std::fprintf(stderr, "velta-control-center: %s\n", text.toLocal8Bit().constData());
     if (permissionProblem && !permissionBoxShown_) {
         permissionBoxShown_ = true;
@@ -577,6 +578,7 @@ void ControlCenterDialog::ShowLinkDiagnostic(std::string_view reason, bool permi
 
 void ControlCenterDialog::ClearLinkDiagnostic() {
     status_->setToolTip(QString());
+    emit LinkDiagnostic(QString());
 }
 
 }  // namespace velta

@@ -76,6 +76,8 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void EndRequested();
     // The link may have come up or gone down: the status box changed or a write failed.
     void LinkChanged();
+    // Why the transmitter could not be opened (empty once it opened), for the status bar.
+    void LinkDiagnostic(const QString& reason);
 
   public slots:
     void done(int result) override;

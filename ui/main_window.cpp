@@ -22,6 +22,8 @@
 #include "control/control_center_controller.h"
 #include "device/hid_link.h"
 #include "ui/control_center_dialog.h"
+#include "ui/display_preview_window.h"
+#include "ui/report_monitor_window.h"
 
 namespace velta {
 
@@ -71,13 +73,60 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
     statusBar()->addPermanentWidget(transmitterLabel_);
     connect(panel_, &ControlCenterDialog::EndRequested, this, &QWidget::close);
     connect(panel_, &ControlCenterDialog::LinkChanged, this, &MainWindow::UpdateTransmitterLabel);
+    connect(panel_, &ControlCenterDialog::LinkDiagnostic, this, [this](const QString& reason) {
+        if (!reason.isEmpty())
+            ShowMessage(reason);
+    });
+    DisplayTap& tap = panel_->Controller().Tap();
+    tap.SetOnDisplayChanged([this] {
+        if (preview_ != nullptr)
+            preview_->StateChanged();
+    });
+    tap.SetOnJournalChanged([this] {
+        if (monitor_ != nullptr)
+            monitor_->JournalChanged();
+    });
     UpdateTransmitterLabel();
     UpdateTitle();
     if (simulated_)
         ShowMessage(tr("Using a simulated transmitter: reports go nowhere"));
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // Qt destroys the panel (and with it the tap) before the views, which were made later; from
+    // here on nothing may tell them of a change.
+    DisplayTap& tap = panel_->Controller().Tap();
+    tap.SetOnDisplayChanged({});
+    tap.SetOnJournalChanged({});
+}
+
+DisplayPreviewWindow& MainWindow::DisplayPreview() {
+    if (preview_ == nullptr)
+        preview_ = new DisplayPreviewWindow(panel_->Controller().Tap().State(), this);
+    return *preview_;
+}
+
+ReportMonitorWindow& MainWindow::ReportMonitor() {
+    if (monitor_ == nullptr)
+        monitor_ = new ReportMonitorWindow(panel_->Controller().Tap().Journal(), this);
+    return *monitor_;
+}
+
+void MainWindow::ShowDisplayPreview() {
+    DisplayPreviewWindow& preview = DisplayPreview();
+    if (!preview.isVisible()) {
+        // Beside the main window, where there is room for it.
+        preview.move(frameGeometry().topRight() + QPoint(8, 0));
+    }
+    preview.show();
+    preview.raise();
+}
+
+void MainWindow::ShowReportMonitor() {
+    ReportMonitorWindow& monitor = ReportMonitor();
+    monitor.show();
+    monitor.raise();
+}
 
 void MainWindow::BuildMenus() {
     // Menu mnemonics stay clear of the letters the panel's own controls use (A D L R U I O S).
@@ -93,8 +142,16 @@ void MainWindow::BuildMenus() {
     edit->addAction(tr("&Copy Data Center"), this, &MainWindow::CopyDataCenter);
     edit->addAction(tr("C&lear Data Center"), this, &MainWindow::ClearDataCenter);
 
+    BuildViewMenu();
+
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("&About Velta Control Center"), this, &MainWindow::ShowAbout);
+}
+
+void MainWindow::BuildViewMenu() {
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->addAction(tr("Display &Preview"), this, &MainWindow::ShowDisplayPreview);
+    view->addAction(tr("Report &Monitor"), this, &MainWindow::ShowReportMonitor);
 }
 
 void MainWindow::ExportDataCenter() {

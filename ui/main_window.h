@@ -13,6 +13,8 @@ class QLabel;
 namespace velta {
 
 class ControlCenterDialog;
+class DisplayPreviewWindow;
+class ReportMonitorWindow;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -26,6 +28,11 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     ControlCenterDialog& Panel() { return *panel_; }
+    // The two views of what crosses the link; made on first use, hidden rather than destroyed.
+    DisplayPreviewWindow& DisplayPreview();
+    ReportMonitorWindow& ReportMonitor();
+    void ShowDisplayPreview();
+    void ShowReportMonitor();
 
     // File actions; each reports success or the reason in the status bar and returns it.
     bool ExportDataCenterTo(const QString& path);
@@ -41,6 +48,7 @@ class MainWindow : public QMainWindow {
 
   private:
     void BuildMenus();
+    void BuildViewMenu();
     void ExportDataCenter();
     void ShowAbout();
     void UpdateTransmitterLabel();
@@ -50,6 +58,8 @@ class MainWindow : public QMainWindow {
     bool simulated_;
     ControlCenterDialog* panel_ = nullptr;
     QLabel* transmitterLabel_ = nullptr;
+    DisplayPreviewWindow* preview_ = nullptr;
+    ReportMonitorWindow* monitor_ = nullptr;
     bool ending_ = false;
 };
 

@@ -60,8 +60,9 @@ class Forwarding : public HidTransport {
   public:
     explicit Forwarding(SimulatedTransmitter& target) : target_(target) {}
     std::vector<HidInterfaceInfo> Enumerate() override { return target_.Enumerate(); }
-    std::unique_ptr<HidDevice> OpenPath(const std::string& path) override {
-        return target_.OpenPath(path);
+    std::string StartFailure() const override { return target_.StartFailure(); }
+    std::unique_ptr<HidDevice> OpenPath(const std::string& path, HidFailure& failure) override {
+        return target_.OpenPath(path, failure);
     }
 
   private:

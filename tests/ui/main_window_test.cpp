@@ -23,6 +23,8 @@
 #include "device/simulated_transmitter.h"
 #include "ui/control_center_dialog.h"
 #include "ui/data_center_view.h"
+#include "ui/display_preview_window.h"
+#include "ui/report_monitor_window.h"
 
 namespace velta {
 namespace {
@@ -82,7 +84,7 @@ TEST_F(MainWindowTest, TitleBarsAndAnUnchangedPanel) {
     QStringList menus;
     for (QAction* menu : window_->menuBar()->actions())
         menus << menu->text();
-    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&Help"}));
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&View", "&Help"}));
 }
 
 TEST_F(MainWindowTest, ExportWritesTheLogAsShownAndKeepsIt) {
@@ -162,6 +164,39 @@ TEST_F(MainWindowTest, CopyKeepsCrLfAndClearEmptiesTheBox) {
     window_->ClearDataCenter();  // kept: no question
     EXPECT_TRUE(Controller().DataCenterText().empty());
     EXPECT_TRUE(window_->Panel().findChild<DataCenterView*>()->toPlainText().isEmpty());
+}
+
+}  // namespace
+}  // namespace velta
+
+namespace velta {
+namespace {
+
+// Whatever sends (a button, the auto-update tick), the written reports reach the preview's state
+// and the monitor's journal; the views exist only once asked for.
+TEST_F(MainWindowTest, ReportsWrittenReachThePreviewAndTheMonitor) {
+    Make();
+    ControlCenterController& controller = Controller();
+    const DisplayTap& tap = controller.Tap();
+    controller.OnConnectTx();
+    controller.OnRfMode();
+    controller.OnFeatureBoxClicked(FeatureBox::LedGrid, true);
+    controller.OnLedClicked(LedKind::GridCell, PanelState::CellIndex(3, 4));
+    controller.OnUpdateData();
+    EXPECT_TRUE(tap.State().rfOn);
+    EXPECT_TRUE(tap.State().Lit(3, 4));
+    EXPECT_EQ(tap.Journal().Size(), 3u);  // RF on, grid, tail
+
+    window_->ShowDisplayPreview();
+    window_->ShowReportMonitor();
+    EXPECT_TRUE(window_->DisplayPreview().isVisible());
+    EXPECT_TRUE(window_->ReportMonitor().isVisible());
+    EXPECT_EQ(window_->ReportMonitor().Model().rowCount(), 3);
+    controller.OnAutoUpdateClicked(true);
+    controller.OnLedClicked(LedKind::GridCell, 0);
+    controller.OnTimer(kAutoUpdateTimerId);
+    EXPECT_TRUE(tap.State().Lit(0, 0));
+    EXPECT_EQ(window_->ReportMonitor().Model().rowCount(), 5);
 }
 
 }  // namespace
