@@ -8,6 +8,8 @@
 #include <QMetaObject>
 #include <QStringList>
 #include <QStyleFactory>
+#include <QStatusBar>
+#include <cstdio>
 #include <memory>
 
 #include "device/hid_transport.h"
@@ -52,6 +54,9 @@ int main(int argc, char* argv[]) {
         QStringLiteral("simulate"),
         QStringLiteral("Use a simulated transmitter instead of the USB device."));
     parser.addOption(simulate);
+    parser.addPositionalArgument(QStringLiteral("design"),
+                                 QStringLiteral("A design file (.velta) to open at start-up."),
+                                 QStringLiteral("[DESIGN]"));
     // For start-up timing only: ends the program as soon as the window has painted once.
     QCommandLineOption quitAfterShow(QStringLiteral("quit-after-show"));
     quitAfterShow.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -68,6 +73,12 @@ int main(int argc, char* argv[]) {
         NameApplication();
         parser.process(core);
         return 0;
+    }
+
+    if (parser.positionalArguments().size() > 1) {
+        std::fprintf(stderr, "velta-control-center: one design file at most, got %lld\n",
+                     static_cast<long long>(parser.positionalArguments().size()));
+        return 2;
     }
 
     QApplication app(argc, argv);
@@ -90,6 +101,10 @@ int main(int argc, char* argv[]) {
         if (parser.isSet(quitAfterShow))
             window.installEventFilter(&quitter);
         window.show();
+        const QStringList designs = parser.positionalArguments();
+        if (!designs.isEmpty() && !window.OpenDesignFile(designs.front()))
+            std::fprintf(stderr, "velta-control-center: %s\n",
+                         qPrintable(window.statusBar()->currentMessage()));
         // Without the hardware, the preview is where the user sees what was sent.
         if (parser.isSet(simulate))
             window.ShowDisplayPreview();

@@ -67,6 +67,19 @@ std::optional<Value> Lookup(const std::array<std::pair<int, Value>, N>& table, i
     return std::nullopt;
 }
 
+// What each grid command is called in the Undo and Redo menu items, in GridCommand order.
+constexpr std::array<const char*, 12> kGridCommandLabels = {
+    "Select All",  "Deselect All",    "Shift Left",    "Shift Right",
+    "Shift Up",    "Shift Down",      "Shift Inwards", "Shift Outwards",
+    "Shift Downwards", "Shift Upwards", "Invert Grid", "Color All Pods",
+};
+
+constexpr std::array<std::pair<int, const char*>, 3> kSliderLabels = {{
+    {id::kScrollSpeed, "Scroll Speed"},
+    {id::kRingLevel, "Ring Level"},
+    {id::kGridBrightness, "Grid Brightness"},
+}};
+
 bool AnyPodMarked(const PanelState& panel) {
     for (int pod = 0; pod < kPodCount; ++pod) {
         if (panel.PodMark(pod))
@@ -96,6 +109,7 @@ void ControlCenterController::OnInitDialog() {
     panel_.SetGridBrightness(kGridBrightnessMax);
     panel_.SetScrollSpeed(kScrollSpeedMax);
     panel_.SetRingLevel(kRingLevelMax);
+    saved_ = CaptureDesign(panel_);
 }
 
 void ControlCenterController::OnButtonClicked(int controlId) {
@@ -107,6 +121,9 @@ void ControlCenterController::OnButtonClicked(int controlId) {
 }
 
 void ControlCenterController::OnGridCommand(GridCommand command) {
+    const char* label = kGridCommandLabels[static_cast<std::size_t>(command)];
+    FinishOpenSteps();
+    BeginStep(label);
     switch (command) {
         case GridCommand::SelectAll:
             SelectAll(panel_);
@@ -145,7 +162,9 @@ void ControlCenterController::OnGridCommand(GridCommand command) {
             ColorAllPods(panel_);
             break;
     }
-    KeepSamplingIfNeeded();  // coloured pods take their LED colours at the next tick
+    // Coloured pods take their LED colours at the next tick, which ends the step.
+    KeepSamplingIfNeeded(label);
+    EndStep();
 }
 
 void ControlCenterController::OnConnectTx() {
@@ -228,23 +247,74 @@ void ControlCenterController::OnFillModeChosen(FillMode mode) {
 }
 
 void ControlCenterController::OnLedClicked(LedKind kind, int index) {
+    FinishOpenSteps();
     switch (kind) {
         case LedKind::GridCell:
-            panel_.ToggleCell(index);
+            RecordStep("Switch LED", [&] { panel_.ToggleCell(index); });
             break;
         case LedKind::Pod:
+            // The mark is no content; the colour it brings at the next tick is the step.
             panel_.TogglePodMark(index);
-            KeepSamplingIfNeeded();
+            KeepSamplingIfNeeded("Colour Pod");
             break;
         case LedKind::Ring:
-            panel_.ToggleRing(index);
+            RecordStep("Switch Ring", [&] { panel_.ToggleRing(index); });
             break;
     }
 }
 
 void ControlCenterController::OnPaintButtonsChanged(bool anyHeld) {
-    if (anyHeld)
-        KeepSamplingIfNeeded();
+    if (anyHeld) {
+        FinishOpenSteps();
+        KeepSamplingIfNeeded("Paint");
+    }
+}
+
+void ControlCenterController::OnSliderPressed() {
+    FinishOpenSteps();
+    BeginStep("Move Slider");
+    sliding_ = true;
+}
+
+void ControlCenterController::OnSliderMoved(int controlId, int value) {
+    const auto set = [this, controlId, value] {
+        if (controlId == id::kScrollSpeed)
+            panel_.SetScrollSpeed(value);
+        else if (controlId == id::kRingLevel)
+            panel_.SetRingLevel(value);
+        else if (controlId == id::kGridBrightness)
+            panel_.SetGridBrightness(value);
+    };
+    if (sliding_) {
+        set();
+        return;
+    }
+    FinishOpenSteps();
+    const auto label = Lookup(kSliderLabels, controlId);
+    RecordStep(label ? *label : "Move Slider", set);
+}
+
+void ControlCenterController::OnSliderReleased() {
+    if (!sliding_)
+        return;
+    sliding_ = false;
+    EndStep();
+}
+
+void ControlCenterController::OnScrollTextEdited(std::string text) {
+    if (!typing_) {
+        FinishOpenSteps();
+        BeginStep("Typing");
+        typing_ = true;
+    }
+    panel_.SetScrollText(std::move(text));
+}
+
+void ControlCenterController::OnScrollTextEditFinished() {
+    if (!typing_)
+        return;
+    typing_ = false;
+    EndStep();
 }
 
 void ControlCenterController::OnAutoUpdate() {
@@ -290,20 +360,99 @@ void ControlCenterController::SampleTimerTick() {
     // the send picks the new content up at its next look.
     const PointerSample sample = view_.SamplePointer();
     SampleTick(panel_, sample);
-    if (!sample.rightHeld && !sample.middleHeld && !AnyPodMarked(panel_)) {
+    if (sampling_ && !sample.rightHeld && !sample.middleHeld && !AnyPodMarked(panel_)) {
         view_.StopTimer(kSampleTimerId);
         sampling_ = false;
+        EndStep();  // the stroke or colouring that started the sampling
     }
 }
 
-void ControlCenterController::KeepSamplingIfNeeded() {
+void ControlCenterController::KeepSamplingIfNeeded(const char* label) {
     if (sampling_)
         return;
     const PointerSample sample = view_.SamplePointer();
     if (sample.rightHeld || sample.middleHeld || AnyPodMarked(panel_)) {
+        BeginStep(label);
         view_.StartTimer(kSampleTimerId, kSampleTimerPeriodMs);
         sampling_ = true;
     }
+}
+
+void ControlCenterController::FinishOpenSteps() {
+    OnScrollTextEditFinished();
+    OnSliderReleased();
+}
+
+void ControlCenterController::BeginStep(std::string label) {
+    history_.Begin(panel_, std::move(label));
+}
+
+void ControlCenterController::EndStep() {
+    history_.End(panel_);
+    view_.OnHistoryChanged();
+}
+
+void ControlCenterController::RecordStep(const char* label, const std::function<void()>& edit) {
+    BeginStep(label);
+    edit();
+    EndStep();
+}
+
+std::string ControlCenterController::DesignText() const {
+    return WriteDesign(CaptureDesign(panel_));
+}
+
+bool ControlCenterController::OpenDesign(std::string_view bytes, std::string_view fileName,
+                                         std::string& error) {
+    DesignReadResult read = ReadDesign(bytes, fileName);
+    if (!read.Ok()) {
+        error = std::move(read.error);
+        return false;
+    }
+    FinishOpenSteps();
+    RecordStep("Open Design", [&] { ApplyDesign(panel_, *read.design); });
+    MarkDesignSaved();
+    return true;
+}
+
+void ControlCenterController::NewDesign() {
+    FinishOpenSteps();
+    const PanelState fresh;
+    RecordStep("New Design", [&] { ApplyDesign(panel_, CaptureDesign(fresh)); });
+    MarkDesignSaved();
+}
+
+void ControlCenterController::MarkDesignSaved() {
+    saved_ = CaptureDesign(panel_);
+    history_.MarkSaved();
+    view_.OnHistoryChanged();
+}
+
+bool ControlCenterController::DesignModified() const {
+    return CaptureDesign(panel_) != saved_;
+}
+
+void ControlCenterController::ReplaceGrid(const std::array<bool, kCellCount>& cells,
+                                          std::string label) {
+    FinishOpenSteps();
+    BeginStep(std::move(label));
+    for (int i = 0; i < kCellCount; ++i)
+        panel_.SetCell(i, cells[static_cast<std::size_t>(i)]);
+    EndStep();
+}
+
+bool ControlCenterController::Undo() {
+    FinishOpenSteps();
+    const bool done = history_.Undo(panel_);
+    view_.OnHistoryChanged();
+    return done;
+}
+
+bool ControlCenterController::Redo() {
+    FinishOpenSteps();
+    const bool done = history_.Redo(panel_);
+    view_.OnHistoryChanged();
+    return done;
 }
 
 void ControlCenterController::ClearDataCenter() {

@@ -1,7 +1,11 @@
 // The command layer of the window: start-up, every button and check box, both timers and close.
 #pragma once
 
+#include <array>
+#include <functional>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "control/change_tracker.h"
 #include "control/control_center_view.h"
@@ -9,6 +13,8 @@
 #include "device/hid_link.h"
 #include "device/hid_transport.h"
 #include "display/display_tap.h"
+#include "model/design_file.h"
+#include "model/edit_history.h"
 #include "export/data_center_log.h"
 
 namespace velta {
@@ -60,6 +66,14 @@ class ControlCenterController {
     void OnFillModeChosen(FillMode mode);
     // An LED of the panel was clicked: it switches its cell, pod mark or ring.
     void OnLedClicked(LedKind kind, int index);
+    // Sliders: a drag from press to release is one undo step; a move by the keyboard or the
+    // wheel is a step of its own.
+    void OnSliderPressed();
+    void OnSliderMoved(int controlId, int value);
+    void OnSliderReleased();
+    // Typing is one step until a pause or until the text box loses the focus.
+    void OnScrollTextEdited(std::string text);
+    void OnScrollTextEditFinished();
     // The paint (right) or erase (middle) button went down or up anywhere over the window.
     void OnPaintButtonsChanged(bool anyHeld);
     void OnColorKillFocus();
@@ -67,6 +81,21 @@ class ControlCenterController {
     void OnClose();
 
     void SendChangedReports(FeatureMask changes);
+
+    // Designs. Opening or starting a design replaces content, feature boxes and fill mode as one
+    // undoable step; Auto Update then sends what changed, like after any edit.
+    std::string DesignText() const;
+    bool OpenDesign(std::string_view bytes, std::string_view fileName, std::string& error);
+    void NewDesign();
+    void MarkDesignSaved();
+    bool DesignModified() const;
+    // Replaces the grid as one step (a picture import).
+    void ReplaceGrid(const std::array<bool, kCellCount>& cells, std::string label);
+
+    // Undo and redo of every content edit.
+    bool Undo();
+    bool Redo();
+    const EditHistory& History() const { return history_; }
 
     // The Data Center as something the user keeps: what an export or a whole copy takes, whether
     // blocks were appended since the last of those, and clearing it.
@@ -88,7 +117,12 @@ class ControlCenterController {
     void SampleTimerTick();
     // The 10 ms sampling runs only while it can change something: a paint button is held, or a
     // marked pod waits for its colour. Idle, the program takes no ticks at all.
-    void KeepSamplingIfNeeded();
+    void KeepSamplingIfNeeded(const char* label);
+    // Ends a typing or slider step still open, so the next edit is a step of its own.
+    void FinishOpenSteps();
+    void BeginStep(std::string label);
+    void EndStep();
+    void RecordStep(const char* label, const std::function<void()>& edit);
 
     ControlCenterView& view_;
     PanelState panel_;
@@ -98,6 +132,10 @@ class ControlCenterController {
     HidLink link_;
     bool busy_ = false;
     bool sampling_ = false;
+    EditHistory history_;
+    Design saved_;  // the design as last saved, opened or started
+    bool typing_ = false;
+    bool sliding_ = false;
     std::size_t keptLogLength_ = 0;
 };
 

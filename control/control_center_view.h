@@ -30,6 +30,8 @@ class ControlCenterView : public LinkNotices, public DataCenterSink {
     virtual PointerSample SamplePointer() = 0;
     // Colour of the colour box's selected item (read when the box loses the focus).
     virtual Color PickedColor() = 0;
+    // The undo history gained, lost or finished a step: menus and the title follow it.
+    virtual void OnHistoryChanged() {}
 };
 
 }  // namespace velta

@@ -19,6 +19,8 @@
 #include <QSlider>
 #include <QStringList>
 #include <QTimer>
+#include <QToolTip>
+#include <QCursor>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -167,6 +169,10 @@ ControlCenterDialog::~ControlCenterDialog() {
     for (auto& [timerId, timer] : timers_)
         timer->stop();
     Panel().SetObserver(nullptr);
+    // The controls still to be destroyed may signal on the way (the text box loses the focus);
+    // nothing of theirs may reach the controller once it is gone.
+    for (QObject* child : children())
+        child->disconnect(this);
     // Joins the link's reader and closes the device while every widget still exists.
     controller_.reset();
 }
@@ -362,17 +368,42 @@ void ControlCenterDialog::ConnectControls() {
 }
 
 void ControlCenterDialog::ConnectValueControls() {
-    PanelState& panel = Panel();
-    connect(ringLevel_, &QSlider::valueChanged, this,
-            [&panel](int value) { panel.SetRingLevel(value); });
-    connect(gridBrightness_, &QSlider::valueChanged, this,
-            [&panel](int value) { panel.SetGridBrightness(value); });
-    connect(scrollSpeed_, &QSlider::valueChanged, this,
-            [&panel](int value) { panel.SetScrollSpeed(value); });
+    ControlCenterController& controller = *controller_;
+    for (const auto& [controlId, slider] : {std::pair{id::kRingLevel, ringLevel_},
+                                            std::pair{id::kGridBrightness, gridBrightness_},
+                                            std::pair{id::kScrollSpeed, scrollSpeed_}}) {
+        QSlider* s = slider;
+        connect(s, &QSlider::sliderPressed, this, [&controller] { controller.OnSliderPressed(); });
+        connect(s, &QSlider::sliderReleased, this,
+                [&controller] { controller.OnSliderReleased(); });
+        connect(s, &QSlider::valueChanged, this, [&controller, id = controlId](int value) {
+            controller.OnSliderMoved(id, value);
+        });
+        // The value shows beside the pointer while the thumb is dragged.
+        connect(s, &QSlider::sliderMoved, this, [s](int value) {
+            QToolTip::showText(QCursor::pos(), QString::number(value), s);
+        });
+    }
+    // Typing is one undo step until a pause of a second or until the box is left.
+    auto* typingPause = new QTimer(this);
+    typingPause->setSingleShot(true);
+    typingPause->setInterval(1000);
+    connect(typingPause, &QTimer::timeout, this,
+            [&controller] { controller.OnScrollTextEditFinished(); });
     connect(scrollText_, &QLineEdit::textChanged, this,
-            [&panel](const QString& text) { panel.SetScrollText(text.toUtf8().toStdString()); });
+            [this, &controller, typingPause](const QString& text) {
+                controller.OnScrollTextEdited(text.toUtf8().toStdString());
+                typingPause->start();
+                emit ScrollTextChanged(text);
+            });
+    connect(scrollText_, &QLineEdit::editingFinished, this,
+            [&controller] { controller.OnScrollTextEditFinished(); });
     connect(colorCombo_, &ColorPickerCombo::FocusLost, this,
             [this] { controller_->OnColorKillFocus(); });
+}
+
+void ControlCenterDialog::OnHistoryChanged() {
+    emit HistoryChanged();
 }
 
 void ControlCenterDialog::SyncField(PanelField field) {
@@ -502,6 +533,7 @@ void ControlCenterDialog::OnPodLedColorsChanged(int pod, Color onColor, Color of
 
 void ControlCenterDialog::OnFieldChanged(PanelField field) {
     SyncField(field);
+    emit FieldChanged();
 }
 
 void ControlCenterDialog::done(int result) {

@@ -63,6 +63,7 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void StopTimer(int id) override;
     PointerSample SamplePointer() override { return pointer_; }
     Color PickedColor() override;
+    void OnHistoryChanged() override;
 
     // PanelObserver
     void OnCellWritten(int index, bool on) override;
@@ -78,6 +79,12 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void LinkChanged();
     // Why the transmitter could not be opened (empty once it opened), for the status bar.
     void LinkDiagnostic(const QString& reason);
+    // The undo history changed: a step was added, undone or redone, or the design was saved.
+    void HistoryChanged();
+    // A field other than the LEDs changed (boxes, sliders, text, fill mode, RF mode).
+    void FieldChanged();
+    // The user changed the scrolling text.
+    void ScrollTextChanged(const QString& text);
 
   public slots:
     void done(int result) override;

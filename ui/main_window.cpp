@@ -19,10 +19,18 @@
 #include <algorithm>
 #include <string_view>
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <optional>
+
 #include "control/control_center_controller.h"
+#include "model/design_file.h"
 #include "device/hid_link.h"
 #include "ui/control_center_dialog.h"
 #include "ui/display_preview_window.h"
+#include "ui/picture_import_dialog.h"
 #include "ui/report_monitor_window.h"
 
 namespace velta {
@@ -55,6 +63,49 @@ QString Count(qsizetype n) {
     return QLocale(QLocale::English).toString(n);
 }
 
+QString DesignFilter() {
+    return QObject::tr("Velta designs (*.velta);;All files (*)");
+}
+
+// The whole file, or the reason it can't be read. Reads at most one byte past the size a design
+// may have, so a huge file costs nothing and is refused by the reader with its own message.
+std::optional<QByteArray> ReadSmallFile(const QString& path, qint64 limit, QString& error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QObject::tr("%1: %2").arg(FileName(path), file.errorString());
+        return std::nullopt;
+    }
+    QByteArray bytes = file.read(limit + 1);
+    if (file.error() != QFileDevice::NoError) {
+        error = QObject::tr("%1: %2").arg(FileName(path), file.errorString());
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Written beside the target and renamed over it only once complete: a failed write leaves any
+// old file as it was.
+bool WriteFileAtomically(const QString& path, std::string_view bytes, QString& error) {
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+            static_cast<qint64>(bytes.size()) &&
+        file.commit()) {
+        return true;
+    }
+    error = file.errorString();
+    file.cancelWriting();
+    return false;
+}
+
+bool IsDesignFile(const QUrl& url) {
+    return url.isLocalFile() &&
+           QFileInfo(url.toLocalFile()).suffix().compare(
+               QString::fromLatin1(kDesignFileExtension.data(),
+                                   static_cast<qsizetype>(kDesignFileExtension.size())),
+               Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
@@ -72,6 +123,12 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
     transmitterLabel_ = new QLabel(this);
     statusBar()->addPermanentWidget(transmitterLabel_);
     connect(panel_, &ControlCenterDialog::EndRequested, this, &QWidget::close);
+    connect(panel_, &ControlCenterDialog::HistoryChanged, this, [this] {
+        UpdateHistoryActions();
+        UpdateTitle();
+    });
+    connect(panel_, &ControlCenterDialog::FieldChanged, this, &MainWindow::UpdateTitle);
+    setAcceptDrops(true);
     connect(panel_, &ControlCenterDialog::LinkChanged, this, &MainWindow::UpdateTransmitterLabel);
     connect(panel_, &ControlCenterDialog::LinkDiagnostic, this, [this](const QString& reason) {
         if (!reason.isEmpty())
@@ -87,6 +144,7 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
             monitor_->JournalChanged();
     });
     UpdateTransmitterLabel();
+    UpdateHistoryActions();
     UpdateTitle();
     if (simulated_)
         ShowMessage(tr("Using a simulated transmitter: reports go nowhere"));
@@ -130,22 +188,184 @@ void MainWindow::ShowReportMonitor() {
 
 void MainWindow::BuildMenus() {
     // Menu mnemonics stay clear of the letters the panel's own controls use (A D L R U I O S).
-    QMenu* file = menuBar()->addMenu(tr("&File"));
-    QAction* exportLog = file->addAction(tr("&Export Data Center..."), this,
-                                         &MainWindow::ExportDataCenter);
-    exportLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    file->addSeparator();
-    QAction* quit = file->addAction(tr("&Quit"), this, &QWidget::close);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    BuildFileMenu();
+    BuildEditMenu();
+    BuildViewMenu();
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(tr("About &Velta Control Center"), this, &MainWindow::ShowAbout);
+}
 
+void MainWindow::BuildFileMenu() {
+    struct Item {
+        QString text;
+        QKeySequence shortcut;
+        std::function<void()> run;
+    };
+    const Item items[] = {
+        {tr("&New Design"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewDesign(); }},
+        {tr("&Open Design..."), QKeySequence(Qt::CTRL | Qt::Key_O), [this] { OpenDesign(); }},
+        {tr("&Save Design"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SaveDesign(); }},
+        {tr("Save Design &As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+         [this] { SaveDesignAs(); }},
+        {}, 
+        {tr("&Import Picture..."), {}, [this] { ImportPicture(); }},
+        {tr("&Export Data Center..."), QKeySequence(Qt::CTRL | Qt::Key_E),
+         [this] { ExportDataCenter(); }},
+        {},
+        {tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); }},
+    };
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    for (const Item& item : items) {
+        if (!item.run) {
+            file->addSeparator();
+            continue;
+        }
+        QAction* action = file->addAction(item.text, this, item.run);
+        action->setShortcut(item.shortcut);
+    }
+}
+
+void MainWindow::BuildEditMenu() {
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    ControlCenterController& controller = panel_->Controller();
+    undo_ = edit->addAction(tr("&Undo"), this, [&controller] { controller.Undo(); });
+    undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redo_ = edit->addAction(tr("&Redo"), this, [&controller] { controller.Redo(); });
+    redo_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                         QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    edit->addSeparator();
     edit->addAction(tr("&Copy Data Center"), this, &MainWindow::CopyDataCenter);
     edit->addAction(tr("C&lear Data Center"), this, &MainWindow::ClearDataCenter);
+}
 
-    BuildViewMenu();
+void MainWindow::UpdateHistoryActions() {
+    const EditHistory& history = panel_->Controller().History();
+    undo_->setEnabled(history.CanUndo());
+    redo_->setEnabled(history.CanRedo());
+    undo_->setText(QString::fromStdString(history.UndoText()).prepend(QLatin1Char('&')));
+    redo_->setText(QString::fromStdString(history.RedoText()).prepend(QLatin1Char('&')));
+}
 
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
-    help->addAction(tr("&About Velta Control Center"), this, &MainWindow::ShowAbout);
+bool MainWindow::MayReplaceDesign() {
+    if (!panel_->Controller().DesignModified())
+        return true;
+    const auto answer = QMessageBox::warning(
+        this, tr("Unsaved design"), tr("The design on the panel has unsaved changes."),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Save)
+        return SaveDesign();
+    return answer == QMessageBox::Discard;
+}
+
+void MainWindow::NewDesign() {
+    if (!MayReplaceDesign())
+        return;
+    panel_->Controller().NewDesign();
+    designPath_.clear();
+    UpdateTitle();
+    ShowMessage(tr("New design"));
+}
+
+void MainWindow::OpenDesign() {
+    if (!MayReplaceDesign())
+        return;
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open Design"), QString(),
+                                                      DesignFilter());
+    if (!path.isEmpty())
+        OpenDesignFile(path);
+}
+
+bool MainWindow::OpenDesignFile(const QString& path) {
+    QString error;
+    const auto bytes = ReadSmallFile(path, static_cast<qint64>(kMaxDesignFileBytes), error);
+    std::string readError;
+    if (bytes &&
+        !panel_->Controller().OpenDesign(std::string_view(bytes->constData(),
+                                                          static_cast<std::size_t>(bytes->size())),
+                                         FileName(path).toStdString(), readError)) {
+        error = QString::fromStdString(readError);
+    }
+    if (!error.isEmpty()) {
+        ReportFailure(tr("Open Design"), error);
+        return false;
+    }
+    designPath_ = QFileInfo(path).absoluteFilePath();
+    UpdateTitle();
+    ShowMessage(tr("Opened %1").arg(FileName(path)));
+    return true;
+}
+
+bool MainWindow::SaveDesign() {
+    if (designPath_.isEmpty())
+        return SaveDesignAs();
+    return SaveDesignTo(designPath_);
+}
+
+bool MainWindow::SaveDesignAs() {
+    QString path = QFileDialog::getSaveFileName(
+        this, tr("Save Design"), designPath_.isEmpty() ? tr("design.velta") : designPath_,
+        DesignFilter());
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".velta");
+    return SaveDesignTo(path);
+}
+
+bool MainWindow::SaveDesignTo(const QString& path) {
+    ControlCenterController& controller = panel_->Controller();
+    QString error;
+    if (!WriteFileAtomically(path, controller.DesignText(), error)) {
+        ReportFailure(tr("Save Design"),
+                      tr("Could not save %1: %2").arg(FileName(path), error));
+        return false;
+    }
+    controller.MarkDesignSaved();
+    designPath_ = QFileInfo(path).absoluteFilePath();
+    UpdateTitle();
+    ShowMessage(tr("Saved %1").arg(FileName(path)));
+    return true;
+}
+
+void MainWindow::ImportPicture() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Import Picture"), QString(),
+        tr("Pictures (*.png *.jpg *.jpeg *.bmp *.gif);;All files (*)"));
+    if (!path.isEmpty())
+        ImportPictureFile(path);
+}
+
+bool MainWindow::ImportPictureFile(const QString& path) {
+    QString error;
+    const std::optional<GridCells> cells = PictureImportDialog::Run(this, path, &error);
+    if (!cells) {
+        if (!error.isEmpty())
+            ReportFailure(tr("Import Picture"), error);
+        return false;
+    }
+    panel_->Controller().ReplaceGrid(*cells, "Import Picture");
+    ShowMessage(tr("Imported %1").arg(FileName(path)));
+    return true;
+}
+
+void MainWindow::ReportFailure(const QString& title, const QString& message) {
+    ShowMessage(message);
+    QMessageBox::warning(this, title, message);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && IsDesignFile(urls.front()))
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !IsDesignFile(urls.front()))
+        return;
+    event->acceptProposedAction();
+    if (MayReplaceDesign())
+        OpenDesignFile(urls.front().toLocalFile());
 }
 
 void MainWindow::BuildViewMenu() {
@@ -154,30 +374,19 @@ void MainWindow::BuildViewMenu() {
     view->addAction(tr("Report &Monitor"), this, &MainWindow::ShowReportMonitor);
 }
 
-void MainWindow::ExportDataCenter() {
+bool MainWindow::ExportDataCenter() {
     const QString path = QFileDialog::getSaveFileName(this, tr("Export Data Center"), QString(),
                                                       tr("Text files (*.txt);;All files (*)"));
-    if (!path.isEmpty())
-        ExportDataCenterTo(path);
+    return !path.isEmpty() && ExportDataCenterTo(path);
 }
 
 bool MainWindow::ExportDataCenterTo(const QString& path) {
     ControlCenterController& controller = panel_->Controller();
     const std::string_view text = controller.DataCenterText();
-    // Written beside the target and renamed over it only once complete: a failed export leaves
-    // any old file as it was.
-    QSaveFile file(path);
-    const bool ok = file.open(QIODevice::WriteOnly) &&
-                    file.write(text.data(), static_cast<qint64>(text.size())) ==
-                        static_cast<qint64>(text.size()) &&
-                    file.commit();
-    if (!ok) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        ShowMessage(tr("Could not export to %1: %2").arg(FileName(path), reason));
-        QMessageBox::warning(this, tr("Export Data Center"),
-                             tr("Could not export the Data Center to %1:\n%2")
-                                 .arg(QDir::toNativeSeparators(path), reason));
+    QString error;
+    if (!WriteFileAtomically(path, text, error)) {
+        ReportFailure(tr("Export Data Center"),
+                      tr("Could not export to %1: %2").arg(FileName(path), error));
         return false;
     }
     controller.MarkDataCenterKept();
@@ -210,26 +419,32 @@ void MainWindow::ClearDataCenter() {
 
 bool MainWindow::MayEnd() {
     ControlCenterController& controller = panel_->Controller();
-    if (!controller.DataCenterHasUnkeptBlocks())
+    const bool design = controller.DesignModified();
+    const bool log = controller.DataCenterHasUnkeptBlocks();
+    if (!design && !log)
         return true;
-    QMessageBox box(QMessageBox::Warning, tr("Quit"),
-                    tr("The Data Center holds blocks that were not exported or copied."),
+    QStringList lost;
+    if (design)
+        lost << tr("The design has unsaved changes.");
+    if (log)
+        lost << tr("The Data Center holds blocks that were not exported or copied.");
+    QMessageBox box(QMessageBox::Warning, tr("Quit"), lost.join(QLatin1Char('\n')),
                     QMessageBox::NoButton, this);
-    box.setInformativeText(tr("Export them before quitting?"));
-    QPushButton* exportButton = box.addButton(tr("Export..."), QMessageBox::AcceptRole);
+    box.setInformativeText(design && log ? tr("Save the design and export the Data Center?")
+                           : design      ? tr("Save the design before quitting?")
+                                         : tr("Export the Data Center before quitting?"));
+    QPushButton* keep =
+        box.addButton(design ? tr("Save...") : tr("Export..."), QMessageBox::AcceptRole);
     box.addButton(QMessageBox::Discard);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(exportButton);
+    box.setDefaultButton(keep);
     box.setEscapeButton(cancel);
     box.exec();
     if (box.clickedButton() == cancel || box.clickedButton() == nullptr)
         return false;
-    if (box.clickedButton() == exportButton) {
-        const QString path = QFileDialog::getSaveFileName(
-            this, tr("Export Data Center"), QString(), tr("Text files (*.txt);;All files (*)"));
-        return !path.isEmpty() && ExportDataCenterTo(path);
-    }
-    return true;  // Discard
+    if (box.clickedButton() != keep)
+        return true;  // Discard
+    return (!design || SaveDesign()) && (!log || ExportDataCenter());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -269,10 +484,15 @@ void MainWindow::UpdateTransmitterLabel() {
 }
 
 void MainWindow::UpdateTitle() {
-    QString title = QString::fromLatin1(kTitle);
+    // "[*]" is where Qt puts its modified marker while the design has unsaved changes.
+    QString title = designPath_.isEmpty()
+                        ? QString::fromLatin1(kTitle) + QStringLiteral("[*]")
+                        : tr("%1[*] \u2014 %2").arg(FileName(designPath_),
+                                                   QString::fromLatin1(kTitle));
     if (simulated_)
         title += tr(" (simulated transmitter)");
     setWindowTitle(title);
+    setWindowModified(panel_->Controller().DesignModified());
 }
 
 void MainWindow::ShowMessage(const QString& text) {

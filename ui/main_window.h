@@ -34,7 +34,12 @@ class MainWindow : public QMainWindow {
     void ShowDisplayPreview();
     void ShowReportMonitor();
 
-    // File actions; each reports success or the reason in the status bar and returns it.
+    // File actions; each reports success or the reason in the status bar (and a box for a
+    // failure) and returns it. Nothing is half done: a file that can't be read leaves the panel
+    // as it was, a file that can't be written leaves the old file as it was.
+    bool OpenDesignFile(const QString& path);
+    bool SaveDesignTo(const QString& path);
+    bool ImportPictureFile(const QString& path);
     bool ExportDataCenterTo(const QString& path);
     void CopyDataCenter();
     void ClearDataCenter();
@@ -43,13 +48,28 @@ class MainWindow : public QMainWindow {
     // user if something would be lost.
     bool MayEnd();
 
+    QString DesignPath() const { return designPath_; }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void BuildMenus();
+    void BuildFileMenu();
+    void BuildEditMenu();
     void BuildViewMenu();
-    void ExportDataCenter();
+    void NewDesign();
+    void OpenDesign();
+    bool SaveDesign();
+    bool SaveDesignAs();
+    void ImportPicture();
+    bool ExportDataCenter();
+    // Asks before the design on the panel is replaced while it has unsaved changes.
+    bool MayReplaceDesign();
+    void UpdateHistoryActions();
+    void ReportFailure(const QString& title, const QString& message);
     void ShowAbout();
     void UpdateTransmitterLabel();
     void UpdateTitle();
@@ -61,6 +81,9 @@ class MainWindow : public QMainWindow {
     DisplayPreviewWindow* preview_ = nullptr;
     ReportMonitorWindow* monitor_ = nullptr;
     bool ending_ = false;
+    QString designPath_;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
 };
 
 }  // namespace velta

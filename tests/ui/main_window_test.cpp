@@ -71,11 +71,12 @@ class MainWindowTest : public ::testing::Test {
 
 TEST_F(MainWindowTest, TitleBarsAndAnUnchangedPanel) {
     Make(false);
-    EXPECT_EQ(window_->windowTitle(), QStringLiteral("Velta Control Center"));
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("Velta Control Center[*]"));
+    EXPECT_FALSE(window_->isWindowModified());
     window_.reset();
     Make(true);
     EXPECT_EQ(window_->windowTitle(),
-              QStringLiteral("Velta Control Center (simulated transmitter)"));
+              QStringLiteral("Velta Control Center[*] (simulated transmitter)"));
     ControlCenterDialog& panel = window_->Panel();
     EXPECT_EQ(panel.size(), QSize(1013, 522));
     EXPECT_EQ(panel.y(), window_->menuBar()->height());
@@ -123,6 +124,7 @@ TEST_F(MainWindowTest, WaysOutAskOnlyWhenTheLogWouldBeLost) {
         {"cancel keeps everything", true, QStringLiteral("Cancel"), false},
         {"discard ends", true, QStringLiteral("Discard"), true},
     };
+    // (Unsaved designs are covered below.)
     const std::function<void(MainWindow&)> ways[] = {
         [](MainWindow& w) { w.close(); },
         [](MainWindow& w) {  // Enter in the scrolling-text box
@@ -197,6 +199,92 @@ TEST_F(MainWindowTest, ReportsWrittenReachThePreviewAndTheMonitor) {
     controller.OnTimer(kAutoUpdateTimerId);
     EXPECT_TRUE(tap.State().Lit(0, 0));
     EXPECT_EQ(window_->ReportMonitor().Model().rowCount(), 5);
+}
+
+}  // namespace
+}  // namespace velta
+
+namespace velta {
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+TEST_F(MainWindowTest, DesignsSaveOpenAndUndoAsOneStep) {
+    Make(false);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("party.velta"));
+    ControlCenterController& controller = Controller();
+    controller.OnLedClicked(LedKind::GridCell, 5);
+    controller.OnSliderMoved(panel_id::kScrollSpeed, 3);
+    EXPECT_TRUE(window_->isWindowModified());
+    ASSERT_TRUE(window_->SaveDesignTo(path));
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("party.velta[*] \u2014 Velta Control Center"));
+    EXPECT_FALSE(window_->isWindowModified());
+    EXPECT_EQ(StatusMessage(), QStringLiteral("Saved party.velta"));
+    EXPECT_TRUE(ReadAll(path).contains("\"scrollSpeed\": 3"));
+
+    // Another panel opens it as one undoable step.
+    window_.reset();
+    Make(false);
+    ASSERT_TRUE(window_->OpenDesignFile(path));
+    PanelState& panel = window_->Panel().Panel();
+    EXPECT_TRUE(panel.Cell(5));
+    EXPECT_EQ(panel.ScrollSpeed(), 3);
+    EXPECT_FALSE(window_->isWindowModified());
+    EXPECT_TRUE(Controller().Undo());
+    EXPECT_FALSE(panel.Cell(5));
+    EXPECT_EQ(panel.ScrollSpeed(), 15);
+    EXPECT_TRUE(window_->isWindowModified());
+    EXPECT_TRUE(Controller().Redo());
+    EXPECT_TRUE(panel.Cell(5));
+}
+
+TEST_F(MainWindowTest, ABadDesignFileLeavesThePanelUntouched) {
+    Make(false);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("broken.velta"));
+    WriteAll(path, R"({"format": "velta-design", "version": 1, "grid": ["#"]})");
+    Controller().OnLedClicked(LedKind::GridCell, 9);
+    const std::string before = Controller().DesignText();
+    AnswerNextBox(QStringLiteral("OK"));
+    EXPECT_FALSE(window_->OpenDesignFile(path));
+    EXPECT_EQ(asked_.size(), 1);
+    EXPECT_TRUE(StatusMessage().startsWith(QStringLiteral("broken.velta: grid")))
+        << StatusMessage().toStdString();
+    EXPECT_EQ(Controller().DesignText(), before);
+    EXPECT_TRUE(window_->DesignPath().isEmpty());
+
+    AnswerNextBox(QStringLiteral("OK"));
+    EXPECT_FALSE(window_->OpenDesignFile(dir.filePath(QStringLiteral("missing.velta"))));
+    EXPECT_TRUE(StatusMessage().startsWith(QStringLiteral("missing.velta: ")));
+}
+
+TEST_F(MainWindowTest, UnsavedDesignIsAskedAboutBeforeQuitting) {
+    for (const QString& answer : {QStringLiteral("Cancel"), QStringLiteral("Discard")}) {
+        SCOPED_TRACE(answer.toStdString());
+        Make(false);
+        asked_.clear();
+        Controller().OnGridCommand(GridCommand::InvertGrid);
+        AnswerNextBox(answer);
+        window_->close();
+        QTest::qWait(20);
+        EXPECT_EQ(asked_.size(), 1);
+        EXPECT_EQ(window_->isVisible(), answer == QStringLiteral("Cancel"));
+        if (window_->isVisible()) {
+            Controller().Undo();  // back as it started: ends at once
+            EXPECT_TRUE(window_->close());
+        }
+        window_.reset();
+    }
 }
 
 }  // namespace
