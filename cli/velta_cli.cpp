@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "cli/console_view.h"
-#include "cli/text_check.h"
+#include "device/text_check.h"
 #include "control/control_center_controller.h"
 
 namespace velta::cli {

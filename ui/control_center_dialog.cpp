@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
@@ -28,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "device/text_check.h"
 #include "ui/color_picker_combo.h"
 #include "ui/data_center_view.h"
 #include "ui/dialog_template.h"
@@ -96,6 +98,33 @@ constexpr int kButtonTextMargin = 8;
 
 // The fill-mode radio buttons in the order the template lists their ids below.
 constexpr std::array<FillMode, 3> kFillModes = {FillMode::AllOff, FillMode::AllOn, FillMode::Copy};
+
+constexpr const char* kScrollTextTip =
+    "The scrolling text; the display shows its first 62 characters, in its 8-bit code page";
+
+// What the controls whose caption doesn't say it all do.
+constexpr std::array<std::pair<int, const char*>, 20> kToolTips = {{
+    {id::kShiftInwards, "Move both halves of the picture towards the middle"},
+    {id::kShiftOutwards, "Move both halves of the picture away from the middle"},
+    {id::kShiftDownwards, "Move the top and bottom halves down (Pixel Ctrl fills the gap)"},
+    {id::kShiftUpwards, "Move the top and bottom halves up (Pixel Ctrl fills the gap)"},
+    {id::kInvertGrid, "Turn every lit LED off and every dark LED on"},
+    {id::kFillAllOff, "Half shifts leave the emptied line off"},
+    {id::kFillAllOn, "Half shifts light the emptied line"},
+    {id::kFillCopy, "Half shifts repeat the line next to the emptied one"},
+    {id::kSaveSequence, "Append the ticked features to the Data Center"},
+    {id::kConnectTx, "Find and open the USB transmitter"},
+    {id::kUpdateData, "Send the ticked features to the display (RF mode must be on)"},
+    {id::kRfMode, "Switch the transmitter's RF mode; data is sent only while it is on"},
+    {id::kAutoUpdate, "While RF mode is on, send whatever changed ten times a second"},
+    {id::kPodColour, "The colour a pod takes when clicked; Custom... picks any colour"},
+    {id::kColorAllPods, "Give every pod the chosen colour"},
+    {id::kScrollSpeed, "Scroll speed of the text, 0 to 15"},
+    {id::kRingLevel, "Brightness of the LED rings, 0 to 4095"},
+    {id::kGridBrightness, "Brightness of the LED grid, 0 to 15"},
+    {id::kScrollText, kScrollTextTip},
+    {id::kDataCenter, "The data sent, as lines to copy into display sequences"},
+}};
 
 // The three sliders and their ranges.
 struct SliderRange {
@@ -207,6 +236,14 @@ void ControlCenterDialog::BuildTemplateControls() {
     // Frames are drawn behind every other control, not around them as parents.
     for (QGroupBox* frame : frames)
         frame->lower();
+    for (const auto& [controlId, tip] : kToolTips) {
+        if (QWidget* widget = Control(controlId))
+            widget->setToolTip(tr(tip));
+    }
+    // The hex columns of the log line up only in a fixed-pitch face.
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPixelSize(11);
+    dataCenter_->setFont(fixed);
 }
 
 QWidget* ControlCenterDialog::BuildTemplateControl(const TemplateControl& control,
@@ -394,12 +431,32 @@ void ControlCenterDialog::ConnectValueControls() {
             [this, &controller, typingPause](const QString& text) {
                 controller.OnScrollTextEdited(text.toUtf8().toStdString());
                 typingPause->start();
-                emit ScrollTextChanged(text);
+                UpdateTextWarning();
             });
     connect(scrollText_, &QLineEdit::editingFinished, this,
             [&controller] { controller.OnScrollTextEditFinished(); });
     connect(colorCombo_, &ColorPickerCombo::FocusLost, this,
             [this] { controller_->OnColorKillFocus(); });
+}
+
+void ControlCenterDialog::UpdateTextWarning() {
+    const TextCheck check = CheckText(Panel().ScrollText());
+    QStringList problems;
+    if (!check.replaced.empty()) {
+        QStringList names;
+        for (const std::string& name : check.replaced)
+            names << QString::fromStdString(name);
+        problems << tr("The display can't show %1; it gets \"?\" instead.")
+                        .arg(names.join(QStringLiteral(", ")));
+    }
+    if (!check.cut.empty()) {
+        problems << tr("The display takes %1 characters; \"%2\" is cut off.")
+                        .arg(kTextPayloadBytes)
+                        .arg(QString::fromStdString(check.cut));
+    }
+    const QString warning = problems.join(QLatin1Char(' '));
+    scrollText_->setToolTip(warning.isEmpty() ? tr(kScrollTextTip) : warning);
+    emit TextWarning(warning);
 }
 
 void ControlCenterDialog::OnHistoryChanged() {
@@ -449,6 +506,7 @@ void ControlCenterDialog::SyncField(PanelField field) {
             if (scrollText_->text() != text) {
                 const QSignalBlocker block(scrollText_);
                 scrollText_->setText(text);
+                UpdateTextWarning();
             }
             break;
         }

@@ -83,8 +83,9 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void HistoryChanged();
     // A field other than the LEDs changed (boxes, sliders, text, fill mode, RF mode).
     void FieldChanged();
-    // The user changed the scrolling text.
-    void ScrollTextChanged(const QString& text);
+    // What the display would make of the scrolling text: characters it gets as "?", a cut
+    // after 62 bytes; empty when it shows the text as typed.
+    void TextWarning(const QString& warning);
 
   public slots:
     void done(int result) override;
@@ -110,6 +111,7 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void CreateLedControls();
     void ConnectControls();
     void ConnectValueControls();
+    void UpdateTextWarning();
     void SyncField(PanelField field);
     void SyncAllFields();
 

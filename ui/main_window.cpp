@@ -128,6 +128,13 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
         UpdateTitle();
     });
     connect(panel_, &ControlCenterDialog::FieldChanged, this, &MainWindow::UpdateTitle);
+    connect(panel_, &ControlCenterDialog::TextWarning, this, [this](const QString& warning) {
+        if (!warning.isEmpty())
+            ShowMessage(warning);
+        else if (lastWasTextWarning_)
+            statusBar()->clearMessage();
+        lastWasTextWarning_ = !warning.isEmpty();
+    });
     setAcceptDrops(true);
     connect(panel_, &ControlCenterDialog::LinkChanged, this, &MainWindow::UpdateTransmitterLabel);
     connect(panel_, &ControlCenterDialog::LinkDiagnostic, this, [this](const QString& reason) {

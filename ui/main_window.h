@@ -81,6 +81,7 @@ class MainWindow : public QMainWindow {
     DisplayPreviewWindow* preview_ = nullptr;
     ReportMonitorWindow* monitor_ = nullptr;
     bool ending_ = false;
+    bool lastWasTextWarning_ = false;
     QString designPath_;
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;

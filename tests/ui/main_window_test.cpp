@@ -289,3 +289,23 @@ TEST_F(MainWindowTest, UnsavedDesignIsAskedAboutBeforeQuitting) {
 
 }  // namespace
 }  // namespace velta
+
+namespace velta {
+namespace {
+
+TEST_F(MainWindowTest, TheTextBoxWarnsAboutWhatTheDisplayCantShow) {
+    Make();
+    auto* text = qobject_cast<QLineEdit*>(window_->Panel().Control(panel_id::kScrollText));
+    text->setText(QStringLiteral("Caf\u00e9 \u03a9"));
+    EXPECT_TRUE(StatusMessage().contains(QStringLiteral("U+03A9"))) << StatusMessage().toStdString();
+    EXPECT_EQ(text->toolTip(), StatusMessage());
+    text->setText(QString(70, QLatin1Char('x')));
+    EXPECT_TRUE(StatusMessage().contains(QStringLiteral("\"xxxxxxxx\" is cut off")))
+        << StatusMessage().toStdString();
+    text->setText(QStringLiteral("Caf\u00e9"));  // all of it reaches the display
+    EXPECT_TRUE(StatusMessage().isEmpty());
+    EXPECT_FALSE(text->toolTip().contains(QStringLiteral("cut")));
+}
+
+}  // namespace
+}  // namespace velta

@@ -1,5 +1,5 @@
 // What the display will make of a scrolling text: which characters reach it as "?" and what is
-// cut after the bytes one text report carries. The command warns about both before sending.
+// cut after the bytes one text report carries. The command line and the window warn about both.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velta::cli {
+namespace velta {
 
 struct TextCheck {
     // Each character (or stray byte of broken UTF-8) the first report carries as "?", named once,
@@ -25,4 +25,4 @@ TextCheck CheckText(std::string_view utf8);
 // byte is a unit of its own. Each unit becomes exactly one byte on the display.
 std::vector<std::string_view> SplitEncoderUnits(std::string_view utf8);
 
-}  // namespace velta::cli
+}  // namespace velta

@@ -1,4 +1,4 @@
-#include "cli/text_check.h"
+#include "device/text_check.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 
 #include "device/device_reports.h"
 
-namespace velta::cli {
+namespace velta {
 
 namespace {
 
@@ -119,4 +119,4 @@ TextCheck CheckText(std::string_view utf8) {
     return check;
 }
 
-}  // namespace velta::cli
+}  // namespace velta

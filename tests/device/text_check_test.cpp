@@ -1,4 +1,4 @@
-#include "cli/text_check.h"
+#include "device/text_check.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 
 #include "device/device_reports.h"
 
-namespace velta::cli {
+namespace velta {
 namespace {
 
 using ::testing::ElementsAreArray;
@@ -76,4 +76,4 @@ TEST(TextCheckCutTest, CutsAfterSixtyTwoUnitsAndOnlyNamesWhatIsSent) {
 }
 
 }  // namespace
-}  // namespace velta::cli
+}  // namespace velta
