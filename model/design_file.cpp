@@ -170,8 +170,10 @@ class Reader {
         if (!it->is_number_integer())
             return Fail(field, expected + Describe(*it));
         // Integers outside int64 parse as unsigned or float; both are out of range here.
+        // Both bounds count for unsigned numbers too: a hold of 0 is as wrong as one of -1.
         if (it->is_number_unsigned()
-                ? it->get<std::uint64_t>() > static_cast<std::uint64_t>(high)
+                ? (it->get<std::uint64_t>() > static_cast<std::uint64_t>(high) ||
+                   it->get<std::int64_t>() < low)
                 : (it->get<std::int64_t>() < low || it->get<std::int64_t>() > high)) {
             return Fail(field, expected + Describe(*it));
         }
