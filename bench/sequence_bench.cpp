@@ -34,7 +34,8 @@ std::vector<SequenceFrame> TypicalFrames(std::size_t count) {
 
 // Grid, pods and rings ticked, as for most sequences; bytes are the exported text.
 void BM_ExportSequence(benchmark::State& state) {
-    const std::vector<SequenceFrame> frames = TypicalFrames(static_cast<std::size_t>(state.range(0)));
+    const std::vector<SequenceFrame> frames =
+        TypicalFrames(static_cast<std::size_t>(state.range(0)));
     std::size_t bytes = 0;
     for (auto _ : state) {
         const std::string text = ExportSequenceText(frames, 0x07);

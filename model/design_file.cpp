@@ -450,7 +450,7 @@ void WriteFrame(std::string& out, const SequenceFrame& frame) {
         out += "        \"";
         for (int column = 0; column < kColumns; ++column)
             out += frame.cells[static_cast<std::size_t>(PanelState::CellIndex(row, column))] ? '#'
-                                                                                               : '.';
+                                                                                             : '.';
         out += row + 1 < kRows ? "\",\n" : "\"\n";
     }
     out += "      ],\n      \"pods\": [";

@@ -119,8 +119,7 @@ void EditHistory::Apply(PanelState& panel, const Stored& target, bool withChoice
     }
 }
 
-void EditHistory::ApplyStep(PanelState& panel, Sequence* sequence, const Step& step,
-                            bool forward) {
+void EditHistory::ApplyStep(PanelState& panel, Sequence* sequence, const Step& step, bool forward) {
     if (step.before.text) {
         // Feature boxes and fill mode are put back only by a step that changed them.
         const bool withChoices = step.before.features != step.after.features ||

@@ -26,8 +26,8 @@ using Ms = std::chrono::milliseconds;
 using TimePoint = SequencePlayer::TimePoint;
 
 Strings Kinds(const std::vector<DeviceReport>& reports) {
-    static const std::map<int, std::string> names = {{0x11, "grid"}, {0x12, "pods"},
-                                                     {0x13, "rings"}};
+    static const std::map<int, std::string> names = {
+        {0x11, "grid"}, {0x12, "pods"}, {0x13, "rings"}};
     Strings kinds;
     for (const DeviceReport& r : reports) {
         const auto it = names.find(r[1]);
@@ -88,8 +88,8 @@ TEST(SequenceExport, EqualsSaveSequenceClickedOnEachFrame) {
                 frame = *(&frame - 1);  // a frame held twice logs twice
         }
         Rig rig;
-        for (const FeatureBox box : {FeatureBox::LedGrid, FeatureBox::RgbPods,
-                                     FeatureBox::LedRings, FeatureBox::ScrollingText}) {
+        for (const FeatureBox box : {FeatureBox::LedGrid, FeatureBox::RgbPods, FeatureBox::LedRings,
+                                     FeatureBox::ScrollingText}) {
             if (rng() % 2 == 0)
                 rig.controller.OnFeatureBoxClicked(box, true);
         }
@@ -100,8 +100,7 @@ TEST(SequenceExport, EqualsSaveSequenceClickedOnEachFrame) {
             ASSERT_TRUE(rig.controller.ShowFrame(frame, false));
             rig.controller.OnSaveSequence();
         }
-        const std::string exported =
-            ExportSequenceText(frames, rig.panel.BuildFeatureMask(false));
+        const std::string exported = ExportSequenceText(frames, rig.panel.BuildFeatureMask(false));
         EXPECT_EQ(exported, rig.controller.DataCenterText());
         EXPECT_EQ(exported, rig.view.shown);
     }
@@ -115,9 +114,9 @@ TEST(SequencePlayer, ShowsTheLatestFrameWhoseStartHasCome) {
         std::vector<int> holds;
         bool loop;
         int atMs;
-        bool playing;     // after the tick
+        bool playing;  // after the tick
         std::size_t index;
-        int nextMs;       // from the start of play; only while playing
+        int nextMs;  // from the start of play; only while playing
     };
     const std::vector<Case> cases = {
         {"start", {100, 200, 50}, false, 0, true, 0, 100},
@@ -164,8 +163,8 @@ TEST(SequencePlayer, LateTicksDoNotShiftLaterFrames) {
         const PlaybackStep step = player.Tick();
         if (step.changed) {
             shown.push_back(step.index);
-            shownAtMs.push_back(static_cast<int>(
-                std::chrono::duration_cast<Ms>(clock.now - start).count()));
+            shownAtMs.push_back(
+                static_cast<int>(std::chrono::duration_cast<Ms>(clock.now - start).count()));
         }
         // The window's timer fires at nextChange, plus whatever the window was busy with.
         clock.now = step.nextChange + Ms(lateness[tick % lateness.size()]);

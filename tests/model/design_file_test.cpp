@@ -162,7 +162,8 @@ TEST(DesignFile, FramesRoundTripAndAreWrittenOnlyWhenThereAreAny) {
     std::string expected = "  \"fillMode\": \"off\",\n  \"frames\": [\n    {\n      \"grid\": [\n";
     for (int row = 0; row < 11; ++row)
         expected += "        \"" + kDots + "\",\n";
-    expected += "        \"" + std::string(31, '.') + "#\"\n      ],\n      \"pods\": [\"#000000\", ";
+    expected +=
+        "        \"" + std::string(31, '.') + "#\"\n      ],\n      \"pods\": [\"#000000\", ";
     expected += "\"#12AB0F\"";
     for (int pod = 2; pod < kPodCount; ++pod)
         expected += ", \"#000000\"";
@@ -201,7 +202,8 @@ TEST(DesignFile, RefusesBrokenFramesNamingTheFrameAndField) {
         std::string expected;
     };
     const std::vector<Case> cases = {
-        {"not a list", File(R"(, "frames": {})"), "frames: expected an array of frames, got an object"},
+        {"not a list", File(R"(, "frames": {})"),
+         "frames: expected an array of frames, got an object"},
         {"frame not an object", framesWith("[]"),
          "frames[4]: expected a frame object, got an array of 0"},
         {"row of 31", framesWith("{" + GridOf(shortRow).substr(2) + "}"),
