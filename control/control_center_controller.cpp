@@ -489,4 +489,17 @@ void ControlCenterController::AutoUpdateTick() {
     log_.AppendBlocks(changes);
 }
 
+bool ControlCenterController::ShowFrame(const SequenceFrame& frame, bool sendWhilePlaying) {
+    if (busy_)
+        return true;
+    ApplyFrame(panel_, frame);
+    if (!sendWhilePlaying || !panel_.RfMode() || !link_.IsConnected())
+        return true;
+    const BusyScope busy(busy_);
+    // Against what was last sent, so only what changed from the previous frame goes out.
+    SendChangedReports(tracker_.DetectChanges());
+    // A failed write closes the link.
+    return link_.IsConnected();
+}
+
 }  // namespace velta

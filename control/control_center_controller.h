@@ -9,6 +9,7 @@
 
 #include "control/change_tracker.h"
 #include "control/control_center_view.h"
+#include "model/panel_content.h"
 #include "model/panel_state.h"
 #include "device/hid_link.h"
 #include "device/hid_transport.h"
@@ -107,6 +108,13 @@ class ControlCenterController {
     // True while Update Data, an auto-update tick or the RF toggle is sending; a modal box
     // raised inside such a command lets ticks in, and those must not start another send.
     bool Busy() const { return busy_; }
+
+    // A frame of a playing sequence: written into the panel (only what differs), and with
+    // `sendWhilePlaying`, RF mode on and the link connected, the changed reports of the ticked
+    // features sent as Auto Update sends them; nothing goes to the Data Center. False when a
+    // write failed (the link has shown Write Error): the window stops playing then. Inside
+    // another send's Write Error box the frame is skipped (true, nothing written).
+    bool ShowFrame(const SequenceFrame& frame, bool sendWhilePlaying);
 
   private:
     void OnAutoUpdate();

@@ -13,12 +13,12 @@ namespace {
 
 using Json = nlohmann::json;
 
-// Valid designs nest two levels (object, array of strings); frames would add two more. Anything
-// deeper is refused before a document is built, so a hostile file cannot make a huge tree.
+// Valid designs nest four levels (object, frames, frame, grid rows). Anything deeper is refused
+// before a document is built, so a hostile file cannot make a huge tree.
 constexpr std::size_t kMaxDepth = 16;
-// A valid design holds about 50 values; a list of frames would add some thousands. A file of
-// hundreds of thousands of tiny values is refused in the first pass instead of being built.
-constexpr std::size_t kMaxValues = 65536;
+// A valid design holds about 50 values and each frame 40 more, about 400,000 for the longest
+// sequence. A file of millions of tiny values is refused in the first pass instead of being built.
+constexpr std::size_t kMaxValues = std::size_t{1} << 19;
 constexpr std::size_t kMaxQuoted = 40;  // longest piece of a bad value quoted in a message
 
 constexpr std::array<std::string_view, 4> kFeatureNames = {"grid", "pods", "rings", "text"};
@@ -159,8 +159,10 @@ class Reader {
     }
     const std::string& Error() const { return error_; }
 
-    bool Integer(const Json& object, const std::string& field, int low, int high, int& out) {
-        const auto it = object.find(field);
+    bool Integer(const Json& object, const std::string& prefix, const std::string& key, int low,
+                 int high, int& out) {
+        const std::string field = prefix + key;
+        const auto it = object.find(key);
         if (it == object.end())
             return true;
         const std::string expected = "expected a whole number from " + std::to_string(low) +
@@ -168,8 +170,10 @@ class Reader {
         if (!it->is_number_integer())
             return Fail(field, expected + Describe(*it));
         // Integers outside int64 parse as unsigned or float; both are out of range here.
+        // Both bounds count for unsigned numbers too: a hold of 0 is as wrong as one of -1.
         if (it->is_number_unsigned()
-                ? it->get<std::uint64_t>() > static_cast<std::uint64_t>(high)
+                ? (it->get<std::uint64_t>() > static_cast<std::uint64_t>(high) ||
+                   it->get<std::int64_t>() < low)
                 : (it->get<std::int64_t>() < low || it->get<std::int64_t>() > high)) {
             return Fail(field, expected + Describe(*it));
         }
@@ -197,7 +201,8 @@ class Reader {
         return true;
     }
 
-    bool Grid(const Json& object, const std::string& prefix, PanelContent& content) {
+    template <typename Picture>
+    bool Grid(const Json& object, const std::string& prefix, Picture& content) {
         const std::string field = prefix + "grid";
         const auto it = object.find("grid");
         if (it == object.end())
@@ -219,7 +224,8 @@ class Reader {
         return true;
     }
 
-    bool Pods(const Json& object, const std::string& prefix, PanelContent& content) {
+    template <typename Picture>
+    bool Pods(const Json& object, const std::string& prefix, Picture& content) {
         const std::string field = prefix + "pods";
         const auto it = object.find("pods");
         if (it == object.end())
@@ -258,7 +264,8 @@ class Reader {
         return true;
     }
 
-    bool Rings(const Json& object, const std::string& prefix, PanelContent& content) {
+    template <typename Picture>
+    bool Rings(const Json& object, const std::string& prefix, Picture& content) {
         const auto it = object.find("rings");
         if (it == object.end())
             return true;
@@ -358,16 +365,49 @@ class Reader {
     std::optional<Design> Read(const Json& root) {
         Design design;
         PanelContent& content = design.content;
-        const bool ok =
-            Header(root) && Grid(root, "", content) && Pods(root, "", content) &&
-            Rings(root, "", content) &&
-            Integer(root, "ringLevel", 0, kRingLevelMax, content.ringLevel) &&
-            Integer(root, "gridBrightness", 0, kGridBrightnessMax, content.gridBrightness) &&
-            Integer(root, "scrollSpeed", 0, kScrollSpeedMax, content.scrollSpeed) &&
-            Text(root, content) && Features(root, design.features) && Fill(root, design.fillMode);
+        const bool ok = Header(root) && PictureFields(root, "", content) && Text(root, content) &&
+                        Features(root, design.features) && Fill(root, design.fillMode) &&
+                        Frames(root, design.frames);
         if (!ok)
             return std::nullopt;
         return design;
+    }
+
+    // Grid, pods, rings and the three sliders: what a design and each of its frames hold.
+    template <typename Picture>
+    bool PictureFields(const Json& object, const std::string& prefix, Picture& picture) {
+        return Grid(object, prefix, picture) && Pods(object, prefix, picture) &&
+               Rings(object, prefix, picture) &&
+               Integer(object, prefix, "ringLevel", 0, kRingLevelMax, picture.ringLevel) &&
+               Integer(object, prefix, "gridBrightness", 0, kGridBrightnessMax,
+                       picture.gridBrightness) &&
+               Integer(object, prefix, "scrollSpeed", 0, kScrollSpeedMax, picture.scrollSpeed);
+    }
+
+    bool Frames(const Json& root, std::vector<SequenceFrame>& frames) {
+        const auto it = root.find("frames");
+        if (it == root.end())
+            return true;
+        if (!it->is_array())
+            return Fail("frames", "expected an array of frames, got " + Describe(*it));
+        if (it->size() > kMaxSequenceFrames) {
+            return Fail("frames", "expected at most " + std::to_string(kMaxSequenceFrames) +
+                                      " frames, got " + Describe(*it));
+        }
+        frames.reserve(it->size());
+        for (std::size_t i = 0; i < it->size(); ++i) {
+            const Json& value = (*it)[i];
+            const std::string field = "frames[" + std::to_string(i) + ']';
+            if (!value.is_object())
+                return Fail(field, "expected a frame object, got " + Describe(value));
+            SequenceFrame frame;
+            if (!PictureFields(value, field + '.', frame) ||
+                !Integer(value, field + '.', "holdMs", kMinHoldMs, kMaxHoldMs, frame.holdMs)) {
+                return false;
+            }
+            frames.push_back(frame);
+        }
+        return true;
     }
 
   private:
@@ -401,12 +441,40 @@ std::string ColorText(Color color) {
     return text;
 }
 
+// One frame as the writer lays it out: about 920 bytes.
+constexpr std::size_t kFrameTextBytes = 960;
+
+void WriteFrame(std::string& out, const SequenceFrame& frame) {
+    out += "    {\n      \"grid\": [\n";
+    for (int row = 0; row < kRows; ++row) {
+        out += "        \"";
+        for (int column = 0; column < kColumns; ++column)
+            out += frame.cells[static_cast<std::size_t>(PanelState::CellIndex(row, column))] ? '#'
+                                                                                             : '.';
+        out += row + 1 < kRows ? "\",\n" : "\"\n";
+    }
+    out += "      ],\n      \"pods\": [";
+    for (int pod = 0; pod < kPodCount; ++pod) {
+        out += pod == 0 ? "\"" : ", \"";
+        out += ColorText(frame.pods[static_cast<std::size_t>(pod)]);
+        out += '"';
+    }
+    out += "],\n      \"rings\": \"";
+    for (int ring = 0; ring < kRingCount; ++ring)
+        out += frame.rings[static_cast<std::size_t>(ring)] ? '#' : '.';
+    out += "\",\n      \"ringLevel\": " + std::to_string(frame.ringLevel);
+    out += ",\n      \"gridBrightness\": " + std::to_string(frame.gridBrightness);
+    out += ",\n      \"scrollSpeed\": " + std::to_string(frame.scrollSpeed);
+    out += ",\n      \"holdMs\": " + std::to_string(frame.holdMs);
+    out += "\n    }";
+}
+
 }  // namespace
 
 DesignReadResult ReadDesign(std::string_view bytes, std::string_view fileName) {
     Reader reader(fileName);
     if (bytes.size() > kMaxDesignFileBytes) {
-        reader.Fail("", "expected a design file of at most 1 MiB (" +
+        reader.Fail("", "expected a design file of at most 16 MiB (" +
                             std::to_string(kMaxDesignFileBytes) + " bytes), got " +
                             std::to_string(bytes.size()) + " bytes");
         return {std::nullopt, reader.Error()};
@@ -479,7 +547,17 @@ std::string WriteDesign(const Design& design) {
     }
     out += "],\n  \"fillMode\": \"";
     out += kFillModeNames[static_cast<std::size_t>(design.fillMode)];
-    out += "\"\n}\n";
+    out += '"';
+    if (!design.frames.empty()) {
+        out.reserve(out.size() + design.frames.size() * kFrameTextBytes + 32);
+        out += ",\n  \"frames\": [\n";
+        for (std::size_t i = 0; i < design.frames.size(); ++i) {
+            WriteFrame(out, design.frames[i]);
+            out += i + 1 < design.frames.size() ? ",\n" : "\n";
+        }
+        out += "  ]";
+    }
+    out += "\n}\n";
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/panel_content.h"
 #include "model/panel_state.h"
@@ -15,7 +16,9 @@ namespace velta {
 
 inline constexpr std::string_view kDesignFormat = "velta-design";
 inline constexpr int kDesignVersion = 1;
-inline constexpr std::size_t kMaxDesignFileBytes = std::size_t{1} << 20;  // 1 MiB
+// A design of the longest sequence, kMaxSequenceFrames frames, is about 9.2 MB.
+inline constexpr std::size_t kMaxDesignFileBytes = std::size_t{16} << 20;  // 16 MiB
+inline constexpr std::size_t kMaxSequenceFrames = 10000;
 inline constexpr std::string_view kDesignFileExtension = "velta";
 
 // The four boxes of "Features to Update" a design carries. The two brightness boxes are not
@@ -29,16 +32,14 @@ struct DesignFeatures {
     bool operator==(const DesignFeatures&) const = default;
 };
 
-// One design: what the panel shows plus the choices that go with it. Everything a missing key
-// leaves alone has the panel's start-up value.
-//
-// Room to grow: an animated design would add `std::vector<DesignFrame> frames` here, each frame a
-// PanelContent without text plus a hold time; the reader reads content fields through a path
-// prefix, so errors inside a frame would read "frames[2].grid[3]: ...".
+// One design: what the panel shows plus the choices that go with it, and the frames of its
+// display sequence (none for a single picture). Everything a missing key leaves alone has the
+// panel's start-up value.
 struct Design {
     PanelContent content;
     DesignFeatures features;
     FillMode fillMode = FillMode::AllOff;
+    std::vector<SequenceFrame> frames;  // at most kMaxSequenceFrames
 
     bool operator==(const Design&) const = default;
 };
@@ -53,17 +54,20 @@ struct DesignReadResult {
 // `fileName` is only used in messages (pass the name the user sees, e.g. "party.velta").
 DesignReadResult ReadDesign(std::string_view bytes, std::string_view fileName);
 
-// Deterministic text, one grid row and one pod per line, so two designs diff line by line.
+// Deterministic text, one grid row and one pod per line, so two designs diff line by line; the
+// frames, when there are any, follow with one grid row per line and their pods on one line.
 // Text that is not valid UTF-8 is written with U+FFFD in place of the bad bytes.
 std::string WriteDesign(const Design& design);
 
+// The panel's content and choices; no frames (the panel has none).
 Design CaptureDesign(const PanelState& panel);
 
 // Sets the feature boxes and the fill mode, only what differs; the brightness boxes follow
 // `rings`, and `grid` wins over `text` when both are set.
 void ApplyChoices(PanelState& panel, const DesignFeatures& features, FillMode fillMode);
 
-// Writes content, feature boxes and fill mode through the panel's setters, only what differs.
+// Writes content, feature boxes and fill mode through the panel's setters, only what differs;
+// the frames are the caller's to put into its sequence.
 // "LED Rings" brings both brightness boxes with it, as clicking it does. "LED Grid" and
 // "Scrolling Text" exclude each other; a Design holding both keeps the grid.
 void ApplyDesign(PanelState& panel, const Design& design);

@@ -28,15 +28,8 @@ EditHistory::Stored EditHistory::Store(const EditSnapshot& snapshot,
     return stored;
 }
 
-bool EditHistory::Record(const EditSnapshot& before, const EditSnapshot& after, std::string label) {
-    if (before == after)
-        return false;
+bool EditHistory::Push(Step step) {
     undone_.clear();
-    Step step;
-    // Share the text with the step before when it is the same, and between before and after.
-    step.before = Store(before, done_.empty() ? nullptr : &done_.back().after);
-    step.after = Store(after, &step.before);
-    step.label = std::move(label);
     step.id = nextId_++;
     done_.push_back(std::move(step));
     while (done_.size() > maxSteps_) {
@@ -44,6 +37,36 @@ bool EditHistory::Record(const EditSnapshot& before, const EditSnapshot& after, 
         done_.pop_front();
     }
     return true;
+}
+
+bool EditHistory::Record(const EditSnapshot& before, const EditSnapshot& after, std::string label) {
+    if (before == after)
+        return false;
+    Step step;
+    // Share the text with the step before when it is the same, and between before and after.
+    const Stored* neighbour = nullptr;
+    for (auto it = done_.rbegin(); it != done_.rend() && neighbour == nullptr; ++it) {
+        if (it->after.text)
+            neighbour = &it->after;
+    }
+    step.before = Store(before, neighbour);
+    step.after = Store(after, &step.before);
+    if (before.frames != after.frames) {
+        auto change = std::make_unique<SequenceChange>();
+        change->kind = SequenceChange::Kind::ReplaceAll;
+        change->allBefore = std::make_shared<const std::vector<SequenceFrame>>(before.frames);
+        change->allAfter = std::make_shared<const std::vector<SequenceFrame>>(after.frames);
+        step.list = std::move(change);
+    }
+    step.label = std::move(label);
+    return Push(std::move(step));
+}
+
+void EditHistory::Record(SequenceChange change, std::string label) {
+    Step step;
+    step.list = std::make_unique<const SequenceChange>(std::move(change));
+    step.label = std::move(label);
+    Push(std::move(step));
 }
 
 void EditHistory::Begin(const PanelState& panel, std::string label) {
@@ -96,26 +119,53 @@ void EditHistory::Apply(PanelState& panel, const Stored& target, bool withChoice
     }
 }
 
-bool EditHistory::Undo(PanelState& panel) {
+void EditHistory::ApplyStep(PanelState& panel, Sequence* sequence, const Step& step, bool forward) {
+    if (step.before.text) {
+        // Feature boxes and fill mode are put back only by a step that changed them.
+        const bool withChoices = step.before.features != step.after.features ||
+                                 step.before.fillMode != step.after.fillMode;
+        Apply(panel, forward ? step.after : step.before, withChoices);
+    }
+    if (step.list && sequence != nullptr)
+        sequence->Apply(*step.list, forward);
+}
+
+bool EditHistory::Undo(PanelState& panel, Sequence& sequence) {
     if (!CanUndo())
         return false;
     Step step = std::move(done_.back());
     done_.pop_back();
-    Apply(
-        panel, step.before,
-        step.before.features != step.after.features || step.before.fillMode != step.after.fillMode);
+    ApplyStep(panel, &sequence, step, false);
+    undone_.push_back(std::move(step));
+    return true;
+}
+
+bool EditHistory::Redo(PanelState& panel, Sequence& sequence) {
+    if (!CanRedo())
+        return false;
+    Step step = std::move(undone_.back());
+    undone_.pop_back();
+    ApplyStep(panel, &sequence, step, true);
+    done_.push_back(std::move(step));
+    return true;
+}
+
+bool EditHistory::Undo(PanelState& panel) {
+    if (!CanUndo() || done_.back().list)
+        return false;
+    Step step = std::move(done_.back());
+    done_.pop_back();
+    ApplyStep(panel, nullptr, step, false);
     undone_.push_back(std::move(step));
     return true;
 }
 
 bool EditHistory::Redo(PanelState& panel) {
-    if (!CanRedo())
+    if (!CanRedo() || undone_.back().list)
         return false;
     Step step = std::move(undone_.back());
     undone_.pop_back();
-    Apply(
-        panel, step.after,
-        step.before.features != step.after.features || step.before.fillMode != step.after.fillMode);
+    ApplyStep(panel, nullptr, step, true);
     done_.push_back(std::move(step));
     return true;
 }

@@ -12,6 +12,12 @@
 //
 // or, for a step that is done in one call: `auto before = CaptureSnapshot(panel); ...;
 // history.Record(before, CaptureSnapshot(panel), "Shift Left");`.
+//
+// Changes to the frame list of a sequence are steps of the same history (Sequence records its
+// own edits here), so one Undo takes back the newest step whether it edited the panel or the
+// list. A step can also do both: opening a design with frames is recorded from
+// CaptureSnapshot(panel, sequence) before to the same after, and undoes as one step. A window
+// that keeps a sequence calls the Undo and Redo that take it.
 #pragma once
 
 #include <bitset>
@@ -23,13 +29,19 @@
 
 #include "model/design_file.h"
 #include "model/panel_state.h"
+#include "model/sequence.h"
 
 namespace velta {
 
-// What a step can change: the same three parts a design file holds.
+// What a step can change: the same parts a design file holds.
 using EditSnapshot = Design;
 inline EditSnapshot CaptureSnapshot(const PanelState& panel) {
     return CaptureDesign(panel);
+}
+inline EditSnapshot CaptureSnapshot(const PanelState& panel, const Sequence& sequence) {
+    EditSnapshot snapshot = CaptureDesign(panel);
+    snapshot.frames = sequence.Frames();
+    return snapshot;
 }
 
 class EditHistory {
@@ -40,8 +52,11 @@ class EditHistory {
     explicit EditHistory(std::size_t maxSteps = kDefaultMaxSteps);
 
     // Records one finished step; drops the redo branch. A step that changed nothing is not
-    // recorded (returns false) and leaves the redo branch alone.
+    // recorded (returns false) and leaves the redo branch alone. When the frames differ, the
+    // step replaces the whole frame list too.
     bool Record(const EditSnapshot& before, const EditSnapshot& after, std::string label);
+    // Records a change to the frame list that has just been made (Sequence calls this).
+    void Record(SequenceChange change, std::string label);
 
     // Grouping: Begin captures the panel, the matching End records one step from there to the
     // panel's state then. Nested Begin/End pairs fold into the outermost one, whose label counts.
@@ -58,8 +73,12 @@ class EditHistory {
     std::string UndoText() const;
     std::string RedoText() const;
 
-    // Write the state before (after) the step back into the panel. False, and nothing written,
-    // when there is no such step or a Begin is still open.
+    // Write the state before (after) the step back into the panel and the frame list. False,
+    // and nothing written, when there is no such step or a Begin is still open.
+    bool Undo(PanelState& panel, Sequence& sequence);
+    bool Redo(PanelState& panel, Sequence& sequence);
+    // For a window without a sequence: as above, but a step that changed a frame list is not
+    // taken (false, nothing written).
     bool Undo(PanelState& panel);
     bool Redo(PanelState& panel);
 
@@ -88,8 +107,9 @@ class EditHistory {
         std::shared_ptr<const std::string> text;
     };
     struct Step {
-        Stored before;
+        Stored before;  // text null: the step changed only the frame list
         Stored after;
+        std::unique_ptr<const SequenceChange> list;  // null: the step changed only the panel
         std::string label;
         std::uint64_t id = 0;
     };
@@ -101,6 +121,8 @@ class EditHistory {
 
     Stored Store(const EditSnapshot& snapshot, const Stored* neighbour) const;
     static void Apply(PanelState& panel, const Stored& target, bool withChoices);
+    static void ApplyStep(PanelState& panel, Sequence* sequence, const Step& step, bool forward);
+    bool Push(Step step);
     std::uint64_t CurrentId() const { return done_.empty() ? baseId_ : done_.back().id; }
 
     std::size_t maxSteps_;

@@ -30,7 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     velta::PanelState panel;
     velta::ApplyDesign(panel, *read.design);
-    if (!(velta::CaptureDesign(panel) == *read.design))
+    velta::Design onPanel = velta::CaptureDesign(panel);
+    onPanel.frames = read.design->frames;  // the panel holds no frames
+    if (!(onPanel == *read.design))
         std::abort();
+    // Every frame lands on a panel unchanged.
+    for (const velta::SequenceFrame& frame : read.design->frames) {
+        velta::ApplyFrame(panel, frame);
+        if (!(velta::CaptureFrame(panel, frame.holdMs) == frame))
+            std::abort();
+    }
     return 0;
 }

@@ -1,0 +1,29 @@
+#include "export/sequence_export.h"
+
+#include "export/data_center_log.h"
+
+namespace velta {
+
+namespace {
+
+// No box to show the log in: the text is returned whole at the end.
+class NoBox : public DataCenterSink {
+  public:
+    void RefreshDataCenter(std::string_view, std::size_t) override {}
+};
+
+}  // namespace
+
+std::string ExportSequenceText(const std::vector<SequenceFrame>& frames, FeatureMask features) {
+    // The same log and the same panel rules Save Sequence uses, so the two cannot drift apart.
+    PanelState panel;
+    NoBox box;
+    DataCenterLog log(panel, box);
+    for (const SequenceFrame& frame : frames) {
+        ApplyFrame(panel, frame);
+        log.AppendBlocks(features);
+    }
+    return std::string(log.ShownText());
+}
+
+}  // namespace velta

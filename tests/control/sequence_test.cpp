@@ -1,0 +1,288 @@
+// Sequences in the command layer: the export against Save Sequence, the player on a fake clock,
+// and playing frames onto the simulated transmitter.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "control/control_center_controller.h"
+#include "control/sequence_player.h"
+#include "device/simulated_transmitter.h"
+#include "export/sequence_export.h"
+#include "tests/control/fake_view.h"
+#include "tests/model/random_frame.h"
+
+namespace velta {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using Strings = std::vector<std::string>;
+using Ms = std::chrono::milliseconds;
+using TimePoint = SequencePlayer::TimePoint;
+
+Strings Kinds(const std::vector<DeviceReport>& reports) {
+    static const std::map<int, std::string> names = {
+        {0x11, "grid"}, {0x12, "pods"}, {0x13, "rings"}};
+    Strings kinds;
+    for (const DeviceReport& r : reports) {
+        const auto it = names.find(r[1]);
+        kinds.push_back(!kinds.empty() && kinds.back() == "grid" ? "tail"
+                        : it == names.end()                      ? "?"
+                                                                 : it->second);
+    }
+    return kinds;
+}
+
+struct Rig {
+    Rig() { controller.OnInitDialog(); }
+    void Tick(std::initializer_list<FeatureBox> boxes) {
+        for (const FeatureBox box : boxes)
+            controller.OnFeatureBoxClicked(box, true);
+    }
+    void ConnectWithRf() {
+        controller.OnConnectTx();
+        ASSERT_TRUE(controller.Link().IsConnected());
+        controller.OnRfMode();
+        tx.ClearRecord();
+    }
+    SimulatedTransmitter tx;
+    testing::FakeView view;
+    ControlCenterController controller{tx, view};
+    PanelState& panel = controller.Panel();
+};
+
+// A clock the test moves by hand.
+struct FakeClock {
+    TimePoint now{std::chrono::hours(1)};
+    SequencePlayer::Clock Clock() {
+        return [this] { return now; };
+    }
+};
+
+std::vector<SequenceFrame> FramesWithHolds(const std::vector<int>& holds) {
+    std::vector<SequenceFrame> frames;
+    for (std::size_t i = 0; i < holds.size(); ++i) {
+        SequenceFrame frame;
+        frame.cells[i] = true;
+        frame.holdMs = holds[i];
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+// ---------------------------------------------------------------- export
+
+TEST(SequenceExport, EqualsSaveSequenceClickedOnEachFrame) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 24; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<SequenceFrame> frames(rng() % 6);
+        for (SequenceFrame& frame : frames) {
+            frame = testing::RandomFrame(rng);
+            if (rng() % 3 == 0 && &frame != &frames.front())
+                frame = *(&frame - 1);  // a frame held twice logs twice
+        }
+        Rig rig;
+        for (const FeatureBox box : {FeatureBox::LedGrid, FeatureBox::RgbPods, FeatureBox::LedRings,
+                                     FeatureBox::ScrollingText}) {
+            if (rng() % 2 == 0)
+                rig.controller.OnFeatureBoxClicked(box, true);
+        }
+        // The log may already hold blocks; the export is only what the frames add.
+        rig.controller.OnSaveSequence();
+        rig.controller.ClearDataCenter();
+        for (const SequenceFrame& frame : frames) {
+            ASSERT_TRUE(rig.controller.ShowFrame(frame, false));
+            rig.controller.OnSaveSequence();
+        }
+        const std::string exported = ExportSequenceText(frames, rig.panel.BuildFeatureMask(false));
+        EXPECT_EQ(exported, rig.controller.DataCenterText());
+        EXPECT_EQ(exported, rig.view.shown);
+    }
+}
+
+// ---------------------------------------------------------------- player
+
+TEST(SequencePlayer, ShowsTheLatestFrameWhoseStartHasCome) {
+    struct Case {
+        const char* name;
+        std::vector<int> holds;
+        bool loop;
+        int atMs;
+        bool playing;  // after the tick
+        std::size_t index;
+        int nextMs;  // from the start of play; only while playing
+    };
+    const std::vector<Case> cases = {
+        {"start", {100, 200, 50}, false, 0, true, 0, 100},
+        {"just before the second", {100, 200, 50}, false, 99, true, 0, 100},
+        {"the second begins", {100, 200, 50}, false, 100, true, 1, 300},
+        {"inside the last", {100, 200, 50}, false, 320, true, 2, 350},
+        {"once: the end stops on the last", {100, 200, 50}, false, 350, false, 2, 0},
+        {"once: long after", {100, 200, 50}, false, 99999, false, 2, 0},
+        {"loop: second pass", {100, 200, 50}, true, 350, true, 0, 450},
+        {"loop: third pass", {100, 200, 50}, true, 2 * 350 + 120, true, 1, 2 * 350 + 300},
+        {"loop: one frame", {40}, true, 90, true, 0, 120},
+        {"loop: long holds", {60000, 60000}, true, 60000 * 5 + 1, true, 1, 60000 * 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeClock clock;
+        SequencePlayer player(clock.Clock());
+        ASSERT_TRUE(player.Start(FramesWithHolds(c.holds), c.loop));
+        const TimePoint start = clock.now;
+        clock.now += Ms(c.atMs);
+        const PlaybackStep step = player.Tick();
+        EXPECT_EQ(player.IsPlaying(), c.playing);
+        ASSERT_NE(step.frame, nullptr);
+        EXPECT_EQ(step.index, c.index);
+        EXPECT_EQ(*step.frame, player.Frames()[c.index]);
+        EXPECT_TRUE(step.changed);
+        if (c.playing) {
+            EXPECT_EQ(step.nextChange, start + Ms(c.nextMs));
+        }
+    }
+}
+
+// Ticks at the moments the player asks for, some of them late: later frames keep their planned
+// starts, and frames whose whole hold passed unseen are skipped.
+TEST(SequencePlayer, LateTicksDoNotShiftLaterFrames) {
+    FakeClock clock;
+    SequencePlayer player(clock.Clock());
+    ASSERT_TRUE(player.Start(FramesWithHolds({100, 100, 100, 100, 100}), false));
+    const TimePoint start = clock.now;
+    std::vector<std::size_t> shown;
+    std::vector<int> shownAtMs;
+    const std::vector<int> lateness = {0, 30, 150, 0, 0, 0};
+    for (std::size_t tick = 0; player.IsPlaying(); ++tick) {
+        const PlaybackStep step = player.Tick();
+        if (step.changed) {
+            shown.push_back(step.index);
+            shownAtMs.push_back(
+                static_cast<int>(std::chrono::duration_cast<Ms>(clock.now - start).count()));
+        }
+        // The window's timer fires at nextChange, plus whatever the window was busy with.
+        clock.now = step.nextChange + Ms(lateness[tick % lateness.size()]);
+        ASSERT_LT(tick, 20u);
+    }
+    // Frame 2 is shown 30 ms late; the tick for frame 3 (due at 300) comes at 450, in frame 4's
+    // time, so frame 3 is skipped and frame 4 still ends the play at 500.
+    EXPECT_THAT(shown, ElementsAre(0, 1, 2, 4));
+    EXPECT_THAT(shownAtMs, ElementsAre(0, 100, 230, 450));
+}
+
+TEST(SequencePlayer, StartStopAndLoopSwitching) {
+    FakeClock clock;
+    SequencePlayer player(clock.Clock());
+    EXPECT_FALSE(player.Start({}, true));
+    EXPECT_FALSE(player.IsPlaying());
+    EXPECT_EQ(player.Tick().frame, nullptr);
+
+    ASSERT_TRUE(player.Start(FramesWithHolds({100, 100}), true));
+    EXPECT_TRUE(player.Loop());
+    EXPECT_TRUE(player.Tick().changed);
+    EXPECT_FALSE(player.Tick().changed);  // the same frame: nothing to show again
+    clock.now += Ms(450);                 // third pass, second frame
+    EXPECT_EQ(player.Tick().index, 0u);
+    player.SetLoop(false);  // ends with this pass
+    clock.now += Ms(100);
+    EXPECT_EQ(player.Tick().index, 1u);
+    EXPECT_TRUE(player.IsPlaying());
+    clock.now += Ms(100);
+    const PlaybackStep last = player.Tick();
+    EXPECT_FALSE(player.IsPlaying());
+    EXPECT_EQ(last.index, 1u);
+    EXPECT_FALSE(last.changed);
+
+    ASSERT_TRUE(player.Start(FramesWithHolds({100}), false));
+    player.Stop();
+    EXPECT_FALSE(player.IsPlaying());
+    EXPECT_EQ(player.Tick().frame, nullptr);
+}
+
+// ---------------------------------------------------------------- playing onto the transmitter
+
+TEST(ShowFrame, SendsOnlyWhatChangedFromThePreviousFrame) {
+    Rig rig;
+    rig.Tick({FeatureBox::LedGrid, FeatureBox::RgbPods, FeatureBox::LedRings});
+    rig.ConnectWithRf();
+    SequenceFrame first;
+    first.cells[3] = true;
+    SequenceFrame podsChanged = first;
+    podsChanged.pods[2] = 0x123456;
+    SequenceFrame speedChanged = podsChanged;
+    speedChanged.scrollSpeed = 3;
+    SequenceFrame holdChanged = speedChanged;
+    holdChanged.holdMs = 900;
+    SequenceFrame gridChanged = holdChanged;
+    gridChanged.cells[3] = false;
+
+    struct Case {
+        const char* name;
+        SequenceFrame frame;
+        bool send;
+        Strings expected;
+    };
+    const std::vector<Case> cases = {
+        {"first frame: all that differs from start-up", first, true, {"grid", "tail", "rings"}},
+        {"pods", podsChanged, true, {"pods"}},
+        {"scroll speed rides on the ring report", speedChanged, true, {"rings"}},
+        {"only the hold time", holdChanged, true, {}},
+        {"not sending", gridChanged, false, {}},
+        {"sending again catches up", gridChanged, true, {"grid", "tail"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        rig.tx.ClearRecord();
+        EXPECT_TRUE(rig.controller.ShowFrame(c.frame, c.send));
+        EXPECT_EQ(Kinds(rig.tx.WrittenReports()), c.expected);
+        EXPECT_EQ(CaptureFrame(rig.panel, c.frame.holdMs), c.frame);
+    }
+    EXPECT_EQ(rig.view.writeErrors, 0);
+    EXPECT_THAT(rig.controller.DataCenterText(), IsEmpty());  // playing logs nothing
+}
+
+TEST(ShowFrame, SendsNothingWithoutRfModeOrLink) {
+    Rig rig;
+    rig.Tick({FeatureBox::LedGrid});
+    SequenceFrame frame;
+    frame.cells[0] = true;
+    EXPECT_TRUE(rig.controller.ShowFrame(frame, true));  // not connected
+    EXPECT_TRUE(rig.panel.Cell(0));
+    rig.controller.OnConnectTx();
+    frame.cells[1] = true;
+    EXPECT_TRUE(rig.controller.ShowFrame(frame, true));  // RF mode off
+    EXPECT_THAT(rig.tx.WrittenReports(), IsEmpty());
+}
+
+// A failed write stops the play: the window stops the player when ShowFrame says so.
+TEST(ShowFrame, AFailedWriteStopsPlaying) {
+    Rig rig;
+    rig.Tick({FeatureBox::LedGrid});
+    rig.ConnectWithRf();
+    FakeClock clock;
+    SequencePlayer player(clock.Clock());
+    ASSERT_TRUE(player.Start(FramesWithHolds({10, 10, 10, 10}), true));
+    rig.tx.FailWriteNumber(5);  // frame 2's grid report
+    std::vector<std::size_t> shown;
+    while (player.IsPlaying()) {
+        const PlaybackStep step = player.Tick();
+        shown.push_back(step.index);
+        if (step.changed && !rig.controller.ShowFrame(*step.frame, true))
+            player.Stop();
+        clock.now = step.nextChange;
+        ASSERT_LT(shown.size(), 10u);
+    }
+    EXPECT_THAT(shown, ElementsAre(0, 1, 2));
+    EXPECT_GE(rig.view.writeErrors, 1);
+    EXPECT_FALSE(rig.controller.Link().IsConnected());
+    EXPECT_THAT(Kinds(rig.tx.WrittenReports()), ElementsAre("grid", "tail", "grid", "tail"));
+}
+
+}  // namespace
+}  // namespace velta
