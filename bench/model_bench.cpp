@@ -1,6 +1,6 @@
 // Costs of design files and the edit history: a design written and read back, one undo or redo
 // on a full history, the history's memory after 1,000 typical steps, and hostile files as large
-// as the reader takes (16 MiB).
+// as the reader takes (1 MiB).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 

@@ -16,9 +16,9 @@ using Json = nlohmann::json;
 // Valid designs nest four levels (object, frames, frame, grid rows). Anything deeper is refused
 // before a document is built, so a hostile file cannot make a huge tree.
 constexpr std::size_t kMaxDepth = 16;
-// A valid design holds about 50 values and each frame 40 more, about 400,000 for the longest
+// A valid design holds about 50 values and each frame 40 more, about 40,000 for the longest
 // sequence. A file of millions of tiny values is refused in the first pass instead of being built.
-constexpr std::size_t kMaxValues = std::size_t{1} << 19;
+constexpr std::size_t kMaxValues = std::size_t{1} << 16;
 constexpr std::size_t kMaxQuoted = 40;  // longest piece of a bad value quoted in a message
 
 constexpr std::array<std::string_view, 4> kFeatureNames = {"grid", "pods", "rings", "text"};
@@ -474,7 +474,7 @@ void WriteFrame(std::string& out, const SequenceFrame& frame) {
 DesignReadResult ReadDesign(std::string_view bytes, std::string_view fileName) {
     Reader reader(fileName);
     if (bytes.size() > kMaxDesignFileBytes) {
-        reader.Fail("", "expected a design file of at most 16 MiB (" +
+        reader.Fail("", "expected a design file of at most 1 MiB (" +
                             std::to_string(kMaxDesignFileBytes) + " bytes), got " +
                             std::to_string(bytes.size()) + " bytes");
         return {std::nullopt, reader.Error()};

@@ -16,9 +16,9 @@ namespace velta {
 
 inline constexpr std::string_view kDesignFormat = "velta-design";
 inline constexpr int kDesignVersion = 1;
-// A design of the longest sequence, kMaxSequenceFrames frames, is about 9.2 MB.
-inline constexpr std::size_t kMaxDesignFileBytes = std::size_t{16} << 20;  // 16 MiB
-inline constexpr std::size_t kMaxSequenceFrames = 10000;
+// A design of the longest sequence, kMaxSequenceFrames frames, is about 930 KB.
+inline constexpr std::size_t kMaxDesignFileBytes = std::size_t{1} << 20;  // 1 MiB
+inline constexpr std::size_t kMaxSequenceFrames = 1000;
 inline constexpr std::string_view kDesignFileExtension = "velta";
 
 // The four boxes of "Features to Update" a design carries. The two brightness boxes are not
