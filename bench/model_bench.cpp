@@ -153,7 +153,7 @@ std::string Hostile(int kind) {
         }
         case 3: {  // just under the value limit, then a bad version: both passes run in full
             std::string bytes = R"({"x": [)";
-            for (int i = 0; i < 524000; ++i)
+            for (int i = 0; i < 65000; ++i)
                 bytes += R"("aaaaaaaaaaaa",)";
             bytes += R"(""], "format": "velta-design", "version": 9})";
             return bytes;
