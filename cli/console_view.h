@@ -26,6 +26,11 @@ class ConsoleView : public ControlCenterView {
     // What the Data Center box would hold.
     const std::string& DataCenterText() const { return dataCenter_; }
     const std::string& RfCaption() const { return rfCaption_; }
+    // Why the last Connect found no usable transmitter, in the link's words; empty after a
+    // successful one.
+    const std::string& LinkDiagnostic() const { return diagnostic_; }
+    // The transmitter is there but this user may not open it.
+    bool PermissionProblem() const { return permissionProblem_; }
 
     // Runs the work posted so far on the calling thread, the one that drives the controller;
     // the command loop calls it between steps, as an event loop would.
@@ -37,6 +42,14 @@ class ConsoleView : public ControlCenterView {
     void PostToUiThread(std::function<void()> task) override;
     void RefreshDataCenter(std::string_view log, std::size_t shownBefore) override;
     void SetRfButtonCaption(std::string_view caption) override { rfCaption_ = caption; }
+    void ShowLinkDiagnostic(std::string_view reason, bool permissionProblem) override {
+        diagnostic_ = reason;
+        permissionProblem_ = permissionProblem;
+    }
+    void ClearLinkDiagnostic() override {
+        diagnostic_.clear();
+        permissionProblem_ = false;
+    }
     // No timer ever fires in a command: nothing paints and Auto Update stays off.
     void StartTimer(int /*id*/, int /*periodMs*/) override {}
     void StopTimer(int /*id*/) override {}
@@ -48,6 +61,8 @@ class ConsoleView : public ControlCenterView {
     std::string status_;
     std::string dataCenter_;
     std::string rfCaption_{kCaptionActivateRf};
+    std::string diagnostic_;
+    bool permissionProblem_ = false;
     int writeFailures_ = 0;
 
     // Filled by any thread, drained by the command thread.

@@ -15,5 +15,10 @@ int main(int argc, char* argv[]) {
     velta::cli::Transports transports;
     transports.makeDevice = [] { return std::make_unique<velta::HidapiTransport>(); };
     transports.simulated = &simulated;
-    return velta::cli::RunVelta(args, transports, std::cout, std::cerr);
+    // Report lines and Data Center text go out byte for byte (CR LF included): nothing on this
+    // platform translates line ends, and the C streams need not be kept in step.
+    std::ios::sync_with_stdio(false);
+    const int code = velta::cli::RunVelta(args, transports, std::cin, std::cout, std::cerr);
+    std::cout.flush();
+    return code;
 }

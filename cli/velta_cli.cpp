@@ -1,121 +1,27 @@
 #include "cli/velta_cli.h"
 
-#include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstdio>
+#include <istream>
 #include <ostream>
+#include <sstream>
 #include <string_view>
 #include <utility>
 
-#include "cli/console_view.h"
+#include "cli/command.h"
+#include "device/link_diagnostics.h"
 #include "device/text_check.h"
-#include "control/control_center_controller.h"
 
 namespace velta::cli {
 
 namespace {
-
-// What every command runs with.
-struct Context {
-    Transports& transports;
-    std::ostream& out;
-    std::ostream& err;
-    bool simulate = false;  // --simulate, on the commands that talk to the transmitter
-};
-
-// Runs a command once its arguments are parsed; returns the exit code.
-using CommandRun = std::function<int(Context&)>;
-// Declares a command's arguments on its subcommand and returns what runs it. The arguments live
-// in the runner's captures, so a new command is this one function and one table entry.
-using CommandSetup = CommandRun (*)(CLI::App& command);
 
 struct CommandEntry {
     std::string_view name;
     std::string_view summary;
     bool usesTransmitter;  // gets --simulate
     CommandSetup setup;
-};
-
-// The decision between "nothing there" (3) and "there but it would not open" (4) for a Connect Tx
-// that ended in "Device Not Detected". The link does not tell the two apart yet, so every such
-// failure is 3 for now; this is the one place to ask the link for the reason once it has one.
-int ExitCodeForNotDetected(const HidLink& /*link*/) {
-    return kExitNoTransmitter;
-}
-
-std::string HexLine(const DeviceReport& report) {
-    std::string line;
-    line.reserve(report.size() * 3);
-    char digits[4];
-    for (std::size_t i = 0; i < report.size(); ++i) {
-        std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned>(report[i]));
-        if (i != 0)
-            line.push_back(' ');
-        line.append(digits);
-    }
-    return line;
-}
-
-// One command's conversation with the transmitter: the window's controller over the console
-// view, on the USB transport or the simulated one. Destroyed in reverse order of construction,
-// so the controller (and with it the link and its reader thread) goes before the transport.
-class TransmitterSession {
-  public:
-    explicit TransmitterSession(Context& context)
-        : context_(context),
-          owned_(context.simulate ? nullptr : context.transports.makeDevice()),
-          transport_(context.simulate ? static_cast<HidTransport*>(context.transports.simulated)
-                                      : owned_.get()),
-          simulatedBefore_(context.simulate ? context.transports.simulated->WrittenReports().size()
-                                            : 0),
-          view_(context.err),
-          controller_(*transport_, view_) {
-        controller_.OnInitDialog();
-    }
-
-    ControlCenterController& Controller() { return controller_; }
-    PanelState& Panel() { return controller_.Panel(); }
-
-    // Connect Tx. kExitOk with the link open, else the exit code, the reason already printed.
-    int Connect() {
-        controller_.OnConnectTx();
-        view_.RunPosted();
-        if (controller_.Link().IsConnected())
-            return kExitOk;
-        context_.err << "velta: no transmitter found (" << view_.StatusText() << ")\n";
-        return ExitCodeForNotDetected(controller_.Link());
-    }
-
-    // Lets the link's notices in, closes the link, prints what the simulated transmitter
-    // received, and turns what happened into the exit code.
-    int Finish() {
-        view_.RunPosted();
-        controller_.OnClose();
-        view_.RunPosted();
-        if (context_.simulate) {
-            const std::vector<DeviceReport> reports =
-                context_.transports.simulated->WrittenReports();
-            for (std::size_t i = simulatedBefore_; i < reports.size(); ++i)
-                context_.out << HexLine(reports[i]) << '\n';
-        }
-        if (view_.WriteFailures() > 0)
-            return kExitWriteFailed;
-        // The reports went out, but the device left before the command ended.
-        if (view_.StatusText() == kTextReadError)
-            context_.err << "velta: warning: " << kTextReadError << "\n";
-        return kExitOk;
-    }
-
-  private:
-    Context& context_;
-    std::unique_ptr<HidTransport> owned_;
-    HidTransport* transport_;
-    std::size_t simulatedBefore_;
-    ConsoleView view_;
-    ControlCenterController controller_;
 };
 
 void WarnAboutText(const std::string& text, std::ostream& err) {
@@ -174,7 +80,7 @@ CommandRun SetupText(CLI::App& command) {
             controller.OnFeatureBoxClicked(FeatureBox::LedRings, true);
         }
         controller.OnUpdateData();
-        return session.Finish();
+        return session.Finish(ReportPrinting::SimulatedHex);
     };
 }
 
@@ -191,13 +97,59 @@ CommandRun SetupRf(CLI::App& command) {
             return code;
         session.Panel().SetRfMode(*state == "on" ? 0 : 1);
         session.Controller().OnRfMode();
-        return session.Finish();
+        return session.Finish(ReportPrinting::SimulatedHex);
     };
 }
 
+}  // namespace
+
+// velta list: every transmitter the USB layer lists, each opened once and closed again, with the
+// words the link would use for one that does not open.
+CommandRun SetupList(CLI::App& /*command*/) {
+    return [](Context& context) {
+        std::unique_ptr<HidTransport> owned;
+        HidTransport& transport = ChooseTransport(context, owned);
+        if (const std::string failure = transport.StartFailure(); !failure.empty()) {
+            context.err << "velta: " << DescribeStartFailure(failure) << '\n';
+            return static_cast<int>(kExitNoTransmitter);
+        }
+        int found = 0;
+        int usable = 0;
+        for (const HidInterfaceInfo& info : transport.Enumerate()) {
+            if (info.vendorId != kTransmitterVendorId || info.productId != kTransmitterProductId)
+                continue;
+            ++found;
+            HidFailure failure;
+            if (transport.OpenPath(info.path, failure) != nullptr) {
+                ++usable;
+                context.out << info.path << ": ok\n";
+            } else {
+                context.out << info.path << ": "
+                            << DescribeOpenFailure(info.path, failure, UdevRulePath()) << '\n';
+            }
+        }
+        if (found == 0) {
+            context.err << "velta: " << DescribeNoTransmitter() << '\n';
+            return static_cast<int>(kExitNoTransmitter);
+        }
+        return static_cast<int>(usable > 0 ? kExitOk : kExitCannotOpen);
+    };
+}
+
+namespace {
+
 constexpr std::array kCommands{
+    CommandEntry{"list", "List the transmitters present and whether each can be opened", true,
+                 SetupList},
+    CommandEntry{"send", "Switch RF on and send a design file as Update Data would", true,
+                 SetupSend},
     CommandEntry{"text", "Switch RF on and send a scrolling text", true, SetupText},
     CommandEntry{"rf", "Switch the transmitter's RF mode on or off", true, SetupRf},
+    CommandEntry{"datacenter",
+                 "Print the lines Save Sequence adds to the Data Center for a design file", false,
+                 SetupDatacenter},
+    CommandEntry{"decode", "Read reports as hex lines on stdin and say what the display shows",
+                 false, SetupDecode},
 };
 
 // CLI11's messages are one line already; this keeps it so for any that is not.
@@ -212,15 +164,21 @@ std::string OneLine(std::string text) {
 
 int RunVelta(const std::vector<std::string>& args, Transports& transports, std::ostream& out,
              std::ostream& err) {
-    Context context{transports, out, err};
+    std::istringstream nothing;
+    return RunVelta(args, transports, nothing, out, err);
+}
+
+int RunVelta(const std::vector<std::string>& args, Transports& transports, std::istream& in,
+             std::ostream& out, std::ostream& err) {
+    Context context{transports, in, out, err};
 
     CLI::App app("Send content to the Velta LED display through its USB transmitter.", "velta");
     app.set_version_flag("--version", std::string("velta ") + VELTA_VERSION,
                          "Print the version and exit");
     app.require_subcommand(1);
     app.footer(
-        "Exit status: 0 done, 2 bad arguments, 3 no transmitter found, 4 a transmitter found but "
-        "none could be opened, 5 a write to the transmitter failed.");
+        "Exit status: 0 done, 2 bad arguments or a bad input file, 3 no transmitter found, 4 a "
+        "transmitter found but none could be opened, 5 a write to the transmitter failed.");
 
     std::vector<std::pair<CLI::App*, CommandRun>> commands;
     for (const CommandEntry& entry : kCommands) {

@@ -16,7 +16,7 @@ namespace velta::cli {
 
 enum ExitCode : int {
     kExitOk = 0,
-    kExitUsage = 2,          // bad arguments
+    kExitUsage = 2,          // bad arguments, or a file or input that can't be read
     kExitNoTransmitter = 3,  // no transmitter found
     kExitCannotOpen = 4,     // a transmitter is there but none could be opened
     kExitWriteFailed = 5,    // the transmitter did not take a report
@@ -31,8 +31,12 @@ struct Transports {
     SimulatedTransmitter* simulated = nullptr;
 };
 
-// `args` are the arguments after the program name. Returns the process exit code. Writes
-// nothing but `out` and `err`.
+// `args` are the arguments after the program name. Returns the process exit code. Reads `in`
+// only for `decode`, and files only those named on the command line; writes nothing but `out`
+// and `err`.
+int RunVelta(const std::vector<std::string>& args, Transports& transports, std::istream& in,
+             std::ostream& out, std::ostream& err);
+// The same with nothing on the input.
 int RunVelta(const std::vector<std::string>& args, Transports& transports, std::ostream& out,
              std::ostream& err);
 

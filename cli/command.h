@@ -1,0 +1,82 @@
+// What the velta commands share: the context each runs with, the shape of a command (one setup
+// function that declares its arguments and returns what runs it) and the session that talks to
+// the transmitter through the window's controller. Private to cli/.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <cstddef>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "cli/console_view.h"
+#include "cli/velta_cli.h"
+#include "control/control_center_controller.h"
+#include "device/device_reports.h"
+
+namespace velta::cli {
+
+// What every command runs with.
+struct Context {
+    Transports& transports;
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    bool simulate = false;  // --simulate, on the commands that talk to the transmitter
+};
+
+// Runs a command once its arguments are parsed; returns the exit code.
+using CommandRun = std::function<int(Context&)>;
+// Declares a command's arguments on its subcommand and returns what runs it. The arguments live
+// in the runner's captures, so a new command is this one function and one table entry.
+using CommandSetup = CommandRun (*)(CLI::App& command);
+
+CommandRun SetupSend(CLI::App& command);
+CommandRun SetupDatacenter(CLI::App& command);
+CommandRun SetupDecode(CLI::App& command);
+CommandRun SetupList(CLI::App& command);
+
+// The transport a command talks to: the simulated transmitter with --simulate, else a new USB
+// transport (owned by `owned`).
+HidTransport& ChooseTransport(Context& context, std::unique_ptr<HidTransport>& owned);
+
+// How Finish prints the reports the transmitter took.
+enum class ReportPrinting {
+    SimulatedHex,  // with --simulate only: each report the simulated transmitter received, as hex
+    Described,     // always: each report written, as hex and what the display makes of it
+};
+
+// One command's conversation with the transmitter: the window's controller over the console
+// view, on the USB transport or the simulated one. Destroyed in reverse order of construction,
+// so the controller (and with it the link and its reader thread) goes before the transport.
+class TransmitterSession {
+  public:
+    explicit TransmitterSession(Context& context);
+
+    ControlCenterController& Controller() { return controller_; }
+    PanelState& Panel() { return controller_.Panel(); }
+
+    // Connect Tx. kExitOk with the link open, else the exit code (3 or 4), the link's reason
+    // already printed.
+    int Connect();
+
+    // Lets the link's notices in, closes the link, prints the reports as asked, and turns what
+    // happened into the exit code.
+    int Finish(ReportPrinting printing);
+
+  private:
+    // 4 when the link saw a transmitter it could not use, 3 when there was none to see.
+    int ExitCodeForNotDetected() const;
+    void PrintWrittenReports();
+
+    Context& context_;
+    std::unique_ptr<HidTransport> owned_;
+    HidTransport& transport_;
+    std::size_t simulatedBefore_;
+    ConsoleView view_;
+    ControlCenterController controller_;
+};
+
+}  // namespace velta::cli

@@ -1,0 +1,88 @@
+#include <ostream>
+#include <vector>
+
+#include "cli/command.h"
+#include "device/link_diagnostics.h"
+#include "display/report_decoder.h"
+#include "display/report_hex.h"
+
+namespace velta::cli {
+
+HidTransport& ChooseTransport(Context& context, std::unique_ptr<HidTransport>& owned) {
+    if (context.simulate)
+        return *context.transports.simulated;
+    owned = context.transports.makeDevice();
+    return *owned;
+}
+
+TransmitterSession::TransmitterSession(Context& context)
+    : context_(context),
+      transport_(ChooseTransport(context, owned_)),
+      simulatedBefore_(context.simulate ? context.transports.simulated->WrittenReports().size()
+                                        : 0),
+      view_(context.err),
+      controller_(transport_, view_) {
+    controller_.OnInitDialog();
+}
+
+int TransmitterSession::Connect() {
+    controller_.OnConnectTx();
+    view_.RunPosted();
+    if (controller_.Link().IsConnected())
+        return kExitOk;
+    const std::string& reason = view_.LinkDiagnostic();
+    context_.err << "velta: " << (reason.empty() ? view_.StatusText() : reason) << '\n';
+    return ExitCodeForNotDetected();
+}
+
+int TransmitterSession::ExitCodeForNotDetected() const {
+    // The link names one reason. Nothing listed, or a USB layer that did not start, means no
+    // transmitter was seen; every other reason is about a transmitter that was listed but could
+    // not be used (a permission problem above all, which the udev rule mends).
+    if (view_.PermissionProblem())
+        return kExitCannotOpen;
+    if (!transport_.StartFailure().empty() || view_.LinkDiagnostic() == DescribeNoTransmitter() ||
+        view_.LinkDiagnostic().empty())
+        return kExitNoTransmitter;
+    return kExitCannotOpen;
+}
+
+void TransmitterSession::PrintWrittenReports() {
+    // The controller's tap journals every report the link handed on, in order; the ones that
+    // reached the device are what the display got. This session's controller is new, so the
+    // journal holds only this command's reports.
+    const ReportJournal& journal = controller_.Tap().Journal();
+    const DeviceReport* previousGrid = nullptr;
+    DeviceReport lastWritten{};
+    for (std::size_t row = 0; row < journal.Size(); ++row) {
+        const JournalEntry& entry = journal.Row(row);
+        if (entry.direction != ReportDirection::Written || !entry.ok)
+            continue;
+        const ReportReading reading = ReadReport(entry.bytes, previousGrid);
+        context_.out << FormatReportHex(entry.bytes) << "  " << DescribeReport(entry.bytes, reading)
+                     << '\n';
+        lastWritten = entry.bytes;
+        previousGrid = reading.kind == ReportKind::Grid ? &lastWritten : nullptr;
+    }
+}
+
+int TransmitterSession::Finish(ReportPrinting printing) {
+    view_.RunPosted();
+    controller_.OnClose();
+    view_.RunPosted();
+    if (printing == ReportPrinting::Described) {
+        PrintWrittenReports();
+    } else if (context_.simulate) {
+        const std::vector<DeviceReport> reports = context_.transports.simulated->WrittenReports();
+        for (std::size_t i = simulatedBefore_; i < reports.size(); ++i)
+            context_.out << FormatReportHex(reports[i]) << '\n';
+    }
+    if (view_.WriteFailures() > 0)
+        return kExitWriteFailed;
+    // The reports went out, but the device left before the command ended.
+    if (view_.StatusText() == kTextReadError)
+        context_.err << "velta: warning: " << kTextReadError << "\n";
+    return kExitOk;
+}
+
+}  // namespace velta::cli
