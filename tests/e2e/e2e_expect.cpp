@@ -19,7 +19,7 @@ namespace {
 
 namespace id = panel_id;
 
-constexpr std::array<std::pair<std::string_view, int>, 17> kControlNames = {{
+constexpr std::array<std::pair<std::string_view, int>, 19> kControlNames = {{
     {"select-all", id::kSelectAll},
     {"deselect-all", id::kDeselectAll},
     {"shift-left", id::kShiftLeft},
@@ -37,6 +37,9 @@ constexpr std::array<std::pair<std::string_view, int>, 17> kControlNames = {{
     {"led-rings", id::kLedRingsBox},
     {"scrolling-text", id::kScrollingTextBox},
     {"auto-update", id::kAutoUpdate},
+    // Aimed at only; the replay has nothing to run for them.
+    {"pod-colour", id::kPodColour},
+    {"scroll-text", id::kScrollText},
 }};
 
 // The window as the controller sees it, minus the screen: the pointer is what the step says,
@@ -204,6 +207,16 @@ Point GridLedTarget(int row, int column) {
     return {topLeft.x + ui::kLedWidth / 2, topLeft.y + ui::kLedHeight / 2};
 }
 
+Point PodLedTarget(int pod) {
+    const ui::LedPoint topLeft = ui::PodLedPosition(pod);
+    return {topLeft.x + ui::kLedWidth / 2, topLeft.y + ui::kLedHeight / 2};
+}
+
+Point RingLedTarget(int ring) {
+    const ui::LedPoint topLeft = ui::RingLedPosition(ring);
+    return {topLeft.x + ui::kLedWidth / 2, topLeft.y + ui::kLedHeight / 2};
+}
+
 std::optional<Point> ControlTarget(int controlId) {
     const ui::TemplateControl* control = ui::FindTemplateControl(controlId);
     if (control == nullptr)
@@ -213,6 +226,9 @@ std::optional<Point> ControlTarget(int controlId) {
     // of a short caption.
     if (control->kind == ui::ControlKind::CheckBox)
         return Point{r.x + 7, r.y + r.height / 2};
+    // A combo box's rectangle includes its open list; the closed box is its top line.
+    if (control->kind == ui::ControlKind::ComboBox)
+        return Point{r.x + r.width / 2, r.y + 8};
     return Point{r.x + r.width / 2, r.y + r.height / 2};
 }
 

@@ -47,6 +47,8 @@ struct Point {
     int y = 0;
 };
 Point GridLedTarget(int row, int column);
+Point PodLedTarget(int pod);
+Point RingLedTarget(int ring);
 std::optional<Point> ControlTarget(int controlId);
 
 // An RGB picture, 8 bits a channel.

@@ -1,5 +1,6 @@
 // velta_e2e_expect: the knowledge scripts/test-e2e needs about the panel, without Qt.
-//   where R C | where NAME         client pixel to aim at for a grid LED or a control
+//   where R C | where pod N | where ring N | where NAME
+//                                  client pixel to aim at for an LED or a control
 //   locate-panel WINDOW.ppm        where the panel sits inside a main-window screenshot
 //   datacenter STEP...             the Data Center text the steps leave
 //   check-preview PREVIEW.ppm STEP...
@@ -42,6 +43,15 @@ std::optional<std::vector<Step>> StepsFrom(const std::vector<std::string>& args,
 }
 
 int Where(const std::vector<std::string>& args) {
+    if (args.size() == 3 && (args[1] == "pod" || args[1] == "ring")) {
+        const bool pod = args[1] == "pod";
+        const int index = std::stoi(args[2]);
+        if (index < 0 || index >= (pod ? kPodCount : kRingCount))
+            return Usage("no such " + args[1]);
+        const Point p = pod ? PodLedTarget(index) : RingLedTarget(index);
+        std::cout << p.x << " " << p.y << "\n";
+        return 0;
+    }
     if (args.size() == 3) {
         const int row = std::stoi(args[1]);
         const int column = std::stoi(args[2]);
@@ -59,7 +69,7 @@ int Where(const std::vector<std::string>& args) {
         std::cout << p->x << " " << p->y << "\n";
         return 0;
     }
-    return Usage("where R C | where NAME");
+    return Usage("where R C | where pod N | where ring N | where NAME");
 }
 
 int CheckPreview(const std::vector<std::string>& args) {
