@@ -1,7 +1,10 @@
+# shellcheck shell=bash
 # Sourced by scripts/test-e2e, scripts/screenshots and scripts/measure-cpu: a private X server,
 # the program on it with a simulated transmitter, and real pointer and keyboard input aimed at
 # the panel's controls. Expects `build` (the build directory) and `work` (a scratch directory)
-# to be set, and `set -euo pipefail`. x_stop runs from the caller's EXIT trap.
+# to be set, and `set -euo pipefail`. x_stop runs from the caller's EXIT trap. Callers read
+# main_window, preview_window and program_pid.
+# shellcheck disable=SC2034,SC2154
 
 expect_tool="$build/tests/e2e/velta_e2e_expect"
 program="$build/app/velta-control-center"
@@ -14,7 +17,7 @@ x_fail() {
 
 # Starts Xvfb on the first free display number (the server picks it and reports it on a pipe).
 x_start() {
-  local screen="${1:-1920x1200x24}"
+  local screen=1920x1200x24
   for tool in Xvfb xdotool xwd convert; do
     command -v "$tool" >/dev/null || x_fail "$tool is missing (scripts/install-deps installs it)"
   done
@@ -32,7 +35,7 @@ x_start() {
 
 # Starts the program and waits for its main window and the preview it opens beside it.
 x_start_program() {
-  QT_QPA_PLATFORM=xcb "$program" --simulate "$@" >"$work/program.log" 2>&1 &
+  QT_QPA_PLATFORM=xcb "$program" --simulate >"$work/program.log" 2>&1 &
   program_pid=$!
   x_pids+=("$program_pid")
   main_window=$(x_wait_window "^Velta Control Center")
