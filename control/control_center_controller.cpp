@@ -5,6 +5,7 @@
 
 #include "control/control_ids.h"
 #include "device/send_operations.h"
+#include "export/sequence_export.h"
 #include "grid/grid_transforms.h"
 #include "grid/pointer_painting.h"
 
@@ -379,6 +380,10 @@ void ControlCenterController::KeepSamplingIfNeeded(const char* label) {
 }
 
 void ControlCenterController::FinishOpenSteps() {
+    // An edit while a sequence plays ends the playing first: the edit lands on the panel as it
+    // was before Play, not on a frame that the next tick would overwrite.
+    if (restoreAfterPlay_)
+        StopPlaying();
     OnScrollTextEditFinished();
     OnSliderReleased();
 }
@@ -399,7 +404,7 @@ void ControlCenterController::RecordStep(const char* label, const std::function<
 }
 
 std::string ControlCenterController::DesignText() const {
-    return WriteDesign(CaptureDesign(panel_));
+    return WriteDesign(CaptureSnapshot(panel_, sequence_));
 }
 
 bool ControlCenterController::OpenDesign(std::string_view bytes, std::string_view fileName,
@@ -410,7 +415,10 @@ bool ControlCenterController::OpenDesign(std::string_view bytes, std::string_vie
         return false;
     }
     FinishOpenSteps();
-    RecordStep("Open Design", [&] { ApplyDesign(panel_, *read.design); });
+    const EditSnapshot before = CaptureSnapshot(panel_, sequence_);
+    ApplyDesign(panel_, *read.design);
+    sequence_.SetFrames(std::move(read.design->frames));
+    history_.Record(before, CaptureSnapshot(panel_, sequence_), "Open Design");
     MarkDesignSaved();
     return true;
 }
@@ -418,18 +426,21 @@ bool ControlCenterController::OpenDesign(std::string_view bytes, std::string_vie
 void ControlCenterController::NewDesign() {
     FinishOpenSteps();
     const PanelState fresh;
-    RecordStep("New Design", [&] { ApplyDesign(panel_, CaptureDesign(fresh)); });
+    const EditSnapshot before = CaptureSnapshot(panel_, sequence_);
+    ApplyDesign(panel_, CaptureDesign(fresh));
+    sequence_.SetFrames({});
+    history_.Record(before, CaptureSnapshot(panel_, sequence_), "New Design");
     MarkDesignSaved();
 }
 
 void ControlCenterController::MarkDesignSaved() {
-    saved_ = CaptureDesign(panel_);
+    saved_ = CaptureSnapshot(panel_, sequence_);
     history_.MarkSaved();
     view_.OnHistoryChanged();
 }
 
 bool ControlCenterController::DesignModified() const {
-    return CaptureDesign(panel_) != saved_;
+    return CaptureSnapshot(panel_, sequence_) != saved_;
 }
 
 void ControlCenterController::ReplaceGrid(const std::array<bool, kCellCount>& cells,
@@ -443,14 +454,14 @@ void ControlCenterController::ReplaceGrid(const std::array<bool, kCellCount>& ce
 
 bool ControlCenterController::Undo() {
     FinishOpenSteps();
-    const bool done = history_.Undo(panel_);
+    const bool done = history_.Undo(panel_, sequence_);
     view_.OnHistoryChanged();
     return done;
 }
 
 bool ControlCenterController::Redo() {
     FinishOpenSteps();
-    const bool done = history_.Redo(panel_);
+    const bool done = history_.Redo(panel_, sequence_);
     view_.OnHistoryChanged();
     return done;
 }
@@ -500,6 +511,115 @@ bool ControlCenterController::ShowFrame(const SequenceFrame& frame, bool sendWhi
     SendChangedReports(tracker_.DetectChanges());
     // A failed write closes the link.
     return link_.IsConnected();
+}
+
+}  // namespace velta
+
+namespace velta {
+
+bool ControlCenterController::AddFrame(std::size_t after, int holdMs) {
+    FinishOpenSteps();
+    const bool done = sequence_.AddAfter(after, CaptureFrame(panel_, holdMs), &history_);
+    view_.OnHistoryChanged();
+    return done;
+}
+
+bool ControlCenterController::ReplaceFrame(std::size_t index) {
+    if (index >= sequence_.Size())
+        return false;
+    FinishOpenSteps();
+    const bool done =
+        sequence_.Replace(index, CaptureFrame(panel_, sequence_[index].holdMs), &history_);
+    view_.OnHistoryChanged();
+    return done;
+}
+
+bool ControlCenterController::SetFrameHold(std::size_t index, int holdMs) {
+    if (index >= sequence_.Size())
+        return false;
+    FinishOpenSteps();
+    SequenceFrame frame = sequence_[index];
+    frame.holdMs = holdMs;
+    const bool done = sequence_.Replace(index, frame, &history_);
+    view_.OnHistoryChanged();
+    return done;
+}
+
+bool ControlCenterController::DuplicateFrame(std::size_t index) {
+    FinishOpenSteps();
+    const bool done = sequence_.Duplicate(index, &history_);
+    view_.OnHistoryChanged();
+    return done;
+}
+
+bool ControlCenterController::DeleteFrame(std::size_t index) {
+    FinishOpenSteps();
+    const bool done = sequence_.Delete(index, &history_);
+    view_.OnHistoryChanged();
+    return done;
+}
+
+bool ControlCenterController::MoveFrame(std::size_t from, std::size_t to) {
+    FinishOpenSteps();
+    const bool done = sequence_.Move(from, to, &history_);
+    view_.OnHistoryChanged();
+    return done;
+}
+
+bool ControlCenterController::LoadFrame(std::size_t index) {
+    if (index >= sequence_.Size())
+        return false;
+    FinishOpenSteps();
+    RecordStep("Load Frame", [&] { ApplyFrame(panel_, sequence_[index]); });
+    return true;
+}
+
+void ControlCenterController::ExportSequenceToDataCenter() {
+    // Frame by frame on a panel of its own, as Save Sequence would have logged each frame had it
+    // been on the panel; the panel itself stays as it is.
+    const FeatureMask features = panel_.BuildFeatureMask(false);
+    PanelState frames;
+    for (const SequenceFrame& frame : sequence_.Frames()) {
+        ApplyFrame(frames, frame);
+        log_.AppendBlocksOf(frames, features);
+    }
+}
+
+std::string ControlCenterController::SequenceText() const {
+    return ExportSequenceText(sequence_.Frames(), panel_.BuildFeatureMask(false));
+}
+
+std::optional<std::chrono::steady_clock::time_point> ControlCenterController::StartPlaying(
+    bool loop, bool send) {
+    StopPlaying();
+    FinishOpenSteps();
+    if (!player_.Start(sequence_.Frames(), loop))
+        return std::nullopt;
+    restoreAfterPlay_ = CaptureContent(panel_);
+    sendWhilePlaying_ = send;
+    return PlayTick();
+}
+
+std::optional<std::chrono::steady_clock::time_point> ControlCenterController::PlayTick() {
+    if (!player_.IsPlaying())
+        return std::nullopt;
+    const PlaybackStep step = player_.Tick();
+    if (step.changed && step.frame != nullptr && !ShowFrame(*step.frame, sendWhilePlaying_)) {
+        player_.Stop();  // the link has shown Write Error
+        return std::nullopt;
+    }
+    if (!player_.IsPlaying())
+        return std::nullopt;  // a single pass has shown its last frame
+    return step.nextChange;
+}
+
+void ControlCenterController::StopPlaying() {
+    player_.Stop();
+    if (restoreAfterPlay_) {
+        ApplyContent(panel_, *restoreAfterPlay_);
+        restoreAfterPlay_.reset();
+        view_.OnPlayingStopped();
+    }
 }
 
 }  // namespace velta

@@ -9,7 +9,9 @@
 
 #include "control/change_tracker.h"
 #include "control/control_center_view.h"
+#include "control/sequence_player.h"
 #include "model/panel_content.h"
+#include "model/sequence.h"
 #include "model/panel_state.h"
 #include "device/hid_link.h"
 #include "device/hid_transport.h"
@@ -116,6 +118,31 @@ class ControlCenterController {
     // another send's Write Error box the frame is skipped (true, nothing written).
     bool ShowFrame(const SequenceFrame& frame, bool sendWhilePlaying);
 
+    // The design's sequence. Every change to the list is one undo step, in the same history as
+    // the panel's edits; loading a frame into the panel is one too.
+    const Sequence& Frames() const { return sequence_; }
+    bool AddFrame(std::size_t after, int holdMs);  // the panel's content, after frame `after`
+    bool ReplaceFrame(std::size_t index);          // with the panel's content, keeping its hold
+    bool SetFrameHold(std::size_t index, int holdMs);
+    bool DuplicateFrame(std::size_t index);
+    bool DeleteFrame(std::size_t index);
+    bool MoveFrame(std::size_t from, std::size_t to);
+    bool LoadFrame(std::size_t index);
+    // Appends to the Data Center what Save Sequence would have appended frame by frame.
+    void ExportSequenceToDataCenter();
+    // The same text for a file.
+    std::string SequenceText() const;
+
+    // Playing the sequence in the panel (and, with `send`, on the display). The window arms a
+    // timer for the returned moment and calls PlayTick then; nothing is returned once playing
+    // has ended (the last frame of a single pass, Stop, or a failed write). Stopping puts the
+    // panel back as it was before Play.
+    std::optional<std::chrono::steady_clock::time_point> StartPlaying(bool loop, bool send);
+    std::optional<std::chrono::steady_clock::time_point> PlayTick();
+    void StopPlaying();
+    bool Playing() const { return player_.IsPlaying() || restoreAfterPlay_.has_value(); }
+    void SetPlayClock(SequencePlayer::Clock clock) { player_ = SequencePlayer(std::move(clock)); }
+
   private:
     void OnAutoUpdate();
     void OnLedRings();
@@ -143,6 +170,10 @@ class ControlCenterController {
     EditHistory history_;
     Design saved_;  // the design as last saved, opened or started
     bool typing_ = false;
+    Sequence sequence_;
+    SequencePlayer player_;
+    bool sendWhilePlaying_ = false;
+    std::optional<PanelContent> restoreAfterPlay_;
     bool sliding_ = false;
     std::size_t keptLogLength_ = 0;
 };

@@ -32,6 +32,8 @@ class ControlCenterView : public LinkNotices, public DataCenterSink {
     virtual Color PickedColor() = 0;
     // The undo history gained, lost or finished a step: menus and the title follow it.
     virtual void OnHistoryChanged() {}
+    // A playing sequence ended (its last frame, Stop, an edit, or a failed write).
+    virtual void OnPlayingStopped() {}
 };
 
 }  // namespace velta

@@ -76,7 +76,7 @@ void DataCenterLog::Clear() {
     sink_.RefreshDataCenter(text_, shown_);
 }
 
-void DataCenterLog::AppendBlocks(FeatureMask mask) {
+void DataCenterLog::AppendBlocksOf(const PanelState& panel, FeatureMask mask) {
     const bool grid = (mask & feature::kLedGrid) != 0;
     const bool pods = (mask & feature::kRgbPods) != 0;
     const bool rings = (mask & feature::kLedRings) != 0;
@@ -99,17 +99,17 @@ void DataCenterLog::AppendBlocks(FeatureMask mask) {
 
     if (grid) {
         // The grid block's last line has no line end: the separator alone follows it.
-        const PanelState::LedData words = panel_.LED_data();
+        const PanelState::LedData words = panel.LED_data();
         AppendBlockLines(text_, "LED_data[", words.data(), kLedDataWords, 3, false);
         finishBlock();
     }
     if (pods) {
-        const PanelState::RgbData bytes = panel_.RGB_data();
+        const PanelState::RgbData bytes = panel.RGB_data();
         AppendBlockLines(text_, "RGB_data[", bytes.data(), kRgbDataUsed, 2, true);
         finishBlock();
     }
     if (rings) {
-        const PanelState::RingData bytes = panel_.ring_data();
+        const PanelState::RingData bytes = panel.ring_data();
         AppendBlockLines(text_, "ring_data[", bytes.data(), kRingDataBytes, 2, true);
         finishBlock();
     }

@@ -25,7 +25,9 @@ class DataCenterLog {
 
     // Appends the grid, pod and ring blocks selected by bits 0x01, 0x02, 0x04, in that order,
     // each packed afresh and followed by one refresh; other bits produce nothing.
-    void AppendBlocks(FeatureMask mask);
+    void AppendBlocks(FeatureMask mask) { AppendBlocksOf(panel_, mask); }
+    // The same blocks packed from another panel (a frame of a sequence).
+    void AppendBlocksOf(const PanelState& panel, FeatureMask mask);
 
     const std::string& Text() const { return text_; }
     // Bytes of the log the box has been given so far.

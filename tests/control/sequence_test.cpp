@@ -286,3 +286,112 @@ TEST(ShowFrame, AFailedWriteStopsPlaying) {
 
 }  // namespace
 }  // namespace velta
+
+namespace velta {
+namespace {
+
+struct SequenceRig {
+    SequenceRig() {
+        controller.SetPlayClock([this] { return now; });
+        controller.OnInitDialog();
+    }
+    std::chrono::steady_clock::time_point now{};
+    SimulatedTransmitter tx;
+    testing::FakeView view;
+    ControlCenterController controller{tx, view};
+    PanelState& panel = controller.Panel();
+};
+
+// The window's frame list: each change one undo step, interleaved with panel edits in the order
+// they were made; the export appends exactly the file export's text.
+TEST(SequenceInTheController, ListEditsUndoWithPanelEditsAndExportAgrees) {
+    SequenceRig r;
+    r.controller.OnFeatureBoxClicked(FeatureBox::LedGrid, true);
+    r.controller.OnFeatureBoxClicked(FeatureBox::RgbPods, true);
+    r.controller.OnLedClicked(LedKind::GridCell, 1);
+    ASSERT_TRUE(r.controller.AddFrame(kNoFrame, 250));     // [A]
+    r.controller.OnLedClicked(LedKind::GridCell, 2);        // panel edit between list edits
+    ASSERT_TRUE(r.controller.AddFrame(0, 100));             // [A, B]
+    ASSERT_TRUE(r.controller.DuplicateFrame(1));            // [A, B, B]
+    ASSERT_TRUE(r.controller.MoveFrame(0, 2));              // [B, B, A]
+    ASSERT_TRUE(r.controller.SetFrameHold(2, 40));
+    EXPECT_EQ(r.controller.Frames().Size(), 3u);
+    EXPECT_EQ(r.controller.Frames()[2].holdMs, 40);
+
+    r.controller.ExportSequenceToDataCenter();
+    EXPECT_EQ(std::string(r.controller.DataCenterText()), r.controller.SequenceText());
+
+    // Undone in turn: the hold, the move, the duplicate, B, the second LED, A.
+    const std::vector<std::size_t> sizes = {3, 3, 2, 1, 1, 0};
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        ASSERT_TRUE(r.controller.Undo()) << i;
+        EXPECT_EQ(r.controller.Frames().Size(), sizes[i]) << i;
+    }
+    EXPECT_FALSE(r.panel.Cell(2));  // the panel edit between the two adds went back in its turn
+    EXPECT_TRUE(r.panel.Cell(1));
+    while (r.controller.Redo()) {
+    }
+    EXPECT_EQ(r.controller.Frames().Size(), 3u);
+    EXPECT_TRUE(r.panel.Cell(2));
+
+    // Loading a frame is a step of its own.
+    ASSERT_TRUE(r.controller.LoadFrame(2));
+    EXPECT_FALSE(r.panel.Cell(2));
+    r.controller.Undo();
+    EXPECT_TRUE(r.panel.Cell(2));
+}
+
+TEST(SequenceInTheController, PlayingShowsFramesOnTimeAndStoppingRestoresThePanel) {
+    SequenceRig r;
+    for (int frame = 0; frame < 3; ++frame) {
+        r.controller.OnGridCommand(GridCommand::DeselectAll);
+        r.controller.OnLedClicked(LedKind::GridCell, frame);
+        r.controller.AddFrame(frame == 0 ? kNoFrame : frame - 1, 100 * (frame + 1));
+    }
+    r.controller.OnGridCommand(GridCommand::SelectAll);  // the panel as the user left it
+    using std::chrono::milliseconds;
+    const auto start = r.now;
+    auto next = r.controller.StartPlaying(/*loop=*/false, /*send=*/false);
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(r.panel.Cell(0) && !r.panel.Cell(1));
+    EXPECT_EQ(*next, start + milliseconds(100));
+    r.now = start + milliseconds(350);  // late: frame 1 (100..300) has passed
+    next = r.controller.PlayTick();
+    EXPECT_TRUE(r.panel.Cell(2) && !r.panel.Cell(1));
+    ASSERT_TRUE(next);
+    EXPECT_EQ(*next, start + milliseconds(600));  // not shifted by the late tick
+    r.now = *next;
+    EXPECT_FALSE(r.controller.PlayTick());  // the single pass has ended
+    r.controller.StopPlaying();
+    EXPECT_TRUE(r.panel.Cell(5));  // back to everything lit
+    EXPECT_FALSE(r.controller.Playing());
+
+    // An edit while playing stops it first, then lands on the restored panel.
+    ASSERT_TRUE(r.controller.StartPlaying(/*loop=*/true, false));
+    r.controller.OnLedClicked(LedKind::GridCell, 100);
+    EXPECT_FALSE(r.controller.Playing());
+    EXPECT_FALSE(r.panel.Cell(100));
+    EXPECT_TRUE(r.panel.Cell(101));
+}
+
+TEST(SequenceInTheController, SendWhilePlayingStopsOnAFailedWrite) {
+    SequenceRig r;
+    r.controller.OnFeatureBoxClicked(FeatureBox::LedGrid, true);
+    r.controller.OnLedClicked(LedKind::GridCell, 3);
+    r.controller.AddFrame(kNoFrame, 100);
+    r.controller.OnLedClicked(LedKind::GridCell, 7);
+    r.controller.AddFrame(0, 100);
+    r.controller.OnConnectTx();
+    r.controller.OnRfMode();
+    r.tx.ClearRecord();
+    ASSERT_TRUE(r.controller.StartPlaying(true, /*send=*/true));
+    const std::size_t sent = r.tx.WrittenReports().size();
+    EXPECT_EQ(sent, 2u);  // grid and tail of the first frame
+    r.tx.FailAllWrites(true);
+    r.now += std::chrono::milliseconds(100);
+    EXPECT_FALSE(r.controller.PlayTick());
+    EXPECT_GE(r.view.writeErrors, 1);
+}
+
+}  // namespace
+}  // namespace velta
