@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -305,6 +306,45 @@ TEST_F(MainWindowTest, TheTextBoxWarnsAboutWhatTheDisplayCantShow) {
     text->setText(QStringLiteral("Caf\u00e9"));  // all of it reaches the display
     EXPECT_TRUE(StatusMessage().isEmpty());
     EXPECT_FALSE(text->toolTip().contains(QStringLiteral("cut")));
+}
+
+}  // namespace
+}  // namespace velta
+
+namespace velta {
+namespace {
+
+// The menus' shortcuts reach their actions from the keyboard, wherever the focus is on the panel.
+TEST_F(MainWindowTest, ShortcutsUndoAndRedo) {
+    Make(false);
+    QWidget* button = window_->Panel().Control(panel_id::kSelectAll);
+    button->setFocus();
+    Controller().OnGridCommand(GridCommand::SelectAll);
+    ASSERT_TRUE(window_->Panel().Panel().Cell(0));
+    struct Case {
+        QKeyCombination keys;
+        bool lit;
+    };
+    const Case cases[] = {
+        {Qt::CTRL | Qt::Key_Z, false},
+        {Qt::CTRL | Qt::Key_Y, true},
+        {Qt::CTRL | Qt::Key_Z, false},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, true},
+    };
+    for (const Case& c : cases) {
+        QTest::keyClick(button, c.keys.key(), c.keys.keyboardModifiers());
+        EXPECT_EQ(window_->Panel().Panel().Cell(0), c.lit)
+            << QKeySequence(c.keys).toString().toStdString();
+    }
+    QStringList shortcuts;
+    for (QAction* menu : window_->menuBar()->actions()) {
+        for (QAction* action : menu->menu()->actions()) {
+            if (!action->shortcut().isEmpty())
+                shortcuts << action->shortcut().toString();
+        }
+    }
+    EXPECT_EQ(shortcuts, (QStringList{"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+E",
+                                      "Ctrl+Q", "Ctrl+Z", "Ctrl+Shift+Z"}));
 }
 
 }  // namespace
