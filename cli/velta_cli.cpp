@@ -146,12 +146,11 @@ constexpr std::array kCommands{
     CommandEntry{"text", "Switch RF on and send a scrolling text", true, SetupText},
     CommandEntry{"rf", "Switch the transmitter's RF mode on or off", true, SetupRf},
     CommandEntry{"play",
-                 "Switch RF on and play a design's sequence on the display, until its end or "
-                 "Ctrl+C",
+                 "Switch RF on and play a design's frames on the display, to the end or Ctrl+C",
                  true, SetupPlay},
     CommandEntry{"datacenter",
-                 "Print the lines Save Sequence adds to the Data Center for a design file (for "
-                 "a design with frames, what Export Sequence gives)",
+                 "Print what Save Sequence (or, for a design with frames, Export Sequence) adds "
+                 "to the Data Center",
                  false, SetupDatacenter},
     CommandEntry{"decode", "Read reports as hex lines on stdin and say what the display shows",
                  false, SetupDecode},
