@@ -9,12 +9,14 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/console_view.h"
 #include "cli/velta_cli.h"
 #include "control/control_center_controller.h"
 #include "device/device_reports.h"
+#include "model/design_file.h"
 
 namespace velta::cli {
 
@@ -37,6 +39,32 @@ CommandRun SetupSend(CLI::App& command);
 CommandRun SetupDatacenter(CLI::App& command);
 CommandRun SetupDecode(CLI::App& command);
 CommandRun SetupList(CLI::App& command);
+CommandRun SetupPlay(CLI::App& command);
+
+// What the design commands take: the design file and the feature boxes to tick instead of the
+// design's own.
+struct DesignOptions {
+    std::string file;
+    std::string features;
+    CLI::Option* featuresOption = nullptr;
+
+    // The file's bytes (at most one past the design size limit, enough for the reader to refuse
+    // it), or nullopt with the reason printed.
+    std::optional<std::string> ReadBytes(std::ostream& err) const;
+    // The design, or nullopt with the reason printed.
+    std::optional<Design> Load(std::ostream& err) const;
+    // The design, frames and all, opened in the controller as Open Design does, then the boxes
+    // asked for ticked; false with the reason printed.
+    bool Open(ControlCenterController& controller, std::ostream& err) const;
+    // Puts the design on the panel (not its frames), then ticks the boxes asked for.
+    void Apply(ControlCenterController& controller, const Design& design) const;
+    // Ticks the boxes named by --features, if given, each through the controller as a click on
+    // it would.
+    void TickFeatures(ControlCenterController& controller) const;
+};
+
+// Declares the design file argument and --features on `command`.
+std::shared_ptr<DesignOptions> AddDesignOptions(CLI::App& command);
 
 // The transport a command talks to: the simulated transmitter with --simulate, else a new USB
 // transport (owned by `owned`).
@@ -62,6 +90,14 @@ class TransmitterSession {
     // already printed.
     int Connect();
 
+    // Runs what the link's reader posted, as the window's event loop would between frames.
+    void RunPosted() { view_.RunPosted(); }
+    // Write Error has come up since the session began.
+    bool WriteFailed() const { return view_.WriteFailures() > 0; }
+    // With --simulate: prints, as hex, each report the simulated transmitter received since the
+    // last time (Finish prints the rest).
+    void PrintNewSimulatedReports();
+
     // Lets the link's notices in, closes the link, prints the reports as asked, and turns what
     // happened into the exit code.
     int Finish(ReportPrinting printing);
@@ -74,7 +110,7 @@ class TransmitterSession {
     Context& context_;
     std::unique_ptr<HidTransport> owned_;
     HidTransport& transport_;
-    std::size_t simulatedBefore_;
+    std::size_t simulatedPrinted_;  // the simulated transmitter's reports already printed
     ConsoleView view_;
     ControlCenterController controller_;
 };

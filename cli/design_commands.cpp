@@ -1,5 +1,5 @@
-// velta send and velta datacenter: a design file put on the panel, then Update Data or Save
-// Sequence, exactly as the window runs them.
+// velta send and velta datacenter: a design file put on the panel, then Update Data, Save
+// Sequence or Export Sequence, exactly as the window runs them.
 #include <array>
 #include <cerrno>
 #include <filesystem>
@@ -63,69 +63,84 @@ FeatureList ParseFeatureList(std::string_view list) {
     return {features, {}};
 }
 
-// What send and datacenter both take: the design file and the feature boxes to tick instead of
-// the design's own.
-struct DesignOptions {
-    std::string file;
-    std::string features;
-    CLI::Option* featuresOption = nullptr;
+}  // namespace
 
-    // The design, or nullopt with the reason printed.
-    std::optional<Design> Load(std::ostream& err) const {
-        std::error_code ignored;
-        if (std::filesystem::is_directory(file, ignored)) {
-            err << "velta: cannot read " << file << ": it is a directory\n";
-            return std::nullopt;
-        }
-        errno = 0;
-        std::ifstream stream(file, std::ios::binary);
-        if (!stream) {
-            const int error = errno;
-            err << "velta: cannot read " << file << ": "
-                << std::system_category().message(error != 0 ? error : EIO) << '\n';
-            return std::nullopt;
-        }
-        // One byte past the limit is enough for the reader to refuse a file that is too large.
-        std::string bytes(kMaxDesignFileBytes + 1, '\0');
-        stream.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (stream.bad()) {
-            err << "velta: cannot read " << file << ": it is not a readable file\n";
-            return std::nullopt;
-        }
-        bytes.resize(static_cast<std::size_t>(stream.gcount()));
-        DesignReadResult result = ReadDesign(bytes, file);
-        if (!result.Ok()) {
-            err << "velta: " << result.error << '\n';
-            return std::nullopt;
-        }
-        return std::move(result.design);
+std::optional<std::string> DesignOptions::ReadBytes(std::ostream& err) const {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(file, ignored)) {
+        err << "velta: cannot read " << file << ": it is a directory\n";
+        return std::nullopt;
     }
+    errno = 0;
+    std::ifstream stream(file, std::ios::binary);
+    if (!stream) {
+        const int error = errno;
+        err << "velta: cannot read " << file << ": "
+            << std::system_category().message(error != 0 ? error : EIO) << '\n';
+        return std::nullopt;
+    }
+    // One byte past the limit is enough for the reader to refuse a file that is too large.
+    std::string bytes(kMaxDesignFileBytes + 1, '\0');
+    stream.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (stream.bad()) {
+        err << "velta: cannot read " << file << ": it is not a readable file\n";
+        return std::nullopt;
+    }
+    bytes.resize(static_cast<std::size_t>(stream.gcount()));
+    return bytes;
+}
 
-    // Puts the design on the panel and ticks the boxes asked for, each through the controller
-    // as a click on it would.
-    void Apply(ControlCenterController& controller, const Design& design) const {
-        PanelState& panel = controller.Panel();
-        ApplyDesign(panel, design);
-        if (featuresOption->count() == 0)
-            return;
-        const DesignFeatures wanted = *ParseFeatureList(features).features;
-        const std::array<std::pair<FeatureBox, bool>, 4> boxes{{
-            {FeatureBox::LedGrid, wanted.grid},
-            {FeatureBox::RgbPods, wanted.pods},
-            {FeatureBox::LedRings, wanted.rings},
-            {FeatureBox::ScrollingText, wanted.text},
-        }};
-        // Unticks first: ticking grid or text unticks the other, which must not undo a tick.
-        for (const auto& [box, on] : boxes) {
-            if (!on && panel.Feature(box))
-                controller.OnFeatureBoxClicked(box, false);
-        }
-        for (const auto& [box, on] : boxes) {
-            if (on && !panel.Feature(box))
-                controller.OnFeatureBoxClicked(box, true);
-        }
+std::optional<Design> DesignOptions::Load(std::ostream& err) const {
+    const std::optional<std::string> bytes = ReadBytes(err);
+    if (!bytes)
+        return std::nullopt;
+    DesignReadResult result = ReadDesign(*bytes, file);
+    if (!result.Ok()) {
+        err << "velta: " << result.error << '\n';
+        return std::nullopt;
     }
-};
+    return std::move(result.design);
+}
+
+bool DesignOptions::Open(ControlCenterController& controller, std::ostream& err) const {
+    const std::optional<std::string> bytes = ReadBytes(err);
+    if (!bytes)
+        return false;
+    std::string error;
+    if (!controller.OpenDesign(*bytes, file, error)) {
+        err << "velta: " << error << '\n';
+        return false;
+    }
+    TickFeatures(controller);
+    return true;
+}
+
+void DesignOptions::Apply(ControlCenterController& controller, const Design& design) const {
+    ApplyDesign(controller.Panel(), design);
+    TickFeatures(controller);
+}
+
+void DesignOptions::TickFeatures(ControlCenterController& controller) const {
+    if (featuresOption->count() == 0)
+        return;
+    PanelState& panel = controller.Panel();
+    const DesignFeatures wanted = *ParseFeatureList(features).features;
+    const std::array<std::pair<FeatureBox, bool>, 4> boxes{{
+        {FeatureBox::LedGrid, wanted.grid},
+        {FeatureBox::RgbPods, wanted.pods},
+        {FeatureBox::LedRings, wanted.rings},
+        {FeatureBox::ScrollingText, wanted.text},
+    }};
+    // Unticks first: ticking grid or text unticks the other, which must not undo a tick.
+    for (const auto& [box, on] : boxes) {
+        if (!on && panel.Feature(box))
+            controller.OnFeatureBoxClicked(box, false);
+    }
+    for (const auto& [box, on] : boxes) {
+        if (on && !panel.Feature(box))
+            controller.OnFeatureBoxClicked(box, true);
+    }
+}
 
 std::shared_ptr<DesignOptions> AddDesignOptions(CLI::App& command) {
     auto options = std::make_shared<DesignOptions>();
@@ -142,8 +157,6 @@ std::shared_ptr<DesignOptions> AddDesignOptions(CLI::App& command) {
                 "FeatureList"));
     return options;
 }
-
-}  // namespace
 
 // velta send DESIGN: RF on, the design on the panel, Update Data; every report written is
 // printed with what the display makes of it.
@@ -166,20 +179,26 @@ CommandRun SetupSend(CLI::App& command) {
 }
 
 // velta datacenter DESIGN: the Data Center after Save Sequence on a fresh window showing the
-// design. The controller runs over a simulated transmitter that is never connected.
+// design, or for a design with frames what Export Sequence gives: Save Sequence's text frame by
+// frame. The controller runs over a simulated transmitter that is never connected.
 CommandRun SetupDatacenter(CLI::App& command) {
     auto options = AddDesignOptions(command);
     return [options](Context& context) {
-        const std::optional<Design> design = options->Load(context.err);
-        if (!design)
-            return static_cast<int>(kExitUsage);
         SimulatedTransmitter unused;
         ConsoleView view(context.err);
         ControlCenterController controller(unused, view);
         controller.OnInitDialog();
-        options->Apply(controller, *design);
-        controller.OnSaveSequence();
-        const std::string_view text = controller.DataCenterText();
+        if (!options->Open(controller, context.err))
+            return static_cast<int>(kExitUsage);
+        std::string sequence;
+        std::string_view text;
+        if (controller.Frames().Empty()) {
+            controller.OnSaveSequence();
+            text = controller.DataCenterText();
+        } else {
+            sequence = controller.SequenceText();
+            text = sequence;
+        }
         context.out.write(text.data(), static_cast<std::streamsize>(text.size()));
         return static_cast<int>(kExitOk);
     };

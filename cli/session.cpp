@@ -18,8 +18,8 @@ HidTransport& ChooseTransport(Context& context, std::unique_ptr<HidTransport>& o
 TransmitterSession::TransmitterSession(Context& context)
     : context_(context),
       transport_(ChooseTransport(context, owned_)),
-      simulatedBefore_(context.simulate ? context.transports.simulated->WrittenReports().size()
-                                        : 0),
+      simulatedPrinted_(context.simulate ? context.transports.simulated->WrittenReports().size()
+                                         : 0),
       view_(context.err),
       controller_(transport_, view_) {
     controller_.OnInitDialog();
@@ -66,16 +66,22 @@ void TransmitterSession::PrintWrittenReports() {
     }
 }
 
+void TransmitterSession::PrintNewSimulatedReports() {
+    if (!context_.simulate)
+        return;
+    const std::vector<DeviceReport> reports = context_.transports.simulated->WrittenReports();
+    for (; simulatedPrinted_ < reports.size(); ++simulatedPrinted_)
+        context_.out << FormatReportHex(reports[simulatedPrinted_]) << '\n';
+}
+
 int TransmitterSession::Finish(ReportPrinting printing) {
     view_.RunPosted();
     controller_.OnClose();
     view_.RunPosted();
     if (printing == ReportPrinting::Described) {
         PrintWrittenReports();
-    } else if (context_.simulate) {
-        const std::vector<DeviceReport> reports = context_.transports.simulated->WrittenReports();
-        for (std::size_t i = simulatedBefore_; i < reports.size(); ++i)
-            context_.out << FormatReportHex(reports[i]) << '\n';
+    } else {
+        PrintNewSimulatedReports();
     }
     if (view_.WriteFailures() > 0)
         return kExitWriteFailed;

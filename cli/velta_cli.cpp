@@ -145,9 +145,13 @@ constexpr std::array kCommands{
                  SetupSend},
     CommandEntry{"text", "Switch RF on and send a scrolling text", true, SetupText},
     CommandEntry{"rf", "Switch the transmitter's RF mode on or off", true, SetupRf},
+    CommandEntry{"play",
+                 "Switch RF on and play a design's frames on the display, to the end or Ctrl+C",
+                 true, SetupPlay},
     CommandEntry{"datacenter",
-                 "Print the lines Save Sequence adds to the Data Center for a design file", false,
-                 SetupDatacenter},
+                 "Print what Save Sequence (or, for a design with frames, Export Sequence) adds "
+                 "to the Data Center",
+                 false, SetupDatacenter},
     CommandEntry{"decode", "Read reports as hex lines on stdin and say what the display shows",
                  false, SetupDecode},
 };
@@ -178,7 +182,8 @@ int RunVelta(const std::vector<std::string>& args, Transports& transports, std::
     app.require_subcommand(1);
     app.footer(
         "Exit status: 0 done, 2 bad arguments or a bad input file, 3 no transmitter found, 4 a "
-        "transmitter found but none could be opened, 5 a write to the transmitter failed.");
+        "transmitter found but none could be opened, 5 a write to the transmitter failed. play "
+        "stopped by Ctrl+C exits 0.");
 
     std::vector<std::pair<CLI::App*, CommandRun>> commands;
     for (const CommandEntry& entry : kCommands) {
