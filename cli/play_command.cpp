@@ -25,47 +25,6 @@ void SleepUntil(Transports::TimePoint until, const std::function<Transports::Tim
     }
 }
 
-namespace {
-
-// Which frame each tick of the controller's player showed. The controller says only when the
-// next change is due, so a player of our own follows the same frames at the same moments: the
-// controller's clock is wrapped to keep each reading (Start takes one, each tick one), and this
-// player is started and ticked with those readings.
-class FrameFollower {
-  public:
-    explicit FrameFollower(std::function<Transports::TimePoint()> now) : now_(std::move(now)) {}
-
-    // The clock to give the controller.
-    SequencePlayer::Clock Clock() {
-        return [this] {
-            readings_.push_back(now_());
-            return readings_.back();
-        };
-    }
-
-    // Right after StartPlaying: the frame it showed.
-    PlaybackStep Started(const std::vector<SequenceFrame>& frames, bool loop) {
-        if (readings_.size() < 2)
-            return {};
-        const Transports::TimePoint start = readings_[readings_.size() - 2];
-        follower_ = SequencePlayer([start] { return start; });
-        follower_.Start(frames, loop);
-        return follower_.Tick(readings_.back());
-    }
-
-    // Right after PlayTick: the frame it showed.
-    PlaybackStep Ticked() {
-        return readings_.empty() ? PlaybackStep{} : follower_.Tick(readings_.back());
-    }
-
-  private:
-    std::function<Transports::TimePoint()> now_;
-    std::vector<Transports::TimePoint> readings_;
-    SequencePlayer follower_;
-};
-
-}  // namespace
-
 // RF on, the design opened (its boxes or --features ticked), then Play with sending on: one line
 // per frame shown, and with --simulate the reports each frame sent. Ctrl+C (or SIGTERM) ends the
 // play once the frame being sent is out; the exit code is 0 then, as at the end of a single pass.
@@ -97,8 +56,7 @@ CommandRun SetupPlay(CLI::App& command) {
         if (session.WriteFailed())
             return session.Finish(ReportPrinting::SimulatedHex);
 
-        FrameFollower follower(transports.now);
-        controller.SetPlayClock(follower.Clock());
+        controller.SetPlayClock(transports.now);
         const auto stopRequested = [&transports] {
             return transports.stopRequested && transports.stopRequested();
         };
@@ -122,14 +80,14 @@ CommandRun SetupPlay(CLI::App& command) {
         if (transports.catchStopSignals)
             transports.catchStopSignals();
         std::optional<Transports::TimePoint> next = controller.StartPlaying(*loop, true);
-        printFrame(follower.Started(frames, *loop));
+        printFrame(controller.LastPlayStep());
         while (next && !stopRequested()) {
             sleepUntil(*next);
             if (stopRequested())
                 break;
             session.RunPosted();
             next = controller.PlayTick();
-            printFrame(follower.Ticked());
+            printFrame(controller.LastPlayStep());
         }
         controller.StopPlaying();
         return session.Finish(ReportPrinting::SimulatedHex);

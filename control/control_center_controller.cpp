@@ -604,6 +604,7 @@ std::optional<std::chrono::steady_clock::time_point> ControlCenterController::Pl
     if (!player_.IsPlaying())
         return std::nullopt;
     const PlaybackStep step = player_.Tick();
+    lastPlayStep_ = step;
     if (step.changed && step.frame != nullptr && !ShowFrame(*step.frame, sendWhilePlaying_)) {
         player_.Stop();  // the link has shown Write Error
         return std::nullopt;
@@ -615,6 +616,7 @@ std::optional<std::chrono::steady_clock::time_point> ControlCenterController::Pl
 
 void ControlCenterController::StopPlaying() {
     player_.Stop();
+    lastPlayStep_ = {};
     if (restoreAfterPlay_) {
         ApplyContent(panel_, *restoreAfterPlay_);
         restoreAfterPlay_.reset();

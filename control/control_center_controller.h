@@ -141,6 +141,8 @@ class ControlCenterController {
     std::optional<std::chrono::steady_clock::time_point> PlayTick();
     void StopPlaying();
     bool Playing() const { return player_.IsPlaying() || restoreAfterPlay_.has_value(); }
+    // What the last StartPlaying or PlayTick did: the frame showing, and whether it changed.
+    const PlaybackStep& LastPlayStep() const { return lastPlayStep_; }
     void SetPlayClock(SequencePlayer::Clock clock) { player_ = SequencePlayer(std::move(clock)); }
 
   private:
@@ -174,6 +176,7 @@ class ControlCenterController {
     SequencePlayer player_;
     bool sendWhilePlaying_ = false;
     std::optional<PanelContent> restoreAfterPlay_;
+    PlaybackStep lastPlayStep_{};
     bool sliding_ = false;
     std::size_t keptLogLength_ = 0;
 };
