@@ -6,16 +6,26 @@
 // prints the largest and the median lateness of each run. Runs on Qt's offscreen platform.
 //
 //   velta_sequence_play_bench [runs]     (default 5)
+//
+// With --screenshot PNG it plays a wave of 32 frames in a loop instead and writes the main window,
+// the Sequence window and the Display Preview side by side, taken while playing (the README's
+// docs/sequence.png).
 #include <QApplication>
 #include <QCheckBox>
 #include <QEventLoop>
+#include <QImage>
+#include <QListView>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -107,6 +117,46 @@ Result PlayOnce(velta::MainWindow& window) {
     return result;
 }
 
+// A sine wave two rows thick, shifted one column a frame.
+void DrawWave(velta::PanelState& panel, int frame) {
+    for (int cell = 0; cell < velta::kCellCount; ++cell) {
+        const int row = cell / velta::kColumns;
+        const int column = cell % velta::kColumns;
+        const double y = 5.5 + 4.5 * std::sin((column + frame) * 2 * 3.14159265 / 16);
+        panel.SetCell(cell, std::abs(row - y) < 1.0);
+    }
+}
+
+int Screenshot(velta::MainWindow& window, const char* path) {
+    velta::ControlCenterController& controller = window.Panel().Controller();
+    velta::SequenceWindow& sequence = window.SequenceEditor();
+    for (int frame = 0; frame < 32; ++frame) {
+        DrawWave(controller.Panel(), frame);
+        controller.AddFrame(frame == 0 ? velta::kNoFrame : static_cast<std::size_t>(frame - 1), 80);
+    }
+    sequence.SelectByUser(0);
+    sequence.Loop()->setChecked(true);
+    sequence.resize(360, 620);
+    sequence.PlayButton()->click();
+    QEventLoop wait;
+    QTimer::singleShot(1300, &wait, &QEventLoop::quit);
+    wait.exec();
+    const QPixmap shots[] = {window.grab(), sequence.grab(), window.DisplayPreview().grab()};
+    constexpr int kGap = 12;
+    const int width = shots[0].width() + shots[1].width() + 3 * kGap;
+    const int height =
+        std::max(shots[0].height() + shots[2].height() + kGap, shots[1].height()) + 2 * kGap;
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(60, 63, 68));
+    QPainter painter(&image);
+    painter.drawPixmap(kGap, kGap, shots[0]);
+    painter.drawPixmap(2 * kGap + shots[0].width(), kGap, shots[1]);
+    painter.drawPixmap(kGap, 2 * kGap + shots[0].height(), shots[2]);
+    painter.end();
+    sequence.PlayButton()->click();
+    return image.save(QString::fromLocal8Bit(path)) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,7 +164,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const bool screenshot = argc > 2 && std::strcmp(argv[1], "--screenshot") == 0;
+    const int runs = argc > 1 && !screenshot ? std::max(1, std::atoi(argv[1])) : 5;
 
     velta::SimulatedTransmitter transmitter;
     velta::MainWindow window(transmitter, true);
@@ -132,6 +183,8 @@ int main(int argc, char** argv) {
     velta::SequenceWindow& sequence = window.SequenceEditor();
     sequence.SendWhilePlaying()->setChecked(true);
     sequence.Loop()->setChecked(false);
+    if (screenshot)
+        return Screenshot(window, argv[2]);
     for (int frame = 0; frame < kFrames; ++frame) {
         DrawFrame(controller.Panel(), frame);
         controller.AddFrame(frame == 0 ? velta::kNoFrame : static_cast<std::size_t>(frame - 1),

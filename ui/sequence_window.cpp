@@ -376,8 +376,9 @@ void SequenceWindow::UpdateControls() {
     up_->setEnabled(!playing && selected && *selected > 0);
     down_->setEnabled(!playing && selected && *selected + 1 < size);
     export_->setEnabled(!playing && size > 0);
-    list_->setDragEnabled(!playing);
-    list_->setEnabled(!playing);
+    // The list stays readable while playing; only dragging (an edit) is off.
+    list_->setDragDropMode(playing ? QAbstractItemView::NoDragDrop
+                                   : QAbstractItemView::InternalMove);
     hold_->setEnabled(!playing);
     loop_->setEnabled(!playing);
     send_->setEnabled(!playing);

@@ -279,7 +279,9 @@ TEST_F(SequenceWindowTest, PlayArmsTheTimerAndStopPutsThePanelBack) {
     EXPECT_EQ(LitCell(), 10);  // the first frame at once
     EXPECT_EQ(play->text(), QStringLiteral("Stop"));
     EXPECT_FALSE(Button(QStringLiteral("Add Frame"))->isEnabled());
-    EXPECT_FALSE(Window().List()->isEnabled());
+    EXPECT_EQ(Window().List()->dragDropMode(), QAbstractItemView::NoDragDrop);
+    ClickRow(2);  // looking at the list while playing loads nothing
+    EXPECT_EQ(LitCell(), 10);
 
     play->click();
     EXPECT_FALSE(Window().Playing());
@@ -288,6 +290,7 @@ TEST_F(SequenceWindowTest, PlayArmsTheTimerAndStopPutsThePanelBack) {
     EXPECT_EQ(play->text(), QStringLiteral("Play"));
     EXPECT_FALSE(play->isChecked());
     EXPECT_TRUE(Button(QStringLiteral("Add Frame"))->isEnabled());
+    EXPECT_EQ(Window().List()->dragDropMode(), QAbstractItemView::InternalMove);
 }
 
 TEST_F(SequenceWindowTest, APassEndsOnItsOwnAndAnUndoStopsPlaying) {
