@@ -463,6 +463,10 @@ void ControlCenterDialog::OnHistoryChanged() {
     emit HistoryChanged();
 }
 
+void ControlCenterDialog::OnPlayingStopped() {
+    emit PlayingStopped();
+}
+
 void ControlCenterDialog::SyncField(PanelField field) {
     const PanelState& panel = Panel();
     switch (field) {

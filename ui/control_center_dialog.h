@@ -64,6 +64,7 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     PointerSample SamplePointer() override { return pointer_; }
     Color PickedColor() override;
     void OnHistoryChanged() override;
+    void OnPlayingStopped() override;
 
     // PanelObserver
     void OnCellWritten(int index, bool on) override;
@@ -81,6 +82,9 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void LinkDiagnostic(const QString& reason);
     // The undo history changed: a step was added, undone or redone, or the design was saved.
     void HistoryChanged();
+    // A playing sequence stopped and the panel is back as before Play (Stop, the end of a pass,
+    // an edit or undo, a failed write).
+    void PlayingStopped();
     // A field other than the LEDs changed (boxes, sliders, text, fill mode, RF mode).
     void FieldChanged();
     // What the display would make of the scrolling text: characters it gets as "?", a cut

@@ -32,6 +32,7 @@
 #include "ui/display_preview_window.h"
 #include "ui/picture_import_dialog.h"
 #include "ui/report_monitor_window.h"
+#include "ui/sequence_window.h"
 
 namespace velta {
 
@@ -187,6 +188,24 @@ void MainWindow::ShowDisplayPreview() {
     preview.raise();
 }
 
+SequenceWindow& MainWindow::SequenceEditor() {
+    if (sequence_ == nullptr) {
+        sequence_ = new SequenceWindow(*panel_, this);
+        connect(sequence_, &SequenceWindow::Message, this, &MainWindow::ShowMessage);
+    }
+    return *sequence_;
+}
+
+void MainWindow::ShowSequenceEditor() {
+    SequenceWindow& sequence = SequenceEditor();
+    if (!sequence.isVisible()) {
+        // Below the main window's left edge, clear of the preview on its right.
+        sequence.move(frameGeometry().bottomLeft() + QPoint(0, 8));
+    }
+    sequence.show();
+    sequence.raise();
+}
+
 void MainWindow::ShowReportMonitor() {
     ReportMonitorWindow& monitor = ReportMonitor();
     monitor.show();
@@ -218,6 +237,7 @@ void MainWindow::BuildFileMenu() {
         {tr("&Import Picture..."), {}, [this] { ImportPicture(); }},
         {tr("&Export Data Center..."), QKeySequence(Qt::CTRL | Qt::Key_E),
          [this] { ExportDataCenter(); }},
+        {tr("Expor&t Sequence..."), {}, [this] { ExportSequence(); }},
         {},
         {tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); }},
     };
@@ -379,6 +399,7 @@ void MainWindow::BuildViewMenu() {
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->addAction(tr("Display &Preview"), this, &MainWindow::ShowDisplayPreview);
     view->addAction(tr("Report &Monitor"), this, &MainWindow::ShowReportMonitor);
+    view->addAction(tr("Se&quence"), this, &MainWindow::ShowSequenceEditor);
 }
 
 bool MainWindow::ExportDataCenter() {
@@ -398,6 +419,33 @@ bool MainWindow::ExportDataCenterTo(const QString& path) {
     }
     controller.MarkDataCenterKept();
     ShowMessage(tr("Exported %1 lines to %2").arg(Count(DataLines(text)), FileName(path)));
+    return true;
+}
+
+bool MainWindow::ExportSequence() {
+    if (panel_->Controller().Frames().Empty())
+        return ExportSequenceTo(QString());  // refused with its message before asking for a file
+    const QString path = QFileDialog::getSaveFileName(this, tr("Export Sequence"), QString(),
+                                                      tr("Text files (*.txt);;All files (*)"));
+    return !path.isEmpty() && ExportSequenceTo(path);
+}
+
+bool MainWindow::ExportSequenceTo(const QString& path) {
+    ControlCenterController& controller = panel_->Controller();
+    const std::size_t frames = controller.Frames().Size();
+    if (frames == 0) {
+        ReportFailure(tr("Export Sequence"),
+                      tr("The design has no frames: add some in View \u2192 Sequence first."));
+        return false;
+    }
+    QString error;
+    if (!WriteFileAtomically(path, controller.SequenceText(), error)) {
+        ReportFailure(tr("Export Sequence"),
+                      tr("Could not export to %1: %2").arg(FileName(path), error));
+        return false;
+    }
+    ShowMessage(
+        tr("Exported %1 frames to %2").arg(Count(static_cast<qsizetype>(frames)), FileName(path)));
     return true;
 }
 

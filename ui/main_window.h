@@ -15,6 +15,7 @@ namespace velta {
 class ControlCenterDialog;
 class DisplayPreviewWindow;
 class ReportMonitorWindow;
+class SequenceWindow;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -33,6 +34,9 @@ class MainWindow : public QMainWindow {
     ReportMonitorWindow& ReportMonitor();
     void ShowDisplayPreview();
     void ShowReportMonitor();
+    // The Sequence window, made on first use like the two views.
+    SequenceWindow& SequenceEditor();
+    void ShowSequenceEditor();
 
     // File actions; each reports success or the reason in the status bar (and a box for a
     // failure) and returns it. Nothing is half done: a file that can't be read leaves the panel
@@ -41,6 +45,8 @@ class MainWindow : public QMainWindow {
     bool SaveDesignTo(const QString& path);
     bool ImportPictureFile(const QString& path);
     bool ExportDataCenterTo(const QString& path);
+    // The design's frames as text; refused (with a box) when there are none.
+    bool ExportSequenceTo(const QString& path);
     void CopyDataCenter();
     void ClearDataCenter();
 
@@ -66,6 +72,7 @@ class MainWindow : public QMainWindow {
     bool SaveDesignAs();
     void ImportPicture();
     bool ExportDataCenter();
+    bool ExportSequence();
     // Asks before the design on the panel is replaced while it has unsaved changes.
     bool MayReplaceDesign();
     void UpdateHistoryActions();
@@ -80,6 +87,7 @@ class MainWindow : public QMainWindow {
     QLabel* transmitterLabel_ = nullptr;
     DisplayPreviewWindow* preview_ = nullptr;
     ReportMonitorWindow* monitor_ = nullptr;
+    SequenceWindow* sequence_ = nullptr;
     bool ending_ = false;
     bool lastWasTextWarning_ = false;
     QString designPath_;
