@@ -75,7 +75,6 @@ LedButton::LedButton(QWidget* parent) : QAbstractButton(parent) {
     setMouseTracking(true);
     // The click is handled here and nowhere else; the window never connects to it.
     connect(this, &QAbstractButton::clicked, this, &LedButton::OnClicked);
-    UpdateOpaque();
 }
 
 void LedButton::SetState(int state, bool redraw) {
@@ -110,23 +109,7 @@ void LedButton::OnClicked() {
 
 void LedButton::SetHover(bool hover) {
     hover_ = hover;
-    UpdateOpaque();
     update();
-}
-
-// Unhovered, the control covers every pixel of its box with the button face, so Qt need not
-// paint what lies beneath (the panel's frames, whose titles and borders cost more to draw than
-// the LED itself) each time a cell changes. The hover highlight has rounded corners that let the
-// background show through.
-void LedButton::UpdateOpaque() {
-    setAttribute(Qt::WA_OpaquePaintEvent,
-                 !hover_ && palette().color(QPalette::Button).alpha() == 255);
-}
-
-void LedButton::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange)
-        UpdateOpaque();
-    QAbstractButton::changeEvent(event);
 }
 
 bool LedButton::PointerIsOverMe(const QPoint& localPos) const {

@@ -39,12 +39,10 @@ class LedButton : public QAbstractButton {
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
   private:
     void OnClicked();
     void SetHover(bool hover);
-    void UpdateOpaque();
     bool PointerIsOverMe(const QPoint& localPos) const;
     void PaintBackground(QPainter& painter) const;
     void PaintFocusFrame(QPainter& painter) const;
