@@ -1,8 +1,6 @@
 #include "ui/display_preview_window.h"
 
 #include <QFont>
-#include <QFontMetricsF>
-#include <QImage>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
@@ -31,10 +29,6 @@ constexpr qreal kStripTop = 326;
 constexpr qreal kDotPitch = 5;
 constexpr qreal kDotDiameter = 3.6;
 constexpr qreal kStatusY = 392;
-// Blank dot columns between the end of the text and its start coming round again.
-constexpr int kMarqueeGap = DisplayPreviewWindow::kStripColumns / 3;
-// Glyphs are drawn this many pixels per dot and sampled down.
-constexpr int kGlyphScale = 6;
 
 QColor Blend(QColor from, QColor to, double amount) {
     const auto mix = [amount](int a, int b) { return static_cast<int>(a + (b - a) * amount); };
@@ -46,12 +40,175 @@ QPointF LedCentre(ui::LedPoint topLeft) {
     return QPointF(topLeft.x + ui::kLedWidth / 2.0, topLeft.y + ui::kLedHeight / 2.0);
 }
 
-// Bytes the display has a character for: printable ASCII, the Windows-1252 characters at
-// 0x80..0x9F and the Latin-1 upper half.
-bool IsPrintable(std::uint8_t b) {
-    if (b < 0x20 || b == 0x7F)
-        return false;
-    return !(b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D);
+// The strip's font: 5 x 7 dots for printable ASCII (0x20..0x7E), one byte per dot row from the
+// top, bit 4 the leftmost dot. Characters are drawn from these fixed dots rather than sampled
+// from a screen font, which at this size blurs "V" into "U" and leaves strokes uneven.
+constexpr int kFontRows = 7;
+// clang-format off
+constexpr std::uint8_t kDotFont[95][kFontRows] = {
+    {0b00000, 0b00000, 0b00000, 0b00000, 0b00000, 0b00000, 0b00000},  // 0x20 space
+    {0b00100, 0b00100, 0b00100, 0b00100, 0b00100, 0b00000, 0b00100},  // 0x21 !
+    {0b01010, 0b01010, 0b01010, 0b00000, 0b00000, 0b00000, 0b00000},  // 0x22 "
+    {0b01010, 0b01010, 0b11111, 0b01010, 0b11111, 0b01010, 0b01010},  // 0x23 #
+    {0b00100, 0b01111, 0b10100, 0b01110, 0b00101, 0b11110, 0b00100},  // 0x24 $
+    {0b11000, 0b11001, 0b00010, 0b00100, 0b01000, 0b10011, 0b00011},  // 0x25 %
+    {0b01100, 0b10010, 0b10100, 0b01000, 0b10101, 0b10010, 0b01101},  // 0x26 &
+    {0b01100, 0b00100, 0b01000, 0b00000, 0b00000, 0b00000, 0b00000},  // 0x27 '
+    {0b00010, 0b00100, 0b01000, 0b01000, 0b01000, 0b00100, 0b00010},  // 0x28 (
+    {0b01000, 0b00100, 0b00010, 0b00010, 0b00010, 0b00100, 0b01000},  // 0x29 )
+    {0b00000, 0b00100, 0b10101, 0b01110, 0b10101, 0b00100, 0b00000},  // 0x2A *
+    {0b00000, 0b00100, 0b00100, 0b11111, 0b00100, 0b00100, 0b00000},  // 0x2B +
+    {0b00000, 0b00000, 0b00000, 0b00000, 0b01100, 0b00100, 0b01000},  // 0x2C ,
+    {0b00000, 0b00000, 0b00000, 0b11111, 0b00000, 0b00000, 0b00000},  // 0x2D -
+    {0b00000, 0b00000, 0b00000, 0b00000, 0b00000, 0b01100, 0b01100},  // 0x2E .
+    {0b00000, 0b00001, 0b00010, 0b00100, 0b01000, 0b10000, 0b00000},  // 0x2F /
+    {0b01110, 0b10001, 0b10011, 0b10101, 0b11001, 0b10001, 0b01110},  // 0x30 0
+    {0b00100, 0b01100, 0b00100, 0b00100, 0b00100, 0b00100, 0b01110},  // 0x31 1
+    {0b01110, 0b10001, 0b00001, 0b00010, 0b00100, 0b01000, 0b11111},  // 0x32 2
+    {0b11111, 0b00010, 0b00100, 0b00010, 0b00001, 0b10001, 0b01110},  // 0x33 3
+    {0b00010, 0b00110, 0b01010, 0b10010, 0b11111, 0b00010, 0b00010},  // 0x34 4
+    {0b11111, 0b10000, 0b11110, 0b00001, 0b00001, 0b10001, 0b01110},  // 0x35 5
+    {0b00110, 0b01000, 0b10000, 0b11110, 0b10001, 0b10001, 0b01110},  // 0x36 6
+    {0b11111, 0b00001, 0b00010, 0b00100, 0b01000, 0b01000, 0b01000},  // 0x37 7
+    {0b01110, 0b10001, 0b10001, 0b01110, 0b10001, 0b10001, 0b01110},  // 0x38 8
+    {0b01110, 0b10001, 0b10001, 0b01111, 0b00001, 0b00010, 0b01100},  // 0x39 9
+    {0b00000, 0b01100, 0b01100, 0b00000, 0b01100, 0b01100, 0b00000},  // 0x3A :
+    {0b00000, 0b01100, 0b01100, 0b00000, 0b01100, 0b00100, 0b01000},  // 0x3B ;
+    {0b00010, 0b00100, 0b01000, 0b10000, 0b01000, 0b00100, 0b00010},  // 0x3C <
+    {0b00000, 0b00000, 0b11111, 0b00000, 0b11111, 0b00000, 0b00000},  // 0x3D =
+    {0b01000, 0b00100, 0b00010, 0b00001, 0b00010, 0b00100, 0b01000},  // 0x3E >
+    {0b01110, 0b10001, 0b00001, 0b00010, 0b00100, 0b00000, 0b00100},  // 0x3F ?
+    {0b01110, 0b10001, 0b00001, 0b01101, 0b10101, 0b10101, 0b01110},  // 0x40 @
+    {0b01110, 0b10001, 0b10001, 0b10001, 0b11111, 0b10001, 0b10001},  // 0x41 A
+    {0b11110, 0b10001, 0b10001, 0b11110, 0b10001, 0b10001, 0b11110},  // 0x42 B
+    {0b01110, 0b10001, 0b10000, 0b10000, 0b10000, 0b10001, 0b01110},  // 0x43 C
+    {0b11100, 0b10010, 0b10001, 0b10001, 0b10001, 0b10010, 0b11100},  // 0x44 D
+    {0b11111, 0b10000, 0b10000, 0b11110, 0b10000, 0b10000, 0b11111},  // 0x45 E
+    {0b11111, 0b10000, 0b10000, 0b11110, 0b10000, 0b10000, 0b10000},  // 0x46 F
+    {0b01110, 0b10001, 0b10000, 0b10111, 0b10001, 0b10001, 0b01111},  // 0x47 G
+    {0b10001, 0b10001, 0b10001, 0b11111, 0b10001, 0b10001, 0b10001},  // 0x48 H
+    {0b01110, 0b00100, 0b00100, 0b00100, 0b00100, 0b00100, 0b01110},  // 0x49 I
+    {0b00111, 0b00010, 0b00010, 0b00010, 0b00010, 0b10010, 0b01100},  // 0x4A J
+    {0b10001, 0b10010, 0b10100, 0b11000, 0b10100, 0b10010, 0b10001},  // 0x4B K
+    {0b10000, 0b10000, 0b10000, 0b10000, 0b10000, 0b10000, 0b11111},  // 0x4C L
+    {0b10001, 0b11011, 0b10101, 0b10101, 0b10001, 0b10001, 0b10001},  // 0x4D M
+    {0b10001, 0b10001, 0b11001, 0b10101, 0b10011, 0b10001, 0b10001},  // 0x4E N
+    {0b01110, 0b10001, 0b10001, 0b10001, 0b10001, 0b10001, 0b01110},  // 0x4F O
+    {0b11110, 0b10001, 0b10001, 0b11110, 0b10000, 0b10000, 0b10000},  // 0x50 P
+    {0b01110, 0b10001, 0b10001, 0b10001, 0b10101, 0b10010, 0b01101},  // 0x51 Q
+    {0b11110, 0b10001, 0b10001, 0b11110, 0b10100, 0b10010, 0b10001},  // 0x52 R
+    {0b01111, 0b10000, 0b10000, 0b01110, 0b00001, 0b00001, 0b11110},  // 0x53 S
+    {0b11111, 0b00100, 0b00100, 0b00100, 0b00100, 0b00100, 0b00100},  // 0x54 T
+    {0b10001, 0b10001, 0b10001, 0b10001, 0b10001, 0b10001, 0b01110},  // 0x55 U
+    {0b10001, 0b10001, 0b10001, 0b10001, 0b10001, 0b01010, 0b00100},  // 0x56 V
+    {0b10001, 0b10001, 0b10001, 0b10101, 0b10101, 0b10101, 0b01010},  // 0x57 W
+    {0b10001, 0b10001, 0b01010, 0b00100, 0b01010, 0b10001, 0b10001},  // 0x58 X
+    {0b10001, 0b10001, 0b10001, 0b01010, 0b00100, 0b00100, 0b00100},  // 0x59 Y
+    {0b11111, 0b00001, 0b00010, 0b00100, 0b01000, 0b10000, 0b11111},  // 0x5A Z
+    {0b01110, 0b01000, 0b01000, 0b01000, 0b01000, 0b01000, 0b01110},  // 0x5B [
+    {0b00000, 0b10000, 0b01000, 0b00100, 0b00010, 0b00001, 0b00000},  // 0x5C backslash
+    {0b01110, 0b00010, 0b00010, 0b00010, 0b00010, 0b00010, 0b01110},  // 0x5D ]
+    {0b00100, 0b01010, 0b10001, 0b00000, 0b00000, 0b00000, 0b00000},  // 0x5E ^
+    {0b00000, 0b00000, 0b00000, 0b00000, 0b00000, 0b00000, 0b11111},  // 0x5F _
+    {0b01000, 0b00100, 0b00010, 0b00000, 0b00000, 0b00000, 0b00000},  // 0x60 `
+    {0b00000, 0b00000, 0b01110, 0b00001, 0b01111, 0b10001, 0b01111},  // 0x61 a
+    {0b10000, 0b10000, 0b10110, 0b11001, 0b10001, 0b10001, 0b11110},  // 0x62 b
+    {0b00000, 0b00000, 0b01110, 0b10000, 0b10000, 0b10001, 0b01110},  // 0x63 c
+    {0b00001, 0b00001, 0b01101, 0b10011, 0b10001, 0b10001, 0b01111},  // 0x64 d
+    {0b00000, 0b00000, 0b01110, 0b10001, 0b11111, 0b10000, 0b01110},  // 0x65 e
+    {0b00110, 0b01001, 0b01000, 0b11100, 0b01000, 0b01000, 0b01000},  // 0x66 f
+    {0b00000, 0b01111, 0b10001, 0b10001, 0b01111, 0b00001, 0b01110},  // 0x67 g
+    {0b10000, 0b10000, 0b10110, 0b11001, 0b10001, 0b10001, 0b10001},  // 0x68 h
+    {0b00100, 0b00000, 0b01100, 0b00100, 0b00100, 0b00100, 0b01110},  // 0x69 i
+    {0b00010, 0b00000, 0b00110, 0b00010, 0b00010, 0b10010, 0b01100},  // 0x6A j
+    {0b10000, 0b10000, 0b10010, 0b10100, 0b11000, 0b10100, 0b10010},  // 0x6B k
+    {0b01100, 0b00100, 0b00100, 0b00100, 0b00100, 0b00100, 0b01110},  // 0x6C l
+    {0b00000, 0b00000, 0b11010, 0b10101, 0b10101, 0b10001, 0b10001},  // 0x6D m
+    {0b00000, 0b00000, 0b10110, 0b11001, 0b10001, 0b10001, 0b10001},  // 0x6E n
+    {0b00000, 0b00000, 0b01110, 0b10001, 0b10001, 0b10001, 0b01110},  // 0x6F o
+    {0b00000, 0b00000, 0b11110, 0b10001, 0b11110, 0b10000, 0b10000},  // 0x70 p
+    {0b00000, 0b00000, 0b01101, 0b10011, 0b01111, 0b00001, 0b00001},  // 0x71 q
+    {0b00000, 0b00000, 0b10110, 0b11001, 0b10000, 0b10000, 0b10000},  // 0x72 r
+    {0b00000, 0b00000, 0b01110, 0b10000, 0b01110, 0b00001, 0b11110},  // 0x73 s
+    {0b01000, 0b01000, 0b11100, 0b01000, 0b01000, 0b01001, 0b00110},  // 0x74 t
+    {0b00000, 0b00000, 0b10001, 0b10001, 0b10001, 0b10011, 0b01101},  // 0x75 u
+    {0b00000, 0b00000, 0b10001, 0b10001, 0b10001, 0b01010, 0b00100},  // 0x76 v
+    {0b00000, 0b00000, 0b10001, 0b10001, 0b10101, 0b10101, 0b01010},  // 0x77 w
+    {0b00000, 0b00000, 0b10001, 0b01010, 0b00100, 0b01010, 0b10001},  // 0x78 x
+    {0b00000, 0b00000, 0b10001, 0b10001, 0b01111, 0b00001, 0b01110},  // 0x79 y
+    {0b00000, 0b00000, 0b11111, 0b00010, 0b00100, 0b01000, 0b11111},  // 0x7A z
+    {0b00010, 0b00100, 0b00100, 0b01000, 0b00100, 0b00100, 0b00010},  // 0x7B {
+    {0b00100, 0b00100, 0b00100, 0b00100, 0b00100, 0b00100, 0b00100},  // 0x7C |
+    {0b01000, 0b00100, 0b00100, 0b00010, 0b00100, 0b00100, 0b01000},  // 0x7D }
+    {0b00000, 0b00000, 0b01000, 0b10101, 0b00010, 0b00000, 0b00000},  // 0x7E ~
+};
+// clang-format on
+
+// A box for a byte the display shows no character for.
+constexpr std::uint8_t kBoxGlyph[kFontRows] = {0b11111, 0b10001, 0b10001, 0b10001,
+                                               0b10001, 0b10001, 0b11111};
+
+// The ASCII character that stands in for a byte above 0x7E: accented Latin letters lose their
+// accent, typographic quotes and dashes become plain ones. Zero means none (a box is shown).
+constexpr char StandIn(std::uint8_t b) {
+    if (b >= 0xC0) {
+        // The Latin-1 letters, 0xC0..0xFF; '\0' for the signs among them.
+        constexpr char kLatin[] =
+            "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYPsaaaaaaaceeeeiiiidnooooo\0ouuuuypy";
+        static_assert(sizeof(kLatin) == 0x40 + 1);
+        return kLatin[b - 0xC0];
+    }
+    switch (b) {
+        case 0x82:
+            return ',';
+        case 0x84:
+        case 0x93:
+        case 0x94:
+            return '"';
+        case 0x85:
+        case 0xB7:
+            return '.';
+        case 0x88:
+            return '^';
+        case 0x8A:
+            return 'S';
+        case 0x8B:
+            return '<';
+        case 0x8C:
+            return 'O';
+        case 0x8E:
+            return 'Z';
+        case 0x91:
+        case 0x92:
+        case 0xB4:
+            return '\'';
+        case 0x96:
+        case 0x97:
+        case 0xAD:
+            return '-';
+        case 0x98:
+            return '~';
+        case 0x9A:
+            return 's';
+        case 0x9B:
+            return '>';
+        case 0x9C:
+            return 'o';
+        case 0x9E:
+            return 'z';
+        case 0x9F:
+            return 'Y';
+        case 0xA0:
+            return ' ';
+        case 0xA6:
+            return '|';
+        case 0xAB:
+            return '<';
+        case 0xBB:
+            return '>';
+        default:
+            return 0;
+    }
 }
 
 }  // namespace
@@ -130,62 +287,38 @@ void DisplayPreviewWindow::StepMarquee() {
     update();
 }
 
-const DisplayPreviewWindow::Glyph& DisplayPreviewWindow::GlyphFor(std::uint8_t byte) {
-    Glyph& glyph = glyphs_[byte];
-    if (glyphReady_[byte])
-        return glyph;
-    glyphReady_[byte] = true;
-    glyph = {};
-    if (!IsPrintable(byte)) {
-        // A box for a byte the display shows no character for.
-        glyph = {0x7F, 0x41, 0x41, 0x41, 0x7F};
-        return glyph;
-    }
-    const char c = static_cast<char>(byte);
-    const QString text = QString::fromStdString(Windows1252ToUtf8(std::string_view(&c, 1)));
-    // The character drawn large in a monospaced font, its ascent filling the seven upper dot
-    // rows, then sampled down: a dot is lit when its square is covered to almost a third.
-    QImage image(kGlyphWidth * kGlyphScale, kGlyphRows * kGlyphScale, QImage::Format_Grayscale8);
-    image.fill(0);
-    QFont font(QStringLiteral("Monospace"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setBold(true);  // strokes thick enough to cover a dot
-    font.setPixelSize(100);
-    const qreal ascent = QFontMetricsF(font).ascent();
-    font.setPixelSize(std::max(1, static_cast<int>(100 * 7 * kGlyphScale / ascent)));
-    const QFontMetricsF metrics(font);
-    {
-        QPainter painter(&image);
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-        const qreal x = (image.width() - metrics.horizontalAdvance(text)) / 2;
-        painter.drawText(QPointF(x, 7 * kGlyphScale), text);
-    }
-    for (int column = 0; column < kGlyphWidth; ++column) {
-        for (int row = 0; row < kGlyphRows; ++row) {
-            int sum = 0;
-            for (int y = 0; y < kGlyphScale; ++y) {
-                const uchar* line = image.constScanLine(row * kGlyphScale + y);
-                for (int x = 0; x < kGlyphScale; ++x)
-                    sum += line[column * kGlyphScale + x];
-            }
-            if (sum > 255 * kGlyphScale * kGlyphScale * 3 / 10)
-                glyph[column] |= static_cast<std::uint8_t>(1u << row);
+DisplayPreviewWindow::DotColumns DisplayPreviewWindow::GlyphColumns(std::uint8_t byte) {
+    static_assert(sizeof(kDotFont) / sizeof(kDotFont[0]) == 0x7F - 0x20);
+    const char standIn = byte > 0x7E ? StandIn(byte) : static_cast<char>(byte);
+    const auto code = static_cast<unsigned char>(standIn);
+    const std::uint8_t* rows = code >= 0x20 && code <= 0x7E ? kDotFont[code - 0x20] : kBoxGlyph;
+    DotColumns columns{};
+    for (int row = 0; row < kFontRows; ++row) {
+        for (int column = 0; column < kGlyphWidth; ++column) {
+            if ((rows[row] >> (kGlyphWidth - 1 - column)) & 1u)
+                columns[static_cast<std::size_t>(column)] |= static_cast<std::uint8_t>(1u << row);
         }
     }
-    return glyph;
+    return columns;
+}
+
+std::vector<std::uint8_t> DisplayPreviewWindow::TextColumns(std::string_view text) {
+    std::vector<std::uint8_t> columns;
+    if (text.empty())
+        return columns;
+    columns.reserve(text.size() * (kGlyphWidth + 1) + kMarqueeGap);
+    for (const char c : text) {
+        const DotColumns glyph = GlyphColumns(static_cast<std::uint8_t>(c));
+        columns.insert(columns.end(), glyph.begin(), glyph.end());
+        columns.push_back(0);  // the space between two characters
+    }
+    columns.insert(columns.end(), kMarqueeGap, 0);
+    return columns;
 }
 
 void DisplayPreviewWindow::RebuildTextColumns() {
     columnsText_ = state_.textBytes;
-    textColumns_.clear();
-    for (const char c : columnsText_) {
-        const Glyph& glyph = GlyphFor(static_cast<std::uint8_t>(c));
-        textColumns_.insert(textColumns_.end(), glyph.begin(), glyph.end());
-        textColumns_.push_back(0);
-    }
-    if (!textColumns_.empty())
-        textColumns_.insert(textColumns_.end(), kMarqueeGap, 0);
+    textColumns_ = TextColumns(columnsText_);
 }
 
 namespace {

@@ -11,9 +11,9 @@
 #include <QPixmap>
 #include <QWidget>
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "display/display_state.h"
@@ -33,6 +33,8 @@ class DisplayPreviewWindow : public QWidget {
     static constexpr int kStripColumns = 148;
     static constexpr int kGlyphWidth = 5;
     static constexpr int kGlyphRows = 8;
+    // Blank dot columns between the end of the text and its start coming round again.
+    static constexpr int kMarqueeGap = kStripColumns / 3;
 
     // `state` must outlive the window. With a parent the window is still a window of its own.
     explicit DisplayPreviewWindow(const DisplayState& state, QWidget* parent = nullptr);
@@ -50,6 +52,16 @@ class DisplayPreviewWindow : public QWidget {
     static int MarqueeInterval(int scrollSpeed);
     int MarqueeOffset() const { return marqueeOffset_; }
 
+    // One character of the strip's dot font, column by column from the left, bit r of a column
+    // lit for dot row r from the top (rows 0..6; the row below the baseline stays dark). Bytes
+    // are Windows-1252; a character outside the font shows its plain ASCII stand-in (an accented
+    // letter its base letter), or a box when there is none.
+    using DotColumns = std::array<std::uint8_t, kGlyphWidth>;
+    static DotColumns GlyphColumns(std::uint8_t byte);
+    // The dot columns the marquee scrolls through for a text: each character and a blank column
+    // after it, then a blank gap before the text comes round again. Empty for an empty text.
+    static std::vector<std::uint8_t> TextColumns(std::string_view text);
+
   public slots:
     // The decoder took a report: redraw (when visible) and start or stop the marquee.
     void StateChanged();
@@ -60,13 +72,10 @@ class DisplayPreviewWindow : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
-    using Glyph = std::array<std::uint8_t, kGlyphWidth>;  // one byte of row bits per dot column
-
     QTransform CanvasTransform() const;
     void UpdateMarquee(bool visible);
     void StepMarquee();
     void RebuildTextColumns();
-    const Glyph& GlyphFor(std::uint8_t byte);
     // Remakes the background and the dot sprites when the size, pixel ratio or brightness moved.
     void UpdateCaches();
     void PaintPodsAndRings(QPainter& painter) const;
@@ -78,7 +87,6 @@ class DisplayPreviewWindow : public QWidget {
     // The text strip's dot columns for the text they were built from.
     std::string columnsText_;
     std::vector<std::uint8_t> textColumns_;
-    std::array<Glyph, 256> glyphs_{};
     // Made on the first paint at a size: the unlit picture, and the lit LED and text dot.
     QPixmap background_;
     QPixmap litLed_;
@@ -86,7 +94,6 @@ class DisplayPreviewWindow : public QWidget {
     QSize cacheSize_;
     qreal cacheRatio_ = 0;
     QColor litLedColor_;
-    std::bitset<256> glyphReady_;
 };
 
 }  // namespace velta

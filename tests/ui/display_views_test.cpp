@@ -7,7 +7,9 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
+#include <set>
 #include <string>
 
 #include "device/device_reports.h"
@@ -101,6 +103,79 @@ TEST(DisplayPreviewTest, MarqueeRunsOnlyWhileVisibleWithText) {
     preview.StateChanged();
     EXPECT_LT(DisplayPreviewWindow::MarqueeInterval(15), DisplayPreviewWindow::MarqueeInterval(0));
     EXPECT_TRUE(QTest::qWaitFor([&] { return preview.MarqueeOffset() > 0; }));
+}
+
+using Columns = DisplayPreviewWindow::DotColumns;
+
+Columns Mirrored(Columns c) {
+    return {c[4], c[3], c[2], c[1], c[0]};
+}
+
+TEST(DotFontTest, KnownGlyphsAndStandIns) {
+    const Columns box{0x7F, 0x41, 0x41, 0x41, 0x7F};
+    const struct {
+        std::uint8_t byte;
+        Columns columns;
+    } cases[] = {
+        {' ', {0, 0, 0, 0, 0}},
+        {'I', {0x00, 0x41, 0x7F, 0x41, 0x00}},
+        {'L', {0x7F, 0x40, 0x40, 0x40, 0x40}},
+        {'U', {0x3F, 0x40, 0x40, 0x40, 0x3F}},  // straight sides down to the bottom corners
+        {'V', {0x1F, 0x20, 0x40, 0x20, 0x1F}},  // converging to a point
+        {'!', {0x00, 0x00, 0x5F, 0x00, 0x00}},
+        {0x01, box},  // control characters
+        {0x7F, box},
+        {0x81, box},  // unassigned in Windows-1252
+        {0xF7, box},  // a division sign has no stand-in
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "byte 0x" << std::hex << int{c.byte});
+        EXPECT_EQ(DisplayPreviewWindow::GlyphColumns(c.byte), c.columns);
+    }
+    const struct {
+        std::uint8_t byte;
+        char standIn;
+    } standIns[] = {{0xC9, 'E'}, {0xE9, 'e'}, {0xC4, 'A'},  {0xFC, 'u'}, {0xD1, 'N'}, {0xDF, 's'},
+                    {0x8A, 'S'}, {0x93, '"'}, {0x92, '\''}, {0x96, '-'}, {0xA0, ' '}, {0xFF, 'y'}};
+    for (const auto& s : standIns) {
+        SCOPED_TRACE(::testing::Message() << "byte 0x" << std::hex << int{s.byte});
+        EXPECT_EQ(DisplayPreviewWindow::GlyphColumns(s.byte),
+                  DisplayPreviewWindow::GlyphColumns(static_cast<std::uint8_t>(s.standIn)));
+    }
+}
+
+TEST(DotFontTest, PrintableAsciiGlyphsAreDistinctAndStayAboveTheBaseline) {
+    std::set<Columns> seen;
+    for (int byte = 0x21; byte <= 0x7E; ++byte) {
+        SCOPED_TRACE(::testing::Message() << "character " << static_cast<char>(byte));
+        const Columns columns = DisplayPreviewWindow::GlyphColumns(static_cast<std::uint8_t>(byte));
+        EXPECT_TRUE(seen.insert(columns).second) << "looks like another character";
+        EXPECT_NE(columns, (Columns{}));
+        for (std::uint8_t column : columns)
+            EXPECT_EQ(column & 0x80, 0) << "the row below the baseline stays dark";
+    }
+    for (char c : std::string("AHIMOTUVWXYovwx!*+-=^|")) {
+        SCOPED_TRACE(::testing::Message() << "character " << c);
+        const Columns columns = DisplayPreviewWindow::GlyphColumns(static_cast<std::uint8_t>(c));
+        EXPECT_EQ(Mirrored(columns), columns);
+    }
+}
+
+TEST(DotFontTest, MarqueeTakesSixColumnsPerCharacterAndAGap) {
+    EXPECT_TRUE(DisplayPreviewWindow::TextColumns("").empty());
+    for (const std::string text : {"V", "Hello", "Caf\xE9 \x80"}) {
+        SCOPED_TRACE(text);
+        const std::vector<std::uint8_t> columns = DisplayPreviewWindow::TextColumns(text);
+        ASSERT_EQ(columns.size(), 6 * text.size() + DisplayPreviewWindow::kMarqueeGap);
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const Columns glyph =
+                DisplayPreviewWindow::GlyphColumns(static_cast<std::uint8_t>(text[i]));
+            EXPECT_TRUE(std::equal(glyph.begin(), glyph.end(), columns.begin() + 6 * i));
+            EXPECT_EQ(columns[6 * i + 5], 0) << "a blank column after character " << i;
+        }
+        EXPECT_TRUE(std::all_of(columns.begin() + 6 * text.size(), columns.end(),
+                                [](std::uint8_t c) { return c == 0; }));
+    }
 }
 
 // A monitor over its own journal, with a clock that moves 2 ms per reading.
