@@ -34,6 +34,18 @@ void Plug(FakeHidapi& hid) {
     hid.SetDevices({{"/dev/hidraw2", kTransmitterVendorId, kTransmitterProductId}});
 }
 
+// A link opened on the one fake transmitter, as each iteration starts it.
+struct OpenLink {
+    OpenLink(FakeHidapi& hid, benchmark::State& state) {
+        Plug(hid);
+        if (!link.Open())
+            state.SkipWithError("open failed");
+    }
+    HidapiTransport transport;
+    QuietNotices notices;
+    HidLink link{transport, notices};
+};
+
 double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
@@ -42,12 +54,8 @@ double Seconds(Clock::duration d) {
 void BM_CommandWithStalledDevice(benchmark::State& state) {
     FakeHidapi& hid = FakeHidapi::Instance();
     for (auto _ : state) {
-        Plug(hid);
-        HidapiTransport transport;
-        QuietNotices notices;
-        HidLink link(transport, notices);
-        if (!link.Open())
-            state.SkipWithError("open failed");
+        OpenLink open(hid, state);
+        HidLink& link = open.link;
         hid.StallWrites(true);
         const auto stalledAt = Clock::now();
         const auto start = Clock::now();
@@ -67,12 +75,8 @@ BENCHMARK(BM_CommandWithStalledDevice)
 void BM_CloseWithWriteStuck(benchmark::State& state) {
     FakeHidapi& hid = FakeHidapi::Instance();
     for (auto _ : state) {
-        Plug(hid);
-        HidapiTransport transport;
-        QuietNotices notices;
-        HidLink link(transport, notices);
-        if (!link.Open())
-            state.SkipWithError("open failed");
+        OpenLink open(hid, state);
+        HidLink& link = open.link;
         hid.StallWrites(true);
         link.WriteReport(kReport);
         const auto start = Clock::now();
@@ -89,12 +93,8 @@ BENCHMARK(BM_CloseWithWriteStuck)->UseManualTime()->Iterations(10)->Unit(benchma
 void BM_RemovalNoticed(benchmark::State& state) {
     FakeHidapi& hid = FakeHidapi::Instance();
     for (auto _ : state) {
-        Plug(hid);
-        HidapiTransport transport;
-        QuietNotices notices;
-        HidLink link(transport, notices);
-        if (!link.Open())
-            state.SkipWithError("open failed");
+        OpenLink open(hid, state);
+        HidLink& link = open.link;
         switch (state.range(0)) {
             case 1:
                 hid.QueueReads({FakeRead::Data({1}), FakeRead::Data({2, 3})});

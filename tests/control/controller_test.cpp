@@ -14,6 +14,7 @@
 #include "grid/grid_transforms.h"
 #include "grid/pointer_painting.h"
 #include "tests/control/fake_view.h"
+#include "tests/control/report_kinds.h"
 #include "tests/support/allocation_counter.h"
 
 namespace velta {
@@ -34,28 +35,16 @@ PointerSample PointerOver(int row, int column, bool right, bool middle = false) 
     return PointerSample{104 + 18 * column + 9, 49 + 18 * row + 9, right, middle};
 }
 
-// Names the reports in the order written. A grid report is always followed by its tail, whose
-// byte 1 is column data rather than a command.
-Strings Kinds(const std::vector<DeviceReport>& reports) {
-    static const std::map<int, std::string> names = {{0x11, "grid"},  {0x12, "pods"},
-                                                     {0x13, "rings"}, {0x14, "text"},
-                                                     {0xF0, "rf-on"}, {0xF1, "rf-off"}};
-    Strings kinds;
-    for (const DeviceReport& r : reports) {
-        const auto it = names.find(r[1]);
-        kinds.push_back(!kinds.empty() && kinds.back() == "grid" ? "tail"
-                        : it == names.end()                      ? "?"
-                                                                 : it->second);
-    }
-    return kinds;
-}
+using testing::ReportKinds;
 
 // The program as the window starts it.
 struct Rig {
     Rig() { controller.OnInitDialog(); }
 
     // The entry points the window calls for its check boxes.
-    void Click(FeatureBox box, bool checked = true) { controller.OnFeatureBoxClicked(box, checked); }
+    void Click(FeatureBox box, bool checked = true) {
+        controller.OnFeatureBoxClicked(box, checked);
+    }
     void ClickAutoUpdate(bool checked) { controller.OnAutoUpdateClicked(checked); }
     void CheckGridPodsRings() {
         for (B box : {B::LedGrid, B::RgbPods, B::LedRings})
@@ -69,7 +58,7 @@ struct Rig {
         ASSERT_TRUE(panel.RfMode());
         tx.ClearRecord();
     }
-    Strings Written() const { return Kinds(tx.WrittenReports()); }
+    Strings Written() const { return ReportKinds(tx.WrittenReports()); }
     const std::string& LogText() const { return controller.Log().Text(); }
     bool Logged(std::string_view text) const { return LogText().find(text) != std::string::npos; }
     // The box must show exactly the log without the separator that the next refresh brings.
@@ -232,7 +221,7 @@ TEST_F(ControllerTest, ButtonIdsReachTheirCommands) {
     };
     panel.SetCell(0, 0, true);
     const std::vector<Case> cases = {
-        {1011, [](const Rig& r) { EXPECT_FALSE(r.panel.Cell(0, 0)); }},  // Deselect All
+        {1011, [](const Rig& r) { EXPECT_FALSE(r.panel.Cell(0, 0)); }},   // Deselect All
         {1010, [](const Rig& r) { EXPECT_TRUE(r.panel.Cell(11, 31)); }},  // Select All
         {1037, [](const Rig& r) { EXPECT_TRUE(r.controller.Link().IsConnected()); }},
         {1061, [](const Rig& r) { EXPECT_TRUE(r.panel.RfMode()); }},

@@ -14,6 +14,7 @@
 #include "device/simulated_transmitter.h"
 #include "export/sequence_export.h"
 #include "tests/control/fake_view.h"
+#include "tests/control/report_kinds.h"
 #include "tests/model/random_frame.h"
 
 namespace velta {
@@ -25,18 +26,7 @@ using Strings = std::vector<std::string>;
 using Ms = std::chrono::milliseconds;
 using TimePoint = SequencePlayer::TimePoint;
 
-Strings Kinds(const std::vector<DeviceReport>& reports) {
-    static const std::map<int, std::string> names = {
-        {0x11, "grid"}, {0x12, "pods"}, {0x13, "rings"}};
-    Strings kinds;
-    for (const DeviceReport& r : reports) {
-        const auto it = names.find(r[1]);
-        kinds.push_back(!kinds.empty() && kinds.back() == "grid" ? "tail"
-                        : it == names.end()                      ? "?"
-                                                                 : it->second);
-    }
-    return kinds;
-}
+using testing::ReportKinds;
 
 struct Rig {
     Rig() { controller.OnInitDialog(); }
@@ -240,7 +230,7 @@ TEST(ShowFrame, SendsOnlyWhatChangedFromThePreviousFrame) {
         SCOPED_TRACE(c.name);
         rig.tx.ClearRecord();
         EXPECT_TRUE(rig.controller.ShowFrame(c.frame, c.send));
-        EXPECT_EQ(Kinds(rig.tx.WrittenReports()), c.expected);
+        EXPECT_EQ(ReportKinds(rig.tx.WrittenReports()), c.expected);
         EXPECT_EQ(CaptureFrame(rig.panel, c.frame.holdMs), c.frame);
     }
     EXPECT_EQ(rig.view.writeErrors, 0);
@@ -281,7 +271,7 @@ TEST(ShowFrame, AFailedWriteStopsPlaying) {
     EXPECT_THAT(shown, ElementsAre(0, 1, 2));
     EXPECT_GE(rig.view.writeErrors, 1);
     EXPECT_FALSE(rig.controller.Link().IsConnected());
-    EXPECT_THAT(Kinds(rig.tx.WrittenReports()), ElementsAre("grid", "tail", "grid", "tail"));
+    EXPECT_THAT(ReportKinds(rig.tx.WrittenReports()), ElementsAre("grid", "tail", "grid", "tail"));
 }
 
 }  // namespace
@@ -309,11 +299,11 @@ TEST(SequenceInTheController, ListEditsUndoWithPanelEditsAndExportAgrees) {
     r.controller.OnFeatureBoxClicked(FeatureBox::LedGrid, true);
     r.controller.OnFeatureBoxClicked(FeatureBox::RgbPods, true);
     r.controller.OnLedClicked(LedKind::GridCell, 1);
-    ASSERT_TRUE(r.controller.AddFrame(kNoFrame, 250));     // [A]
-    r.controller.OnLedClicked(LedKind::GridCell, 2);        // panel edit between list edits
-    ASSERT_TRUE(r.controller.AddFrame(0, 100));             // [A, B]
-    ASSERT_TRUE(r.controller.DuplicateFrame(1));            // [A, B, B]
-    ASSERT_TRUE(r.controller.MoveFrame(0, 2));              // [B, B, A]
+    ASSERT_TRUE(r.controller.AddFrame(kNoFrame, 250));  // [A]
+    r.controller.OnLedClicked(LedKind::GridCell, 2);    // panel edit between list edits
+    ASSERT_TRUE(r.controller.AddFrame(0, 100));         // [A, B]
+    ASSERT_TRUE(r.controller.DuplicateFrame(1));        // [A, B, B]
+    ASSERT_TRUE(r.controller.MoveFrame(0, 2));          // [B, B, A]
     ASSERT_TRUE(r.controller.SetFrameHold(2, 40));
     EXPECT_EQ(r.controller.Frames().Size(), 3u);
     EXPECT_EQ(r.controller.Frames()[2].holdMs, 40);
