@@ -68,12 +68,26 @@ std::optional<Value> Lookup(const std::array<std::pair<int, Value>, N>& table, i
     return std::nullopt;
 }
 
-// What each grid command is called in the Undo and Redo menu items, in GridCommand order.
-constexpr std::array<const char*, 12> kGridCommandLabels = {
-    "Select All",  "Deselect All",    "Shift Left",    "Shift Right",
-    "Shift Up",    "Shift Down",      "Shift Inwards", "Shift Outwards",
-    "Shift Downwards", "Shift Upwards", "Invert Grid", "Color All Pods",
+// Each grid command, in GridCommand order: its name in the Undo and Redo menu items and what it
+// does to the panel.
+struct GridCommandRun {
+    const char* label;
+    void (*run)(PanelState&);
 };
+constexpr std::array<GridCommandRun, 12> kGridCommands = {{
+    {"Select All", SelectAll},
+    {"Deselect All", DeselectAll},
+    {"Shift Left", ShiftLeft},
+    {"Shift Right", ShiftRight},
+    {"Shift Up", ShiftUp},
+    {"Shift Down", ShiftDown},
+    {"Shift Inwards", ShiftInwards},
+    {"Shift Outwards", ShiftOutwards},
+    {"Shift Downwards", ShiftDownwards},
+    {"Shift Upwards", ShiftUpwards},
+    {"Invert Grid", InvertGrid},
+    {"Color All Pods", ColorAllPods},
+}};
 
 constexpr std::array<std::pair<int, const char*>, 3> kSliderLabels = {{
     {id::kScrollSpeed, "Scroll Speed"},
@@ -110,7 +124,7 @@ void ControlCenterController::OnInitDialog() {
     panel_.SetGridBrightness(kGridBrightnessMax);
     panel_.SetScrollSpeed(kScrollSpeedMax);
     panel_.SetRingLevel(kRingLevelMax);
-    saved_ = CaptureDesign(panel_);
+    saved_ = CaptureSnapshot(panel_, sequence_);
 }
 
 void ControlCenterController::OnButtonClicked(int controlId) {
@@ -122,47 +136,11 @@ void ControlCenterController::OnButtonClicked(int controlId) {
 }
 
 void ControlCenterController::OnGridCommand(GridCommand command) {
-    const char* label = kGridCommandLabels[static_cast<std::size_t>(command)];
+    const GridCommandRun& grid = kGridCommands[static_cast<std::size_t>(command)];
+    const char* label = grid.label;
     FinishOpenSteps();
     BeginStep(label);
-    switch (command) {
-        case GridCommand::SelectAll:
-            SelectAll(panel_);
-            break;
-        case GridCommand::DeselectAll:
-            DeselectAll(panel_);
-            break;
-        case GridCommand::ShiftLeft:
-            ShiftLeft(panel_);
-            break;
-        case GridCommand::ShiftRight:
-            ShiftRight(panel_);
-            break;
-        case GridCommand::ShiftUp:
-            ShiftUp(panel_);
-            break;
-        case GridCommand::ShiftDown:
-            ShiftDown(panel_);
-            break;
-        case GridCommand::ShiftInwards:
-            ShiftInwards(panel_);
-            break;
-        case GridCommand::ShiftOutwards:
-            ShiftOutwards(panel_);
-            break;
-        case GridCommand::ShiftDownwards:
-            ShiftDownwards(panel_);
-            break;
-        case GridCommand::ShiftUpwards:
-            ShiftUpwards(panel_);
-            break;
-        case GridCommand::InvertGrid:
-            InvertGrid(panel_);
-            break;
-        case GridCommand::ColorAllPods:
-            ColorAllPods(panel_);
-            break;
-    }
+    grid.run(panel_);
     // Coloured pods take their LED colours at the next tick, which ends the step.
     KeepSamplingIfNeeded(label);
     EndStep();
@@ -397,8 +375,8 @@ void ControlCenterController::EndStep() {
     view_.OnHistoryChanged();
 }
 
-void ControlCenterController::RecordStep(const char* label, const std::function<void()>& edit) {
-    BeginStep(label);
+void ControlCenterController::RecordStep(std::string label, const std::function<void()>& edit) {
+    BeginStep(std::move(label));
     edit();
     EndStep();
 }
@@ -414,22 +392,21 @@ bool ControlCenterController::OpenDesign(std::string_view bytes, std::string_vie
         error = std::move(read.error);
         return false;
     }
-    FinishOpenSteps();
-    const EditSnapshot before = CaptureSnapshot(panel_, sequence_);
-    ApplyDesign(panel_, *read.design);
-    sequence_.SetFrames(std::move(read.design->frames));
-    history_.Record(before, CaptureSnapshot(panel_, sequence_), "Open Design");
-    MarkDesignSaved();
+    ReplaceDesign(std::move(*read.design), "Open Design");
     return true;
 }
 
 void ControlCenterController::NewDesign() {
-    FinishOpenSteps();
     const PanelState fresh;
+    ReplaceDesign(CaptureDesign(fresh), "New Design");
+}
+
+void ControlCenterController::ReplaceDesign(Design design, const char* label) {
+    FinishOpenSteps();
     const EditSnapshot before = CaptureSnapshot(panel_, sequence_);
-    ApplyDesign(panel_, CaptureDesign(fresh));
-    sequence_.SetFrames({});
-    history_.Record(before, CaptureSnapshot(panel_, sequence_), "New Design");
+    ApplyDesign(panel_, design);
+    sequence_.SetFrames(std::move(design.frames));
+    history_.Record(before, CaptureSnapshot(panel_, sequence_), label);
     MarkDesignSaved();
 }
 
@@ -440,16 +417,20 @@ void ControlCenterController::MarkDesignSaved() {
 }
 
 bool ControlCenterController::DesignModified() const {
-    return CaptureSnapshot(panel_, sequence_) != saved_;
+    // Asked after every change the window mirrors: the frames are compared where they are, not
+    // copied into a snapshot first.
+    const Design now = CaptureDesign(panel_);
+    return now.content != saved_.content || now.features != saved_.features ||
+           now.fillMode != saved_.fillMode || sequence_.Frames() != saved_.frames;
 }
 
 void ControlCenterController::ReplaceGrid(const std::array<bool, kCellCount>& cells,
                                           std::string label) {
     FinishOpenSteps();
-    BeginStep(std::move(label));
-    for (int i = 0; i < kCellCount; ++i)
-        panel_.SetCell(i, cells[static_cast<std::size_t>(i)]);
-    EndStep();
+    RecordStep(label, [&] {
+        for (int i = 0; i < kCellCount; ++i)
+            panel_.SetCell(i, cells[static_cast<std::size_t>(i)]);
+    });
 }
 
 bool ControlCenterController::Undo() {
@@ -513,57 +494,43 @@ bool ControlCenterController::ShowFrame(const SequenceFrame& frame, bool sendWhi
     return link_.IsConnected();
 }
 
-}  // namespace velta
-
-namespace velta {
-
-bool ControlCenterController::AddFrame(std::size_t after, int holdMs) {
+bool ControlCenterController::EditFrames(const std::function<bool()>& edit) {
     FinishOpenSteps();
-    const bool done = sequence_.AddAfter(after, CaptureFrame(panel_, holdMs), &history_);
+    const bool done = edit();  // the list records its own step in the history
     view_.OnHistoryChanged();
     return done;
+}
+
+bool ControlCenterController::AddFrame(std::size_t after, int holdMs) {
+    return EditFrames(
+        [&] { return sequence_.AddAfter(after, CaptureFrame(panel_, holdMs), &history_); });
 }
 
 bool ControlCenterController::ReplaceFrame(std::size_t index) {
-    if (index >= sequence_.Size())
-        return false;
-    FinishOpenSteps();
-    const bool done =
-        sequence_.Replace(index, CaptureFrame(panel_, sequence_[index].holdMs), &history_);
-    view_.OnHistoryChanged();
-    return done;
+    return index < sequence_.Size() && EditFrames([&] {
+               return sequence_.Replace(index, CaptureFrame(panel_, sequence_[index].holdMs),
+                                        &history_);
+           });
 }
 
 bool ControlCenterController::SetFrameHold(std::size_t index, int holdMs) {
-    if (index >= sequence_.Size())
-        return false;
-    FinishOpenSteps();
-    SequenceFrame frame = sequence_[index];
-    frame.holdMs = holdMs;
-    const bool done = sequence_.Replace(index, frame, &history_);
-    view_.OnHistoryChanged();
-    return done;
+    return index < sequence_.Size() && EditFrames([&] {
+               SequenceFrame frame = sequence_[index];
+               frame.holdMs = holdMs;
+               return sequence_.Replace(index, frame, &history_);
+           });
 }
 
 bool ControlCenterController::DuplicateFrame(std::size_t index) {
-    FinishOpenSteps();
-    const bool done = sequence_.Duplicate(index, &history_);
-    view_.OnHistoryChanged();
-    return done;
+    return EditFrames([&] { return sequence_.Duplicate(index, &history_); });
 }
 
 bool ControlCenterController::DeleteFrame(std::size_t index) {
-    FinishOpenSteps();
-    const bool done = sequence_.Delete(index, &history_);
-    view_.OnHistoryChanged();
-    return done;
+    return EditFrames([&] { return sequence_.Delete(index, &history_); });
 }
 
 bool ControlCenterController::MoveFrame(std::size_t from, std::size_t to) {
-    FinishOpenSteps();
-    const bool done = sequence_.Move(from, to, &history_);
-    view_.OnHistoryChanged();
-    return done;
+    return EditFrames([&] { return sequence_.Move(from, to, &history_); });
 }
 
 bool ControlCenterController::LoadFrame(std::size_t index) {
@@ -575,14 +542,7 @@ bool ControlCenterController::LoadFrame(std::size_t index) {
 }
 
 void ControlCenterController::ExportSequenceToDataCenter() {
-    // Frame by frame on a panel of its own, as Save Sequence would have logged each frame had it
-    // been on the panel; the panel itself stays as it is.
-    const FeatureMask features = panel_.BuildFeatureMask(false);
-    PanelState frames;
-    for (const SequenceFrame& frame : sequence_.Frames()) {
-        ApplyFrame(frames, frame);
-        log_.AppendBlocksOf(frames, features);
-    }
+    log_.AppendFrames(sequence_.Frames(), panel_.BuildFeatureMask(false));
 }
 
 std::string ControlCenterController::SequenceText() const {

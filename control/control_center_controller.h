@@ -10,15 +10,15 @@
 #include "control/change_tracker.h"
 #include "control/control_center_view.h"
 #include "control/sequence_player.h"
-#include "model/panel_content.h"
-#include "model/sequence.h"
-#include "model/panel_state.h"
 #include "device/hid_link.h"
 #include "device/hid_transport.h"
 #include "display/display_tap.h"
+#include "export/data_center_log.h"
 #include "model/design_file.h"
 #include "model/edit_history.h"
-#include "export/data_center_log.h"
+#include "model/panel_content.h"
+#include "model/panel_state.h"
+#include "model/sequence.h"
 
 namespace velta {
 
@@ -159,7 +159,11 @@ class ControlCenterController {
     void FinishOpenSteps();
     void BeginStep(std::string label);
     void EndStep();
-    void RecordStep(const char* label, const std::function<void()>& edit);
+    void RecordStep(std::string label, const std::function<void()>& edit);
+    // A change to the frame list, which records its own undo step.
+    bool EditFrames(const std::function<bool()>& edit);
+    // Opening or starting a design: content, boxes, fill mode and frames as one step, then saved.
+    void ReplaceDesign(Design design, const char* label);
 
     ControlCenterView& view_;
     PanelState panel_;

@@ -76,6 +76,16 @@ void DataCenterLog::Clear() {
     sink_.RefreshDataCenter(text_, shown_);
 }
 
+void DataCenterLog::AppendFrames(const std::vector<SequenceFrame>& frames, FeatureMask mask) {
+    // Each frame packed on a panel of its own, by the same block code Save Sequence uses, so
+    // the two cannot drift apart.
+    PanelState scratch;
+    for (const SequenceFrame& frame : frames) {
+        ApplyFrame(scratch, frame);
+        AppendBlocksOf(scratch, mask);
+    }
+}
+
 void DataCenterLog::AppendBlocksOf(const PanelState& panel, FeatureMask mask) {
     const bool grid = (mask & feature::kLedGrid) != 0;
     const bool pods = (mask & feature::kRgbPods) != 0;

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "model/panel_content.h"
 #include "model/panel_state.h"
 
 namespace velta {
@@ -26,8 +28,9 @@ class DataCenterLog {
     // Appends the grid, pod and ring blocks selected by bits 0x01, 0x02, 0x04, in that order,
     // each packed afresh and followed by one refresh; other bits produce nothing.
     void AppendBlocks(FeatureMask mask) { AppendBlocksOf(panel_, mask); }
-    // The same blocks packed from another panel (a frame of a sequence).
-    void AppendBlocksOf(const PanelState& panel, FeatureMask mask);
+    // What Save Sequence would have appended for each frame in turn, had it been on the panel;
+    // the panel itself is not touched.
+    void AppendFrames(const std::vector<SequenceFrame>& frames, FeatureMask mask);
 
     const std::string& Text() const { return text_; }
     // Bytes of the log the box has been given so far.
@@ -39,6 +42,8 @@ class DataCenterLog {
     void Clear();
 
   private:
+    void AppendBlocksOf(const PanelState& panel, FeatureMask mask);
+
     const PanelState& panel_;
     DataCenterSink& sink_;
     std::string text_;

@@ -15,14 +15,10 @@ class NoBox : public DataCenterSink {
 }  // namespace
 
 std::string ExportSequenceText(const std::vector<SequenceFrame>& frames, FeatureMask features) {
-    // The same log and the same panel rules Save Sequence uses, so the two cannot drift apart.
-    PanelState panel;
+    const PanelState unused;
     NoBox box;
-    DataCenterLog log(panel, box);
-    for (const SequenceFrame& frame : frames) {
-        ApplyFrame(panel, frame);
-        log.AppendBlocks(features);
-    }
+    DataCenterLog log(unused, box);
+    log.AppendFrames(frames, features);
     return std::string(log.ShownText());
 }
 
