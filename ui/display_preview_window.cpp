@@ -1,4 +1,5 @@
 #include "ui/display_preview_window.h"
+#include "ui/display_look.h"
 
 #include <QFont>
 #include <QPainter>
@@ -15,10 +16,9 @@ namespace velta {
 
 namespace {
 
-constexpr QColor kBackground(18, 18, 22);
-constexpr QColor kGridLit(255, 170, 0);  // the grid's amber LEDs at full brightness
+constexpr QColor kBackground = ui::kDisplayBackground;
+constexpr QColor kGridLit = ui::kDisplayLit;
 constexpr QColor kRingLit(140, 200, 255);
-constexpr QColor kStripLit(255, 170, 0);
 constexpr QColor kStripOff(45, 40, 34);
 constexpr QColor kCaption(200, 200, 200);
 constexpr qreal kLedRadius = 7;
@@ -213,7 +213,7 @@ constexpr char StandIn(std::uint8_t b) {
 
 }  // namespace
 
-const QColor DisplayPreviewWindow::kOffColor(48, 48, 52);
+const QColor DisplayPreviewWindow::kOffColor = ui::kDisplayOff;
 
 DisplayPreviewWindow::DisplayPreviewWindow(const DisplayState& state, QWidget* parent)
     : QWidget(parent, Qt::Window), state_(state), marquee_(new QTimer(this)) {
@@ -387,7 +387,7 @@ void DisplayPreviewWindow::UpdateCaches() {
         painter.drawText(QRectF(0, 205, 102, 14), Qt::AlignCenter, tr("Master Side"));
         painter.drawText(QRectF(678, 205, 102, 14), Qt::AlignCenter, tr("Secondary Side"));
         painter.drawText(QPointF(kStripLeft, kStripCaptionY), tr("Text on the display"));
-        litDot_ = MakeDot(kStripLit, kDotDiameter * scale, ratio);
+        litDot_ = MakeDot(kGridLit, kDotDiameter * scale, ratio);
         litLed_ = QPixmap();
     }
     if (litLed_.isNull() || litLedColor_ != lit) {

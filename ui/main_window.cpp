@@ -1,4 +1,5 @@
 #include "ui/main_window.h"
+#include "ui/display_look.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,8 +27,8 @@
 #include <optional>
 
 #include "control/control_center_controller.h"
-#include "model/design_file.h"
 #include "device/hid_link.h"
+#include "model/design_file.h"
 #include "ui/control_center_dialog.h"
 #include "ui/display_preview_window.h"
 #include "ui/picture_import_dialog.h"
@@ -60,9 +61,7 @@ qsizetype DataLines(std::string_view text) {
     return lines;
 }
 
-QString Count(qsizetype n) {
-    return QLocale(QLocale::English).toString(n);
-}
+using ui::Count;
 
 QString DesignFilter() {
     return QObject::tr("Velta designs (*.velta);;All files (*)");
@@ -101,10 +100,12 @@ bool WriteFileAtomically(const QString& path, std::string_view bytes, QString& e
 
 bool IsDesignFile(const QUrl& url) {
     return url.isLocalFile() &&
-           QFileInfo(url.toLocalFile()).suffix().compare(
-               QString::fromLatin1(kDesignFileExtension.data(),
-                                   static_cast<qsizetype>(kDesignFileExtension.size())),
-               Qt::CaseInsensitive) == 0;
+           QFileInfo(url.toLocalFile())
+                   .suffix()
+                   .compare(
+                       QString::fromLatin1(kDesignFileExtension.data(),
+                                           static_cast<qsizetype>(kDesignFileExtension.size())),
+                       Qt::CaseInsensitive) == 0;
 }
 
 }  // namespace
@@ -233,7 +234,7 @@ void MainWindow::BuildFileMenu() {
         {tr("&Save Design"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SaveDesign(); }},
         {tr("Save Design &As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
          [this] { SaveDesignAs(); }},
-        {}, 
+        {},
         {tr("&Import Picture..."), {}, [this] { ImportPicture(); }},
         {tr("&Export Data Center..."), QKeySequence(Qt::CTRL | Qt::Key_E),
          [this] { ExportDataCenter(); }},
@@ -258,8 +259,8 @@ void MainWindow::BuildEditMenu() {
     undo_ = edit->addAction(tr("&Undo"), this, [&controller] { controller.Undo(); });
     undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     redo_ = edit->addAction(tr("&Redo"), this, [&controller] { controller.Redo(); });
-    redo_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-                         QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    redo_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     edit->addSeparator();
     edit->addAction(tr("&Copy Data Center"), this, &MainWindow::CopyDataCenter);
     edit->addAction(tr("C&lear Data Center"), this, &MainWindow::ClearDataCenter);
@@ -296,8 +297,8 @@ void MainWindow::NewDesign() {
 void MainWindow::OpenDesign() {
     if (!MayReplaceDesign())
         return;
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open Design"), QString(),
-                                                      DesignFilter());
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Open Design"), QString(), DesignFilter());
     if (!path.isEmpty())
         OpenDesignFile(path);
 }
@@ -306,10 +307,9 @@ bool MainWindow::OpenDesignFile(const QString& path) {
     QString error;
     const auto bytes = ReadSmallFile(path, static_cast<qint64>(kMaxDesignFileBytes), error);
     std::string readError;
-    if (bytes &&
-        !panel_->Controller().OpenDesign(std::string_view(bytes->constData(),
-                                                          static_cast<std::size_t>(bytes->size())),
-                                         FileName(path).toStdString(), readError)) {
+    if (bytes && !panel_->Controller().OpenDesign(
+                     std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())),
+                     FileName(path).toStdString(), readError)) {
         error = QString::fromStdString(readError);
     }
     if (!error.isEmpty()) {
@@ -343,8 +343,7 @@ bool MainWindow::SaveDesignTo(const QString& path) {
     ControlCenterController& controller = panel_->Controller();
     QString error;
     if (!WriteFileAtomically(path, controller.DesignText(), error)) {
-        ReportFailure(tr("Save Design"),
-                      tr("Could not save %1: %2").arg(FileName(path), error));
+        ReportFailure(tr("Save Design"), tr("Could not save %1: %2").arg(FileName(path), error));
         return false;
     }
     controller.MarkDesignSaved();
@@ -514,17 +513,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::ShowAbout() {
-    QMessageBox::about(
-        this, tr("About Velta Control Center"),
-        tr("<b>Velta Control Center %1</b><br>"
-           "Control panel for the Velta LED display.<br><br>"
-           "Transmitter: USB HID, vendor 0x%2, product 0x%3.<br>"
-           "To use it without root, install the udev rule "
-           "<tt>60-velta-transmitter.rules</tt> into <tt>/etc/udev/rules.d/</tt> "
-           "(an installed package puts it in <tt>/usr/lib/udev/rules.d/</tt>).")
-            .arg(QApplication::applicationVersion())
-            .arg(kTransmitterVendorId, 4, 16, QLatin1Char('0'))
-            .arg(kTransmitterProductId, 4, 16, QLatin1Char('0')));
+    QMessageBox::about(this, tr("About Velta Control Center"),
+                       tr("<b>Velta Control Center %1</b><br>"
+                          "Control panel for the Velta LED display.<br><br>"
+                          "Transmitter: USB HID, vendor 0x%2, product 0x%3.<br>"
+                          "To use it without root, install the udev rule "
+                          "<tt>60-velta-transmitter.rules</tt> into <tt>/etc/udev/rules.d/</tt> "
+                          "(an installed package puts it in <tt>/usr/lib/udev/rules.d/</tt>).")
+                           .arg(QApplication::applicationVersion())
+                           .arg(kTransmitterVendorId, 4, 16, QLatin1Char('0'))
+                           .arg(kTransmitterProductId, 4, 16, QLatin1Char('0')));
 }
 
 void MainWindow::UpdateTransmitterLabel() {
@@ -540,10 +538,10 @@ void MainWindow::UpdateTransmitterLabel() {
 
 void MainWindow::UpdateTitle() {
     // "[*]" is where Qt puts its modified marker while the design has unsaved changes.
-    QString title = designPath_.isEmpty()
-                        ? QString::fromLatin1(kTitle) + QStringLiteral("[*]")
-                        : tr("%1[*] \u2014 %2").arg(FileName(designPath_),
-                                                   QString::fromLatin1(kTitle));
+    QString title =
+        designPath_.isEmpty()
+            ? QString::fromLatin1(kTitle) + QStringLiteral("[*]")
+            : tr("%1[*] \u2014 %2").arg(FileName(designPath_), QString::fromLatin1(kTitle));
     if (simulated_)
         title += tr(" (simulated transmitter)");
     setWindowTitle(title);

@@ -1,4 +1,5 @@
 #include "ui/sequence_window.h"
+#include "ui/display_look.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -32,14 +33,12 @@ namespace velta {
 
 namespace {
 
-constexpr QColor kBackground(18, 18, 22);
-constexpr QColor kLit(255, 170, 0);  // the grid's amber
-constexpr QColor kDark(48, 48, 52);
+constexpr QColor kBackground = ui::kDisplayBackground;
+constexpr QColor kLit = ui::kDisplayLit;
+constexpr QColor kDark = ui::kDisplayOff;
 constexpr int kThumbMargin = 2;
 
-QString Count(qsizetype n) {
-    return QLocale(QLocale::English).toString(n);
-}
+using ui::Count;
 
 }  // namespace
 
@@ -70,6 +69,9 @@ QImage FrameListModel::Thumbnail(const SequenceFrame& frame) {
 
 void FrameListModel::Refresh() {
     const std::vector<SequenceFrame>& now = controller_.Frames().Frames();
+    // Most history changes are panel edits that leave the frames alone.
+    if (now == frames_)
+        return;
     // Pictures are kept by what they show, so inserting, deleting or moving frames draws
     // nothing again; only a grid not shown before is drawn.
     std::unordered_map<std::bitset<kCellCount>, QPixmap> drawn;
@@ -404,13 +406,18 @@ QString SequenceWindow::Notice() const {
     return notice_->text();
 }
 
+bool SequenceWindow::RefuseWhenFull() {
+    if (controller_.Frames().Size() < kMaxSequenceFrames)
+        return false;
+    Tell(tr("The sequence is full: it holds at most %1 frames").arg(Count(kMaxSequenceFrames)));
+    return true;
+}
+
 void SequenceWindow::AddFrame() {
     const std::size_t size = controller_.Frames().Size();
     const std::optional<std::size_t> selected = Selected();
-    if (size >= kMaxSequenceFrames) {
-        Tell(tr("The sequence is full: it holds at most %1 frames").arg(Count(kMaxSequenceFrames)));
+    if (RefuseWhenFull())
         return;
-    }
     const std::size_t after = selected ? *selected : size == 0 ? kNoFrame : size - 1;
     if (!controller_.AddFrame(after, hold_->value()))
         return;
@@ -431,10 +438,8 @@ void SequenceWindow::DuplicateFrame() {
     const auto selected = Selected();
     if (!selected)
         return;
-    if (controller_.Frames().Size() >= kMaxSequenceFrames) {
-        Tell(tr("The sequence is full: it holds at most %1 frames").arg(Count(kMaxSequenceFrames)));
+    if (RefuseWhenFull())
         return;
-    }
     if (controller_.DuplicateFrame(*selected)) {
         SelectQuietly(*selected + 1);
         Tell(tr("Duplicated frame %1").arg(*selected + 1));
@@ -495,8 +500,8 @@ void SequenceWindow::TogglePlay() {
 void SequenceWindow::ArmFor(std::optional<std::chrono::steady_clock::time_point> next) {
     if (!next) {
         // The pass is over (or a write failed): the panel goes back to what it was before Play.
+        // StopPlaying reports back through PlayingStopped.
         controller_.StopPlaying();
-        OnPlayingStopped();
         return;
     }
     // Rounded up, so the timer never fires before the frame is due.
@@ -517,8 +522,7 @@ void SequenceWindow::OnPlayingStopped() {
 
 void SequenceWindow::closeEvent(QCloseEvent* event) {
     // Playing needs the window's timer; closing it ends the play.
-    if (controller_.Playing())
-        controller_.StopPlaying();
+    controller_.StopPlaying();
     event->accept();
 }
 

@@ -129,6 +129,8 @@ class SequenceWindow : public QWidget {
     void OnPlayTimer();
     void OnPlayingStopped();
     void Tell(const QString& text);
+    // Says so and returns true when the sequence can take no more frames.
+    bool RefuseWhenFull();
 
     ControlCenterDialog& panel_;
     ControlCenterController& controller_;
