@@ -14,28 +14,6 @@ namespace velta::cli {
 
 namespace {
 
-// The display's text as one printable line: quotes, backslashes and control characters escaped
-// the way the text report's description writes them.
-std::string Quoted(const std::string& utf8) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out = "\"";
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(c);
-        } else if (byte < 0x20 || byte == 0x7F) {
-            out += "\\x";
-            out.push_back(kDigits[byte >> 4]);
-            out.push_back(kDigits[byte & 0xF]);
-        } else {
-            out.push_back(c);
-        }
-    }
-    out.push_back('"');
-    return out;
-}
-
 int LitCells(const DisplayState& state) {
     int lit = 0;
     for (int row = 0; row < kRows; ++row) {
@@ -58,16 +36,12 @@ CommandRun SetupDecode(CLI::App& /*command*/) {
         }
         // Every report counts as written successfully: a copied line is a report that went out.
         ReportDecoder decoder;
-        const DeviceReport* previousGrid = nullptr;
-        for (const DeviceReport& report : lines.reports) {
-            const ReportReading reading = ReadReport(report, previousGrid);
-            context.out << DescribeReport(report, reading) << '\n';
-            decoder.Feed(report);
-            previousGrid = reading.kind == ReportKind::Grid ? &report : nullptr;
-        }
+        for (const DeviceReport& report : lines.reports)
+            context.out << DescribeReport(report, decoder.Feed(report)) << '\n';
         const DisplayState& state = decoder.State();
         context.out << "display: " << LitCells(state) << " of " << kCellCount << " cells lit, RF "
-                    << (state.rfOn ? "on" : "off") << ", text " << Quoted(state.textUtf8);
+                    << (state.rfOn ? "on" : "off") << ", text "
+                    << QuoteDisplayText(state.textBytes);
         if (const std::uint64_t bad = state.NotUnderstoodCount(); bad > 0)
             context.out << ", " << bad << (bad == 1 ? " report" : " reports") << " not understood";
         context.out << '\n';

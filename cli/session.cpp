@@ -52,17 +52,13 @@ void TransmitterSession::PrintWrittenReports() {
     // reached the device are what the display got. This session's controller is new, so the
     // journal holds only this command's reports.
     const ReportJournal& journal = controller_.Tap().Journal();
-    const DeviceReport* previousGrid = nullptr;
-    DeviceReport lastWritten{};
+    ReportDecoder reader;  // places each grid's tail as the display does
     for (std::size_t row = 0; row < journal.Size(); ++row) {
         const JournalEntry& entry = journal.Row(row);
         if (entry.direction != ReportDirection::Written || !entry.ok)
             continue;
-        const ReportReading reading = ReadReport(entry.bytes, previousGrid);
-        context_.out << FormatReportHex(entry.bytes) << "  " << DescribeReport(entry.bytes, reading)
-                     << '\n';
-        lastWritten = entry.bytes;
-        previousGrid = reading.kind == ReportKind::Grid ? &lastWritten : nullptr;
+        context_.out << FormatReportHex(entry.bytes) << "  "
+                     << DescribeReport(entry.bytes, reader.Feed(entry.bytes)) << '\n';
     }
 }
 

@@ -44,10 +44,9 @@ bool IsContinuation(unsigned char b) {
     return (b & 0xC0u) == 0x80u;
 }
 
-// Decodes one well-formed UTF-8 sequence at text[pos]. Returns its length, or 0 when the bytes
-// there do not start a well-formed sequence (overlong forms, surrogates and code points above
-// U+10FFFF are not well formed).
-std::size_t DecodeOne(std::string_view text, std::size_t pos, char32_t& cp) {
+}  // namespace
+
+std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& cp) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     std::size_t length = 0;
     unsigned char low = 0x80;  // allowed range of the second byte
@@ -89,7 +88,12 @@ std::size_t DecodeOne(std::string_view text, std::size_t pos, char32_t& cp) {
     return length;
 }
 
-}  // namespace
+char32_t Windows1252CodePoint(std::uint8_t byte) {
+    if (byte < 0x80 || byte >= 0xA0)
+        return byte;
+    const char32_t cp = kHighControls[byte - 0x80];
+    return cp != 0 ? cp : 0xFFFD;
+}
 
 DeviceReport GridReport(const PanelState::LedData& ledData) {
     DeviceReport report = CommandReport(kCommandGrid);
@@ -140,7 +144,7 @@ std::string EncodeWindows1252(std::string_view utf8, std::size_t maxBytes) {
     std::size_t pos = 0;
     while (pos < utf8.size() && out.size() < maxBytes) {
         char32_t cp = 0;
-        const std::size_t length = DecodeOne(utf8, pos, cp);
+        const std::size_t length = DecodeUtf8(utf8, pos, cp);
         if (length == 0) {
             // One '?' for the offending byte; any continuation bytes after it are each
             // offending bytes of their own on the next rounds.

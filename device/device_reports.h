@@ -36,6 +36,14 @@ DeviceReport TextReport(std::string_view utf8Text);
 DeviceReport RfOnReport();
 DeviceReport RfOffReport();
 
+// Decodes one well-formed UTF-8 sequence at text[pos] into cp. Returns its length, or 0 when the
+// bytes there do not start a well-formed sequence (overlong forms, surrogates and code points
+// above U+10FFFF are not well formed, nor is a sequence cut short by the end of the text).
+std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& cp);
+// The character a Windows-1252 byte stands for; U+FFFD for the five bytes the code page leaves
+// undefined.
+char32_t Windows1252CodePoint(std::uint8_t byte);
+
 // UTF-8 to Windows-1252. Characters with no Windows-1252 byte and every byte of invalid UTF-8
 // become '?'. Stops once maxBytes bytes have been produced.
 std::string EncodeWindows1252(std::string_view utf8, std::size_t maxBytes);

@@ -93,14 +93,6 @@ std::uint16_t WordAt(const DeviceReport& report, std::size_t at) {
     return static_cast<std::uint16_t>(report[at] | (report[at + 1] << 8));
 }
 
-// Windows-1252 bytes 0x80..0x9F and the code points they stand for; 0 marks the five bytes the
-// code page leaves undefined.
-constexpr char32_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -127,11 +119,7 @@ void AppendHexByte(std::string& out, std::uint8_t value) {
 
 void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes) {
     for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        char32_t cp = b;
-        if (b >= 0x80 && b < 0xA0)
-            cp = kHighControls[b - 0x80] != 0 ? kHighControls[b - 0x80] : char32_t{0xFFFD};
-        AppendUtf8(out, cp);
+        AppendUtf8(out, Windows1252CodePoint(static_cast<std::uint8_t>(c)));
     }
 }
 
@@ -180,6 +168,25 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string QuoteDisplayText(std::string_view windows1252) {
+    // Control bytes, quotes and backslashes escaped so the line stays one readable line.
+    std::string out = "\"";
+    for (const char c : windows1252) {
+        const auto b = static_cast<std::uint8_t>(c);
+        if (b == '"' || b == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (b < 0x20 || b == 0x7F) {
+            out += "\\x";
+            AppendHexDigits(out, b);
+        } else {
+            AppendUtf8(out, Windows1252CodePoint(b));
+        }
+    }
+    out.push_back('"');
+    return out;
+}
+
 std::string DescribeReport(const DeviceReport& report, const DeviceReport* previousGrid) {
     return DescribeReport(report, ReadReport(report, previousGrid));
 }
@@ -198,23 +205,10 @@ std::string DescribeReport(const DeviceReport& report, const ReportReading& read
                    std::to_string(report[28]);
         case ReportKind::Text: {
             const std::size_t length = TextLength(report);
-            out = "text \"";
-            // Control bytes, quotes and backslashes escaped so the line stays one readable line.
-            for (std::size_t i = 0; i < length; ++i) {
-                const std::uint8_t b = report[kFirstPayloadByte + i];
-                if (b == '"' || b == '\\') {
-                    out.push_back('\\');
-                    out.push_back(static_cast<char>(b));
-                } else if (b < 0x20 || b == 0x7F) {
-                    out += "\\x";
-                    AppendHexDigits(out, b);
-                } else {
-                    const char c = static_cast<char>(b);
-                    AppendWindows1252AsUtf8(out, std::string_view(&c, 1));
-                }
-            }
-            out += "\" (" + std::to_string(length) + (length == 1 ? " byte)" : " bytes)");
-            return out;
+            const std::string_view bytes(
+                reinterpret_cast<const char*>(report.data() + kFirstPayloadByte), length);
+            return "text " + QuoteDisplayText(bytes) + " (" + std::to_string(length) +
+                   (length == 1 ? " byte)" : " bytes)");
         }
         case ReportKind::RfOn:
             return "RF on";
@@ -245,13 +239,15 @@ ReportDecoder::ReportDecoder() {
     state_.textUtf8.reserve(kTextPayloadBytes * 3);
 }
 
-void ReportDecoder::Feed(const DeviceReport& report) {
-    const ReportKind kind = ReadReport(report, lastWasGrid_ ? &lastGrid_ : nullptr).kind;
+ReportReading ReportDecoder::Feed(const DeviceReport& report) {
+    const ReportReading reading = ReadReport(report, lastWasGrid_ ? &lastGrid_ : nullptr);
+    const ReportKind kind = reading.kind;
     ++state_.reportCounts[static_cast<std::size_t>(kind)];
     Apply(report, kind);
     lastWasGrid_ = kind == ReportKind::Grid;
     if (lastWasGrid_)
         lastGrid_ = report;
+    return reading;
 }
 
 void ReportDecoder::Apply(const DeviceReport& report, ReportKind kind) {

@@ -34,6 +34,9 @@ ReportReading ReadReport(const DeviceReport& report, const DeviceReport* previou
 // "rings, speed 15, brightness 15", `text "Hello" (5 bytes)`, "RF on", "RF off",
 // "unknown command 0x42", "pods not understood: byte 63 is 0x01, expected 0x00".
 // `previousGrid` as for ReadReport.
+// Windows-1252 text as one printable, quoted line of UTF-8: quotes, backslashes and control
+// bytes escaped.
+std::string QuoteDisplayText(std::string_view windows1252);
 std::string DescribeReport(const DeviceReport& report, const DeviceReport* previousGrid);
 // The same for a report already read (`reading` is what ReadReport gave for it).
 std::string DescribeReport(const DeviceReport& report, const ReportReading& reading);
@@ -48,9 +51,9 @@ class ReportDecoder {
   public:
     ReportDecoder();
 
-    // Every report written successfully, in the order it was written. Never allocates once the
-    // text has been seen at full length.
-    void Feed(const DeviceReport& report);
+    // Every report written successfully, in the order it was written; returns how it was read
+    // (the tail known by its place). Never allocates once the text has been seen at full length.
+    ReportReading Feed(const DeviceReport& report);
     const DisplayState& State() const { return state_; }
 
   private:
