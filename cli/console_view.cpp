@@ -28,12 +28,4 @@ void ConsoleView::PostToUiThread(std::function<void()> task) {
     posted_.push_back(std::move(task));
 }
 
-void ConsoleView::RefreshDataCenter(std::string_view log, std::size_t shownBefore) {
-    if (shownBefore == dataCenter_.size() && shownBefore <= log.size()) {
-        dataCenter_.append(log.substr(shownBefore));
-    } else {
-        dataCenter_.assign(log);
-    }
-}
-
 }  // namespace velta::cli

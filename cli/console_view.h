@@ -23,9 +23,6 @@ class ConsoleView : public ControlCenterView {
     const std::string& StatusText() const { return status_; }
     // How often the "Write Error" box would have come up.
     int WriteFailures() const { return writeFailures_; }
-    // What the Data Center box would hold.
-    const std::string& DataCenterText() const { return dataCenter_; }
-    const std::string& RfCaption() const { return rfCaption_; }
     // Why the last Connect found no usable transmitter, in the link's words; empty after a
     // successful one.
     const std::string& LinkDiagnostic() const { return diagnostic_; }
@@ -40,8 +37,9 @@ class ConsoleView : public ControlCenterView {
     void SetStatusText(std::string_view text) override { status_ = text; }
     // Any thread (the link's reader posts from its own).
     void PostToUiThread(std::function<void()> task) override;
-    void RefreshDataCenter(std::string_view log, std::size_t shownBefore) override;
-    void SetRfButtonCaption(std::string_view caption) override { rfCaption_ = caption; }
+    // The controller keeps the log and the RF state; a command reads them there.
+    void RefreshDataCenter(std::string_view /*log*/, std::size_t /*shownBefore*/) override {}
+    void SetRfButtonCaption(std::string_view /*caption*/) override {}
     void ShowLinkDiagnostic(std::string_view reason, bool permissionProblem) override {
         diagnostic_ = reason;
         permissionProblem_ = permissionProblem;
@@ -59,8 +57,6 @@ class ConsoleView : public ControlCenterView {
   private:
     std::ostream& err_;
     std::string status_;
-    std::string dataCenter_;
-    std::string rfCaption_{kCaptionActivateRf};
     std::string diagnostic_;
     bool permissionProblem_ = false;
     int writeFailures_ = 0;

@@ -53,8 +53,9 @@ sends it through the display's USB HID transmitter. It logs the packed data as
 hex lines ready to copy into display sequences.
 
 The package holds the window program, velta-control-center, and the command
-line program, velta, which sends a scrolling text or switches RF mode. A udev
-rule gives the user at the seat access to the transmitter.")
+line program, velta, which lists transmitters, sends designs and texts, plays
+sequences, switches RF mode and prints or decodes Data Center and report text.
+A udev rule gives the user at the seat access to the transmitter.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -3,13 +3,12 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <utility>
 
 #include "control/control_ids.h"
 #include "device/simulated_transmitter.h"
+#include "tests/support/posted_tasks.h"
 #include "ui/dialog_template.h"
 #include "ui/led_placement.h"
 
@@ -44,38 +43,20 @@ constexpr std::array<std::pair<std::string_view, int>, 19> kControlNames = {{
 
 // The window as the controller sees it, minus the screen: the pointer is what the step says,
 // posted work runs between steps as the event loop would run it, and no timer fires by itself.
-class ReplayView : public ControlCenterView {
+class ReplayView : public ControlCenterView, public testing::PostedTasks {
   public:
     PointerSample pointer;
-    std::string dataCenter;
 
     void ShowWriteError() override {}
     void SetStatusText(std::string_view /*text*/) override {}
-    void RefreshDataCenter(std::string_view log, std::size_t /*shownBefore*/) override {
-        dataCenter.assign(log);
-    }
+    // The controller keeps the log; the expected text is read there.
+    void RefreshDataCenter(std::string_view /*log*/, std::size_t /*shownBefore*/) override {}
     void SetRfButtonCaption(std::string_view /*caption*/) override {}
     void StartTimer(int /*id*/, int /*periodMs*/) override {}
     void StopTimer(int /*id*/) override {}
     PointerSample SamplePointer() override { return pointer; }
     Color PickedColor() override { return 0; }
-    void PostToUiThread(std::function<void()> task) override {
-        const std::lock_guard lock(mutex_);
-        posted_.push_back(std::move(task));
-    }
-    void RunPosted() {
-        std::deque<std::function<void()>> tasks;
-        {
-            const std::lock_guard lock(mutex_);
-            tasks.swap(posted_);
-        }
-        for (auto& task : tasks)
-            task();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::deque<std::function<void()>> posted_;
+    void PostToUiThread(std::function<void()> task) override { Post(std::move(task)); }
 };
 
 bool ParseInt(const std::string& word, int& value) {
