@@ -19,7 +19,7 @@ bool SequencePlayer::Start(std::vector<SequenceFrame> frames, bool loop) {
     starts_.reserve(frames_.size());
     for (const SequenceFrame& frame : frames_) {
         starts_.push_back(total_);
-        total_ += std::chrono::milliseconds(std::clamp(frame.holdMs, kMinHoldMs, kMaxHoldMs));
+        total_ += std::chrono::milliseconds(ClampHoldMs(frame.holdMs));
     }
     loop_ = loop;
     start_ = clock_();

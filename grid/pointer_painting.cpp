@@ -14,8 +14,6 @@ constexpr std::int32_t kColumnOrigin = 86;
 constexpr std::int32_t kRowOrigin = 31;
 constexpr std::int32_t kPitch = 18;
 
-constexpr Color kPodLedOnColor = 0xFFFFFF;  // a marked pod shows white until it is coloured
-
 }  // namespace
 
 PaintTarget PaintTargetAt(std::int32_t x, std::int32_t y) {
@@ -49,7 +47,7 @@ void SampleTick(PanelState& panel, const PointerSample& sample) {
             continue;
         const Color color = panel.CurrentColor();
         panel.SetPodColor(pod, color);
-        panel.SetPodLedColors(pod, kPodLedOnColor, color);
+        panel.SetPodLedColors(pod, kColouredPodLedOnColor, color);
         panel.SetPodMark(pod, false);
     }
 }

@@ -130,52 +130,32 @@ void EditHistory::ApplyStep(PanelState& panel, Sequence* sequence, const Step& s
         sequence->Apply(*step.list, forward);
 }
 
-bool EditHistory::Undo(PanelState& panel, Sequence& sequence) {
-    if (!CanUndo())
+bool EditHistory::Take(std::deque<Step>& from, std::deque<Step>& to, PanelState& panel,
+                       Sequence* sequence, bool forward) {
+    // Without the sequence, a step that changed the frame list can't be carried out.
+    if (InStep() || from.empty() || (sequence == nullptr && from.back().list))
         return false;
-    Step step = std::move(done_.back());
-    done_.pop_back();
-    ApplyStep(panel, &sequence, step, false);
-    undone_.push_back(std::move(step));
+    Step step = std::move(from.back());
+    from.pop_back();
+    ApplyStep(panel, sequence, step, forward);
+    to.push_back(std::move(step));
     return true;
+}
+
+bool EditHistory::Undo(PanelState& panel, Sequence& sequence) {
+    return Take(done_, undone_, panel, &sequence, false);
 }
 
 bool EditHistory::Redo(PanelState& panel, Sequence& sequence) {
-    if (!CanRedo())
-        return false;
-    Step step = std::move(undone_.back());
-    undone_.pop_back();
-    ApplyStep(panel, &sequence, step, true);
-    done_.push_back(std::move(step));
-    return true;
+    return Take(undone_, done_, panel, &sequence, true);
 }
 
 bool EditHistory::Undo(PanelState& panel) {
-    if (!CanUndo() || done_.back().list)
-        return false;
-    Step step = std::move(done_.back());
-    done_.pop_back();
-    ApplyStep(panel, nullptr, step, false);
-    undone_.push_back(std::move(step));
-    return true;
+    return Take(done_, undone_, panel, nullptr, false);
 }
 
 bool EditHistory::Redo(PanelState& panel) {
-    if (!CanRedo() || undone_.back().list)
-        return false;
-    Step step = std::move(undone_.back());
-    undone_.pop_back();
-    ApplyStep(panel, nullptr, step, true);
-    done_.push_back(std::move(step));
-    return true;
-}
-
-void EditHistory::Clear() {
-    if (!done_.empty())
-        baseId_ = done_.back().id;
-    done_.clear();
-    undone_.clear();
-    open_.reset();
+    return Take(undone_, done_, panel, nullptr, true);
 }
 
 }  // namespace velta

@@ -82,7 +82,6 @@ class EditHistory {
     bool Undo(PanelState& panel);
     bool Redo(PanelState& panel);
 
-    void Clear();  // e.g. after opening a design the window does not want to be undoable
     std::size_t UndoCount() const { return done_.size(); }
     std::size_t RedoCount() const { return undone_.size(); }
     std::size_t MaxSteps() const { return maxSteps_; }
@@ -122,6 +121,9 @@ class EditHistory {
     Stored Store(const EditSnapshot& snapshot, const Stored* neighbour) const;
     static void Apply(PanelState& panel, const Stored& target, bool withChoices);
     static void ApplyStep(PanelState& panel, Sequence* sequence, const Step& step, bool forward);
+    // Moves the newest step of `from` to `to`, carrying it out backwards or forwards.
+    bool Take(std::deque<Step>& from, std::deque<Step>& to, PanelState& panel, Sequence* sequence,
+              bool forward);
     bool Push(Step step);
     std::uint64_t CurrentId() const { return done_.empty() ? baseId_ : done_.back().id; }
 

@@ -5,8 +5,6 @@
 namespace velta {
 
 namespace {
-// A coloured pod's LED: white when marked, its colour otherwise (as the pod colouring leaves it).
-constexpr Color kColoredPodOnColor = 0xFFFFFF;
 
 // Everything content and frames share, written only where it differs.
 template <typename Picture>
@@ -24,7 +22,7 @@ void ApplyPicture(PanelState& panel, const Picture& picture) {
         // The LED is brought in line also when only it lags behind (a colouring whose tick has
         // not run yet), so after applying, what the pod shows is what it holds.
         if (colorDiffers || panel.PodLedColors(pod).off != color)
-            panel.SetPodLedColors(pod, kColoredPodOnColor, color);
+            panel.SetPodLedColors(pod, kColouredPodLedOnColor, color);
     }
     for (int ring = 0; ring < kRingCount; ++ring) {
         const bool on = picture.rings[static_cast<std::size_t>(ring)];
@@ -70,7 +68,7 @@ void ApplyContent(PanelState& panel, const PanelContent& content) {
 SequenceFrame CaptureFrame(const PanelState& panel, int holdMs) {
     SequenceFrame frame;
     CapturePicture(panel, frame);
-    frame.holdMs = std::clamp(holdMs, kMinHoldMs, kMaxHoldMs);
+    frame.holdMs = ClampHoldMs(holdMs);
     return frame;
 }
 

@@ -35,6 +35,9 @@ void ApplyContent(PanelState& panel, const PanelContent& content);
 inline constexpr int kDefaultHoldMs = 100;
 inline constexpr int kMinHoldMs = 1;
 inline constexpr int kMaxHoldMs = 60000;
+constexpr int ClampHoldMs(int ms) {
+    return ms < kMinHoldMs ? kMinHoldMs : ms > kMaxHoldMs ? kMaxHoldMs : ms;
+}
 
 // One frame of a display sequence: what the panel shows, without the scrolling text and the
 // feature boxes, and how long it is held when the sequence is played.

@@ -67,6 +67,8 @@ constexpr int kRingDataBytes = 24;
 
 constexpr Color kLedDefaultOnColor = 0xFF0000;  // blue, the colour every LED is created with
 constexpr Color kLedDefaultOffColor = 0x000000;
+// A pod LED once coloured shows white when on, its pod colour when off.
+constexpr Color kColouredPodLedOnColor = 0xFFFFFF;
 
 // Fields other than the LED cells that the window mirrors in its controls.
 enum class PanelField {
@@ -168,9 +170,9 @@ class PanelState {
 
     // The packed arrays the reports carry and the Data Center prints, computed from the current
     // fields on every call, so no reader can see a stale copy.
-    LedData LED_data() const;   // one word per column, bit n = row n
-    RgbData RGB_data() const;   // R, G, B per pod; bytes 60..119 stay zero
-    RingData ring_data() const; // the ring level, little-endian, for each ring that is on
+    LedData LED_data() const;    // one word per column, bit n = row n
+    RgbData RGB_data() const;    // R, G, B per pod; bytes 60..119 stay zero
+    RingData ring_data() const;  // the ring level, little-endian, for each ring that is on
 
   private:
     static constexpr bool IsPod(int pod) { return pod >= 0 && pod < kPodCount; }

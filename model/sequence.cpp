@@ -10,7 +10,7 @@ namespace velta {
 namespace {
 
 SequenceFrame Clamped(SequenceFrame frame) {
-    frame.holdMs = std::clamp(frame.holdMs, kMinHoldMs, kMaxHoldMs);
+    frame.holdMs = ClampHoldMs(frame.holdMs);
     return frame;
 }
 
