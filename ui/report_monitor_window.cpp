@@ -208,20 +208,20 @@ void ReportMonitorWindow::JournalChanged() {
         pending_ = true;  // caught up when shown
         return;
     }
-    pending_ = false;
-    model_->JournalChanged();
-    if (!Paused())
-        table_->scrollToBottom();
+    CatchUp();
 }
 
 void ReportMonitorWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (pending_) {
-        pending_ = false;
-        model_->JournalChanged();
-        if (!Paused())
-            table_->scrollToBottom();
-    }
+    if (pending_)
+        CatchUp();
+}
+
+void ReportMonitorWindow::CatchUp() {
+    pending_ = false;
+    model_->JournalChanged();
+    if (!Paused())
+        table_->scrollToBottom();
 }
 
 QString ReportMonitorWindow::SelectedHexLines() const {

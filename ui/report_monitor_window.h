@@ -84,6 +84,8 @@ class ReportMonitorWindow : public QWidget {
 
   private:
     void ShowCurrentHex();
+    // Takes in the reports journaled since the last look.
+    void CatchUp();
 
     ReportJournal& journal_;
     ReportJournalModel* model_;
