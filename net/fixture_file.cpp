@@ -30,7 +30,9 @@ ChannelKind KindOf(ChannelRole role) {
         case ChannelRole::PodBlue:
             return {"IntensityBlue", "", 0, V::Range, ""};
         case ChannelRole::RingLevelCoarse:
-            return {"", "Intensity", 0, V::Range, "Ring level (16 bits, >> 4 gives 0 to 4095)"};
+            return {
+                "", "Intensity", 0, V::Range,
+                "Ring level, high byte of 16 bits (the level is the 16 bits shifted right by 4)"};
         case ChannelRole::RingLevelFine:
             return {"", "Intensity", 1, V::Range, "Ring level fine"};
         case ChannelRole::GridBrightness:
