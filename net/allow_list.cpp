@@ -19,6 +19,14 @@ std::optional<int> ParseNumber(std::string_view text, int maxDigits, int max) {
     return value;
 }
 
+// Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "literal" + std::string.
+std::string Quoted(std::string_view text) {
+    std::string quoted(1, '"');
+    quoted.append(text);
+    quoted += '"';
+    return quoted;
+}
+
 std::uint32_t Mask(int prefix) {
     return prefix == 0 ? 0u : ~std::uint32_t{0} << (32 - prefix);
 }
@@ -48,21 +56,20 @@ std::optional<Cidr> ParseCidr(std::string_view text, std::string& error) {
     const std::size_t slash = text.find('/');
     const std::optional<std::uint32_t> address = ParseIpv4(text.substr(0, slash));
     if (!address) {
-        error = "\"" + std::string(text) +
-                "\" is not an IPv4 address or network (expected e.g. 192.168.1.0/24)";
+        error = Quoted(text) + " is not an IPv4 address or network (expected e.g. 192.168.1.0/24)";
         return std::nullopt;
     }
     Cidr cidr{*address, 32};
     if (slash != std::string_view::npos) {
         const std::optional<int> prefix = ParseNumber(text.substr(slash + 1), 2, 32);
         if (!prefix) {
-            error = "\"" + std::string(text) + "\" has no prefix length 0 to 32 after the \"/\"";
+            error = Quoted(text) + " has no prefix length 0 to 32 after the \"/\"";
             return std::nullopt;
         }
         cidr.prefix = *prefix;
     }
     if ((cidr.network & ~Mask(cidr.prefix)) != 0) {
-        error = "\"" + std::string(text) + "\" has host bits set; the network is " +
+        error = Quoted(text) + " has host bits set; the network is " +
                 FormatAddress(cidr.network & Mask(cidr.prefix)) + "/" + std::to_string(cidr.prefix);
         return std::nullopt;
     }

@@ -48,44 +48,46 @@ std::string CheckStartAddress(int start) {
            std::to_string(start);
 }
 
+// Block by block, each a tight loop: a frame is decoded for every packet accepted.
 void DecodeUniverse(std::span<const std::uint8_t, kUniverseSize> universe, int start,
                     SequenceFrame& frame) {
     const int base = IsValidStartAddress(start) ? start - 1 : 0;
     const std::uint8_t* fixture = universe.data() + base;
     int coarse = 0;
     int fine = 0;
-    for (int offset = 0; offset < kFixtureChannels; ++offset) {
-        const ChannelSlot& slot = kChannelSlots[At(offset)];
-        const std::uint8_t value = fixture[offset];
-        const std::size_t item = At(slot.item);
-        switch (slot.role) {
-            case ChannelRole::GridCell:
-                frame.cells[item] = value >= kOnThreshold;
-                break;
-            case ChannelRole::PodRed:
-                frame.pods[item] = (frame.pods[item] & 0xFFFF00u) | value;
-                break;
-            case ChannelRole::PodGreen:
-                frame.pods[item] = (frame.pods[item] & 0xFF00FFu) | (Color{value} << 8);
-                break;
-            case ChannelRole::PodBlue:
-                frame.pods[item] = (frame.pods[item] & 0x00FFFFu) | (Color{value} << 16);
-                break;
-            case ChannelRole::Ring:
-                frame.rings[item] = value >= kOnThreshold;
-                break;
-            case ChannelRole::RingLevelCoarse:
-                coarse = value;
-                break;
-            case ChannelRole::RingLevelFine:
-                fine = value;
-                break;
-            case ChannelRole::GridBrightness:
-                frame.gridBrightness = value >> 4;
-                break;
-            case ChannelRole::ScrollSpeed:
-                frame.scrollSpeed = value >> 4;
-                break;
+    for (const ChannelBlock& block : kChannelBlocks) {
+        const std::uint8_t* value = fixture + block.first;
+        for (int i = 0; i < block.count; ++i, value += block.stride) {
+            const std::size_t item = At(i);
+            switch (block.role) {
+                case ChannelRole::GridCell:
+                    frame.cells[item] = *value >= kOnThreshold;
+                    break;
+                case ChannelRole::PodRed:
+                    frame.pods[item] = (frame.pods[item] & 0xFFFF00u) | *value;
+                    break;
+                case ChannelRole::PodGreen:
+                    frame.pods[item] = (frame.pods[item] & 0xFF00FFu) | (Color{*value} << 8);
+                    break;
+                case ChannelRole::PodBlue:
+                    frame.pods[item] = (frame.pods[item] & 0x00FFFFu) | (Color{*value} << 16);
+                    break;
+                case ChannelRole::Ring:
+                    frame.rings[item] = *value >= kOnThreshold;
+                    break;
+                case ChannelRole::RingLevelCoarse:
+                    coarse = *value;
+                    break;
+                case ChannelRole::RingLevelFine:
+                    fine = *value;
+                    break;
+                case ChannelRole::GridBrightness:
+                    frame.gridBrightness = *value >> 4;
+                    break;
+                case ChannelRole::ScrollSpeed:
+                    frame.scrollSpeed = *value >> 4;
+                    break;
+            }
         }
     }
     frame.ringLevel = ((coarse << 8) | fine) >> 4;

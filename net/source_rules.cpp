@@ -63,9 +63,13 @@ void CopyPrintableName(std::string_view in, std::array<char, kNameSize>& out) {
 
 std::string DescribeSource(const SourceLabel& source) {
     std::string text(ProtocolName(source.protocol));
-    if (source.name[0] != '\0')
-        text += " \"" + std::string(source.name.data()) + "\"";
-    text += " " + FormatEndpoint(source.address);
+    if (source.name[0] != '\0') {
+        text += " \"";
+        text += source.name.data();
+        text += '"';
+    }
+    text += ' ';
+    text += FormatEndpoint(source.address);
     return text;
 }
 

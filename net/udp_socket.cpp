@@ -35,7 +35,7 @@ bool Interrupted(int error) {
 std::string ErrorText(int error) {
     return "socket error " + std::to_string(error);
 }
-void CloseHandle(SocketHandle handle) {
+void CloseSocket(SocketHandle handle) {
     closesocket(handle);
 }
 bool MakeNonBlocking(SocketHandle handle) {
@@ -56,7 +56,7 @@ bool Interrupted(int error) {
 std::string ErrorText(int error) {
     return std::strerror(error);
 }
-void CloseHandle(SocketHandle handle) {
+void CloseSocket(SocketHandle handle) {
     close(handle);
 }
 bool MakeNonBlocking(SocketHandle handle) {
@@ -111,7 +111,7 @@ UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
 
 void UdpSocket::Close() {
     if (handle_ != kNoSocket)
-        CloseHandle(handle_);
+        CloseSocket(handle_);
     handle_ = kNoSocket;
 }
 
@@ -139,14 +139,15 @@ bool UdpSocket::Open(std::uint32_t address, std::uint16_t port, std::string& err
     return true;
 }
 
-bool UdpSocket::JoinMulticast(std::uint32_t group, std::uint32_t interface, std::string& error) {
+bool UdpSocket::JoinMulticast(std::uint32_t group, std::uint32_t interfaceAddress,
+                              std::string& error) {
     ip_mreq request{};
     request.imr_multiaddr.s_addr = htonl(group);
-    request.imr_interface.s_addr = htonl(interface);
+    request.imr_interface.s_addr = htonl(interfaceAddress);
     if (setsockopt(handle_, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request),
                    sizeof request) != 0) {
         error = "cannot join the multicast group " + FormatAddress(group) + " on interface " +
-                FormatAddress(interface) + ": " + ErrorText(LastError());
+                FormatAddress(interfaceAddress) + ": " + ErrorText(LastError());
         return false;
     }
 #ifdef IP_MULTICAST_ALL

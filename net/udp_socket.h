@@ -48,9 +48,10 @@ class UdpSocket {
     // Opens the socket bound to address:port (host order; port 0 picks a free one), with
     // address reuse so several programs can take the same lighting port. False with `error`.
     bool Open(std::uint32_t address, std::uint16_t port, std::string& error);
-    // Joins an IPv4 multicast group on the interface with address `interface` (0: the system's
-    // choice), and stops the socket receiving other groups joined elsewhere on the machine.
-    bool JoinMulticast(std::uint32_t group, std::uint32_t interface, std::string& error);
+    // Joins an IPv4 multicast group on the interface with address `interfaceAddress` (0: the
+    // system's choice), and stops the socket receiving other groups joined elsewhere on the
+    // machine.
+    bool JoinMulticast(std::uint32_t group, std::uint32_t interfaceAddress, std::string& error);
     bool IsOpen() const { return handle_ != kNoSocket; }
     SocketHandle Handle() const { return handle_; }
     std::uint16_t LocalPort() const;
