@@ -84,6 +84,7 @@ bool NetReceiver::Start(std::string& error) {
     if (error = CheckReceiverConfig(config_); !error.empty())
         return false;
     stopping_ = false;
+    failed_ = false;
     if (!OpenSockets(error)) {
         listeners_.clear();
         wake_ = {};
@@ -191,8 +192,12 @@ void NetReceiver::Run() {
     while (!stopping_) {
         const int timeout = WaitMilliseconds();
         if (!os::WaitReadable(std::span(handles.data(), count), timeout,
-                              std::span(ready.data(), count)))
+                              std::span(ready.data(), count))) {
+            // Nothing more can arrive: say so rather than fall silent.
+            failed_ = true;
+            mailbox_.Signal();
             break;
+        }
         if (stopping_)
             break;
         bool frame = false;

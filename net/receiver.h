@@ -70,6 +70,9 @@ class NetReceiver {
     // Stops the thread and closes the sockets; the statistics stay readable. Idempotent.
     void Stop();
     bool Running() const { return thread_.joinable(); }
+    // The thread stopped on its own because waiting on the sockets failed (the owner is
+    // notified); Stop, and Start again, to resume.
+    bool Failed() const { return failed_; }
 
     // The port a protocol listens on (after Start); 0 when it does not.
     std::uint16_t Port(Protocol protocol) const;
@@ -102,6 +105,7 @@ class NetReceiver {
     Endpoint wakeAddress_;
     std::array<std::uint16_t, kProtocolCount> ports_{};
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> failed_{false};
     std::thread thread_;
 
     mutable std::mutex mutex_;
