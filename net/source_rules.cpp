@@ -152,8 +152,8 @@ SourceRules::Source* SourceRules::Join(const SourcePacket& packet, const Key& ke
 void SourceRules::End(Source& source, SourceEventKind why, TimePoint now) {
     Emit(why, now, source.stats.label);
     source.active = false;
-    if (holder_ == &source)
-        holder_ = nullptr;
+    if (holder_ == &source - sources_.data())
+        holder_ = kNone;
     if (ActiveSources() == 0) {
         Emit(SourceEventKind::AllGone, now, source.stats.label);
         allGone_ = true;
@@ -164,15 +164,19 @@ bool SourceRules::TakeAllGone() {
     return std::exchange(allGone_, false);
 }
 
-const SourceRules::Source* SourceRules::Winner() const {
-    const Source* winner = nullptr;
-    for (const Source& source : sources_) {
+int SourceRules::Winner() const {
+    int winner = kNone;
+    for (int i = 0; i < kMaxSources; ++i) {
+        const Source& source = sources_[static_cast<std::size_t>(i)];
         if (!source.active)
             continue;
-        if (winner == nullptr || source.stats.label.priority > winner->stats.label.priority ||
-            (source.stats.label.priority == winner->stats.label.priority &&
-             source.stats.joined > winner->stats.joined))
-            winner = &source;
+        if (winner == kNone)
+            winner = i;
+        const SourceStats& best = sources_[static_cast<std::size_t>(winner)].stats;
+        if (source.stats.label.priority > best.label.priority ||
+            (source.stats.label.priority == best.label.priority &&
+             source.stats.joined > best.joined))
+            winner = i;
     }
     return winner;
 }
@@ -243,20 +247,22 @@ Reason SourceRules::Offer(const SourcePacket& packet, TimePoint now) {
         complete = packet.push || !source->pushes;
     }
 
-    const Source* winner = Winner();
-    if (winner != holder_ && winner != nullptr) {
-        if (holder_ != nullptr && holder_->stats.label.priority == winner->stats.label.priority)
-            Emit(SourceEventKind::PriorityConflict, now, winner->stats.label,
-                 &holder_->stats.label);
-        if (holder_ != nullptr)
-            sources_[static_cast<std::size_t>(holder_ - sources_.data())].stats.holdsDisplay =
-                false;
+    if (const int winner = Winner(); winner != holder_ && winner != kNone) {
+        Source& next = sources_[static_cast<std::size_t>(winner)];
+        if (holder_ != kNone) {
+            Source& previous = sources_[static_cast<std::size_t>(holder_)];
+            if (previous.stats.label.priority == next.stats.label.priority)
+                Emit(SourceEventKind::PriorityConflict, now, next.stats.label,
+                     &previous.stats.label);
+            previous.stats.holdsDisplay = false;
+        }
         holder_ = winner;
-        sources_[static_cast<std::size_t>(winner - sources_.data())].stats.holdsDisplay = true;
+        next.stats.holdsDisplay = true;
     }
-    if (source != holder_) {
-        const Source* top = holder_;
-        return top != nullptr && top->stats.label.priority == packet.priority
+    if (source - sources_.data() != holder_) {
+        return holder_ != kNone &&
+                       sources_[static_cast<std::size_t>(holder_)].stats.label.priority ==
+                           packet.priority
                    ? Reason::EqualPriority
                    : Reason::LowerPriority;
     }

@@ -150,12 +150,14 @@ class SourceRules {
                  TimePoint now);
     // Removes the source; notes when no source is left.
     void End(Source& source, SourceEventKind why, TimePoint now);
-    const Source* Winner() const;
+    // The index of the source that is to hold the display, or kNone.
+    int Winner() const;
     void Emit(SourceEventKind kind, TimePoint now, const SourceLabel& source,
               const SourceLabel* other = nullptr);
 
     std::array<Source, kMaxSources> sources_{};
-    const Source* holder_ = nullptr;  // the source whose frame the display shows
+    static constexpr int kNone = -1;
+    int holder_ = kNone;  // the index of the source whose frame the display shows
     Universe universe_{};
     EventQueue events_;
     bool allGone_ = false;
