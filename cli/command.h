@@ -40,6 +40,7 @@ CommandRun SetupDatacenter(CLI::App& command);
 CommandRun SetupDecode(CLI::App& command);
 CommandRun SetupList(CLI::App& command);
 CommandRun SetupPlay(CLI::App& command);
+CommandRun SetupFixture(CLI::App& command);
 
 // What the design commands take: the design file and the feature boxes to tick instead of the
 // design's own.

@@ -154,6 +154,10 @@ constexpr std::array kCommands{
                  false, SetupDatacenter},
     CommandEntry{"decode", "Read reports as hex lines on stdin and say what the display shows",
                  false, SetupDecode},
+    CommandEntry{"fixture",
+                 "Print the display's fixture definition for a lighting program (--format "
+                 "qlcplus)",
+                 false, SetupFixture},
 };
 
 // CLI11's messages are one line already; this keeps it so for any that is not.

@@ -35,6 +35,20 @@ add_custom_command(
 list(APPEND velta_gzipped ${velta_packaging_out}/changelog.gz)
 add_custom_target(velta_packaging_docs ALL DEPENDS ${velta_gzipped})
 
+# The fixture file for lighting programs, printed at build time by the velta just built, so it
+# always follows the channel map (there is no copy in the sources to drift). A cross build can't
+# run the program it builds and leaves it out.
+if(NOT CMAKE_CROSSCOMPILING)
+  set(velta_fixture ${velta_packaging_out}/Velta-LED-Display.qxf)
+  add_custom_command(
+    OUTPUT ${velta_fixture}
+    COMMAND velta fixture --format qlcplus > ${velta_fixture}
+    DEPENDS velta
+    VERBATIM)
+  add_custom_target(velta_fixture_file ALL DEPENDS ${velta_fixture})
+  install(FILES ${velta_fixture} DESTINATION share/velta)
+endif()
+
 # The version has no Debian revision, so this is a native package: its changelog is
 # changelog.gz, not changelog.Debian.gz.
 install(FILES ${velta_packaging_out}/changelog.gz DESTINATION ${velta_doc_dir})
@@ -54,7 +68,9 @@ hex lines ready to copy into display sequences.
 
 The package holds the window program, velta-control-center, and the command
 line program, velta, which lists transmitters, sends designs and texts, plays
-sequences, switches RF mode and prints or decodes Data Center and report text.
+sequences, switches RF mode, prints or decodes Data Center and report text and
+prints the display's fixture definition for lighting software (also installed
+in /usr/share/velta).
 A udev rule gives the user at the seat access to the transmitter.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -5,11 +5,13 @@ set -euo pipefail
 script="$(cd "$(dirname "$0")/.." && pwd)/scripts/check-layers"
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
-mkdir -p "$tree"/{model,grid,device,display,control,ui,cli}
+mkdir -p "$tree"/{model,grid,device,display,net,control,ui,cli}
 printf '#pragma once\n' >"$tree/model/panel.h"
 printf '#include "model/panel.h"\n' >"$tree/grid/ok.h"
 printf '#include "model/panel.h"\n#include "device/ok.h"\n' >"$tree/display/ok.cpp"
 printf '#include <QWidget>\n#include "control/ok.h"\n' >"$tree/ui/ok.cpp"
+printf '#include "model/panel.h"\n' >"$tree/net/ok.cpp"
+printf '#include "net/ok.h"\n' >"$tree/cli/net.cpp"
 "$script" "$tree" >/dev/null || { echo "a clean tree was refused"; exit 1; }
 
 status=0
@@ -28,4 +30,7 @@ expect_refused grid/side.cpp '#include "device/hid_link.h"\n' 'grid/side.cpp:1: 
 expect_refused control/window.cpp '#include "ui/dialog.h"\n' 'control/window.cpp:1: control/ may not include ui/'
 expect_refused cli/qt.cpp '\n\n#include <QString>\n' 'cli/qt.cpp:3: cli/ builds without Qt'
 expect_refused cli/app.cpp '#include "app/main.h"\n' 'cli/app.cpp:1: cli/ may not include app/'
+expect_refused net/device.cpp '#include "device/hid_link.h"\n' 'net/device.cpp:1: net/ may not include device/'
+expect_refused net/qt.cpp '#include <QUdpSocket>\n' 'net/qt.cpp:1: net/ builds without Qt'
+expect_refused model/net.h '#include "net/receiver.h"\n' 'model/net.h:1: model/ may not include net/'
 exit $status

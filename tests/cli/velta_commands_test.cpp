@@ -1,5 +1,5 @@
-// velta list, send, datacenter and decode end to end, in-process: design files on disk, the
-// simulated transmitter behind the real link, and what the window's controller does with the
+// velta list, send, datacenter, decode and fixture end to end, in-process: design files on disk,
+// the simulated transmitter behind the real link, and what the window's controller does with the
 // same design as the reference.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -20,6 +20,7 @@
 #include "display/report_decoder.h"
 #include "display/report_hex.h"
 #include "model/design_file.h"
+#include "net/fixture_file.h"
 #include "tests/cli/velta_rig.h"
 
 namespace velta::cli {
@@ -253,6 +254,9 @@ TEST(VeltaCommandsTest, BadArgumentsExitTwoWithOneLineAndTouchNothing) {
         {{"datacenter", design, "--features", "grid,text"}, "exclude each other"},
         {{"decode", "file.txt"}, ""},
         {{"list", "extra"}, ""},
+        {{"fixture"}, "--format"},
+        {{"fixture", "--format", "dmx"}, "unknown fixture format \"dmx\" (expected: qlcplus)"},
+        {{"fixture", "--format", "qlcplus", "--simulate"}, "--simulate"},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -265,6 +269,15 @@ TEST(VeltaCommandsTest, BadArgumentsExitTwoWithOneLineAndTouchNothing) {
         EXPECT_THAT(rig.simulated.OpenedPaths(), IsEmpty()) << what;
         EXPECT_EQ(rig.devicesMade, 0) << what;
     }
+}
+
+TEST(VeltaCommandsTest, FixturePrintsTheDefinitionGeneratedFromTheChannelMap) {
+    Rig rig;
+    const Outcome run = rig.Velta({"fixture", "--format", "qlcplus"});
+    EXPECT_EQ(run.code, kExitOk);
+    EXPECT_EQ(run.outText, net::QlcPlusFixture());
+    EXPECT_THAT(run.err, IsEmpty());
+    EXPECT_EQ(rig.devicesMade, 0);
 }
 
 TEST(VeltaCommandsTest, ABadDesignFileIsRefusedNamingTheFileAndTheField) {
