@@ -15,9 +15,10 @@ x_fail() {
   exit 1
 }
 
-# Starts Xvfb on the first free display number (the server picks it and reports it on a pipe).
+# Starts Xvfb on the first free display number (the server picks it and reports it on a pipe),
+# with one screen of the size given (WIDTHxHEIGHTxDEPTH, 1920x1200x24 when not given).
 x_start() {
-  local screen=1920x1200x24
+  local screen="${1:-1920x1200x24}"
   for tool in Xvfb xdotool xwd convert; do
     command -v "$tool" >/dev/null || x_fail "$tool is missing (scripts/install-deps installs it)"
   done

@@ -5,18 +5,25 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <functional>
 #include <memory>
 
@@ -25,7 +32,9 @@
 #include "ui/control_center_dialog.h"
 #include "ui/data_center_view.h"
 #include "ui/display_preview_window.h"
+#include "ui/getting_started_window.h"
 #include "ui/report_monitor_window.h"
+#include "ui/sequence_window.h"
 
 namespace velta {
 namespace {
@@ -298,7 +307,8 @@ TEST_F(MainWindowTest, TheTextBoxWarnsAboutWhatTheDisplayCantShow) {
     Make();
     auto* text = qobject_cast<QLineEdit*>(window_->Panel().Control(panel_id::kScrollText));
     text->setText(QStringLiteral("Caf\u00e9 \u03a9"));
-    EXPECT_TRUE(StatusMessage().contains(QStringLiteral("U+03A9"))) << StatusMessage().toStdString();
+    EXPECT_TRUE(StatusMessage().contains(QStringLiteral("U+03A9")))
+        << StatusMessage().toStdString();
     EXPECT_EQ(text->toolTip(), StatusMessage());
     text->setText(QString(70, QLatin1Char('x')));
     EXPECT_TRUE(StatusMessage().contains(QStringLiteral("\"xxxxxxxx\" is cut off")))
@@ -336,15 +346,117 @@ TEST_F(MainWindowTest, ShortcutsUndoAndRedo) {
         EXPECT_EQ(window_->Panel().Panel().Cell(0), c.lit)
             << QKeySequence(c.keys).toString().toStdString();
     }
+    // Every menu action shows its shortcut, each its own, none a key of the Sequence window.
     QStringList shortcuts;
     for (QAction* menu : window_->menuBar()->actions()) {
         for (QAction* action : menu->menu()->actions()) {
-            if (!action->shortcut().isEmpty())
+            if (!action->isSeparator())
                 shortcuts << action->shortcut().toString();
         }
     }
-    EXPECT_EQ(shortcuts, (QStringList{"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+E",
-                                      "Ctrl+Q", "Ctrl+Z", "Ctrl+Shift+Z"}));
+    EXPECT_EQ(shortcuts,
+              (QStringList{"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+I", "Ctrl+E",
+                           "Ctrl+Shift+E", "Ctrl+Q", "Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+Shift+C",
+                           "Ctrl+Shift+L", "Ctrl+1", "Ctrl+2", "Ctrl+3", "F1", "Shift+F1"}));
+    EXPECT_EQ(shortcuts.removeDuplicates(), 0);
+    for (const char* sequenceKey : {"Ins", "Del", "Ctrl+R", "Ctrl+D", "Ctrl+Up", "Ctrl+Down", "F5"})
+        EXPECT_FALSE(shortcuts.contains(QLatin1String(sequenceKey))) << sequenceKey;
+}
+
+// The offscreen screen (800 x 600) is smaller than the main window: every other window still
+// opens wholly on it, sized down where needed.
+TEST_F(MainWindowTest, EveryWindowOpensWhollyOnTheScreen) {
+    Make();
+    const QRect screen = window_->screen()->availableGeometry();
+    const struct {
+        QKeyCombination keys;
+        std::function<QWidget&(MainWindow&)> window;
+    } cases[] = {
+        {Qt::CTRL | Qt::Key_1, [](MainWindow& w) -> QWidget& { return w.DisplayPreview(); }},
+        {Qt::CTRL | Qt::Key_2, [](MainWindow& w) -> QWidget& { return w.ReportMonitor(); }},
+        {Qt::CTRL | Qt::Key_3, [](MainWindow& w) -> QWidget& { return w.SequenceEditor(); }},
+        {QKeyCombination(Qt::Key_F1), [](MainWindow& w) -> QWidget& { return w.GettingStarted(); }},
+    };
+    for (const auto& c : cases) {
+        QTest::keyClick(window_.get(), c.keys.key(), c.keys.keyboardModifiers());
+        const QWidget& opened = c.window(*window_);
+        SCOPED_TRACE(opened.windowTitle().toStdString());
+        EXPECT_TRUE(opened.isVisible());
+        const QRect frame = opened.frameGeometry();
+        EXPECT_TRUE(screen.contains(frame))
+            << frame.width() << "x" << frame.height() << " at " << frame.x() << "," << frame.y();
+    }
+}
+
+// Beside the fixed texts: the first message says what to do next, and the Status box's tooltip
+// what its code means.
+TEST_F(MainWindowTest, TheStatusBarAndTheStatusBoxExplainThemselves) {
+    Make();
+    EXPECT_TRUE(StatusMessage().contains("click Connect Tx")) << StatusMessage().toStdString();
+    QWidget* status = window_->Panel().Control(panel_id::kStatus);
+    EXPECT_TRUE(status->toolTip().contains("Connect Tx has not been clicked"));
+    Controller().OnConnectTx();
+    EXPECT_EQ(qobject_cast<QLineEdit*>(status)->text(), "Device Detected - 0x00");
+    EXPECT_TRUE(status->toolTip().contains("code 0x00")) << status->toolTip().toStdString();
+    Controller().OnUpdateData();  // RF is off
+    EXPECT_TRUE(StatusMessage().contains("RF mode is off")) << StatusMessage().toStdString();
+    // The half shifts' tooltips say which way each half moves.
+    EXPECT_TRUE(window_->Panel()
+                    .Control(panel_id::kShiftDownwards)
+                    ->toolTip()
+                    .startsWith("Move the top half down and the bottom half up"));
+    EXPECT_TRUE(window_->Panel()
+                    .Control(panel_id::kShiftUpwards)
+                    ->toolTip()
+                    .startsWith("Move the top half up and the bottom half down"));
+}
+
+// A picture dropped on the window opens the Import Picture dialog with it; a design dropped
+// opens as a design; anything else is refused.
+TEST_F(MainWindowTest, DroppedFilesOpenAsPicturesOrDesigns) {
+    Make();
+    QTemporaryDir dir;
+    QImage picture(64, 24, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    ASSERT_TRUE(picture.save(dir.filePath("white.png")));
+    Controller().OnGridCommand(GridCommand::SelectAll);
+    QFile design(dir.filePath("lit.velta"));
+    ASSERT_TRUE(design.open(QIODevice::WriteOnly));
+    design.write(QByteArray::fromStdString(Controller().DesignText()));
+    design.close();
+    Controller().OnGridCommand(GridCommand::DeselectAll);
+    const struct {
+        const char* file;
+        bool accepted;
+        QString dialog;  // the dialog it opens, if any
+        bool litAfter;   // cell 0, once taken
+    } cases[] = {
+        {"white.png", true, "Import Picture - white.png", true},  // Invert: white is lit
+        {"lit.velta", true, QString(), true},
+        {"notes.txt", false, QString(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Controller().OnGridCommand(GridCommand::DeselectAll);
+        QString opened;
+        QTimer::singleShot(50, [&opened] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                opened = dialog->windowTitle();
+                dialog->findChild<QCheckBox*>()->click();  // Invert
+                dialog->accept();
+            }
+        });
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(dir.filePath(QLatin1String(c.file)))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window_.get(), &enter);
+        EXPECT_EQ(enter.isAccepted(), c.accepted);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window_.get(), &drop);
+        QTest::qWait(100);
+        EXPECT_EQ(opened, c.dialog);
+        EXPECT_EQ(Controller().Panel().Cell(0), c.litAfter);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Every window on the screen: on a 1366 x 768 Xvfb screen, at each Qt scale (QT_SCALE_FACTOR 1,
+# 1.5 and 2), starts the program with a simulated transmitter, opens every window the way a user
+# does (View menu, Help > Getting Started, Help > About, File > Import Picture and its file
+# dialog) and checks with xwininfo that each lies wholly on the screen; the main window too, so
+# that every control of the panel can be reached.
+#   tests/e2e/screen_fit.sh [build-dir]     (default: build; scripts/test-e2e runs it)
+# Builds nothing. Prints PASS or FAIL per check and exits non-zero when any failed. With
+# SCREEN_FIT_SHOTS=DIR it leaves a PNG of the whole screen per scale there.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build="${1:-build}"
+work=$(mktemp -d "${TMPDIR:-/tmp}/velta-fit.XXXXXX")
+keep_work=0
+# shellcheck source=tests/e2e/x_session.sh
+source tests/e2e/x_session.sh
+cleanup() {
+  x_stop
+  if [ "$keep_work" -eq 0 ]; then rm -rf "$work"; else echo "screen-fit: kept $work"; fi
+}
+trap cleanup EXIT
+
+screen_width=1366
+screen_height=768
+scales=(1 1.5 2)
+
+results=()
+failed=0
+record() {
+  if [ "$2" -eq 0 ]; then
+    results+=("PASS  $1")
+  else
+    results+=("FAIL  $1")
+    failed=$((failed + 1))
+  fi
+}
+
+# "x y width height" of a window, from the X server itself.
+geometry() {
+  xwininfo -id "$1" | awk '
+    /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+    /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF }
+    END { print x, y, w, h }'
+}
+
+# Whether the window named (a regular expression) is visible and wholly on the screen; says
+# where it is either way.
+on_screen() {
+  local name="$1" id x y w h
+  id=$(timeout 5 xdotool search --sync --onlyvisible --name "$name" | head -n 1) || true
+  if [ -z "$id" ]; then
+    echo "  $name: no such window"
+    return 1
+  fi
+  read -r x y w h < <(geometry "$id")
+  echo "  $name: ${w}x${h} at $x,$y"
+  [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "$screen_width" ] &&
+    [ $((y + h)) -le "$screen_height" ]
+}
+
+# Keys typed into the main window (its menus), after giving it the focus.
+keys_to_main() {
+  x_focus "$main_window"
+  xdotool key --clearmodifiers "$@"
+  sleep 0.5
+}
+
+convert -size 64x24 xc:white -fill black -draw "rectangle 0,0 31,23" "$work/half.png"
+x_start "${screen_width}x${screen_height}x24"
+
+for scale in "${scales[@]}"; do
+  log="$work/program-$scale.log"
+  QT_SCALE_FACTOR=$scale QT_QPA_PLATFORM=xcb "$program" --simulate >"$log" 2>&1 &
+  program_pid=$!
+  x_pids+=("$program_pid")
+  main_window=$(x_wait_window "^Velta Control Center")
+  x_wait_window "^Display Preview$" >/dev/null
+  sleep 0.5
+  out="$work/fit-$scale.txt"
+  {
+    echo "scale $scale:"
+    status=0
+    on_screen "^Velta Control Center" || status=1
+    echo "$status" >"$work/main-$scale"
+    status=0
+    on_screen "^Display Preview$" || status=1
+    keys_to_main alt+v m
+    on_screen "^Report Monitor$" || status=1
+    keys_to_main alt+v q
+    on_screen "^Sequence$" || status=1
+    keys_to_main alt+h g
+    on_screen "^Getting Started$" || status=1
+    keys_to_main alt+h v
+    on_screen "^About Velta Control Center$" || status=1
+    xdotool key Escape
+    sleep 0.3
+    keys_to_main alt+f i
+    if on_screen "^Import Picture$"; then
+      xdotool key ctrl+a
+      xdotool type --delay 5 "$work/half.png"
+      xdotool key Return
+      on_screen "^Import Picture - half.png$" || status=1
+    else
+      status=1
+    fi
+    sleep 0.5
+    if [ -n "${SCREEN_FIT_SHOTS:-}" ]; then
+      mkdir -p "$SCREEN_FIT_SHOTS"
+      xwd -silent -root | convert xwd:- "png:$SCREEN_FIT_SHOTS/screen-fit-$scale.png"
+    fi
+    # Cancel the import, so the program ends without a question.
+    xdotool key Escape
+    echo "$status" >"$work/windows-$scale"
+  } >"$out" 2>&1
+  cat "$out"
+  kill "$program_pid" 2>/dev/null || true
+  wait "$program_pid" 2>/dev/null || true
+  unset 'x_pids[-1]'
+  record "scale $scale: every other window wholly on the ${screen_width} x ${screen_height} screen" \
+    "$(cat "$work/windows-$scale")"
+  record "scale $scale: the main window wholly on the screen, every control reachable" \
+    "$(cat "$work/main-$scale")"
+done
+
+echo "screen-fit:"
+for line in "${results[@]}"; do echo "  $line"; done
+if [ "$failed" -ne 0 ]; then
+  keep_work=1
+  echo "screen-fit: FAIL ($failed of ${#results[@]} checks)"
+  exit 1
+fi
+echo "screen-fit: PASS (${#results[@]} checks)"
