@@ -65,8 +65,10 @@ keys_to_main() {
   sleep 0.5
 }
 
+command -v xwininfo >/dev/null || x_fail "xwininfo is missing (scripts/install-deps installs it)"
 convert -size 64x24 xc:white -fill black -draw "rectangle 0,0 31,23" "$work/half.png"
-x_start "${screen_width}x${screen_height}x24"
+x_screen="${screen_width}x${screen_height}x24"
+x_start
 
 for scale in "${scales[@]}"; do
   log="$work/program-$scale.log"
