@@ -38,8 +38,7 @@ std::string_view StatusMeaningOf(std::string_view status) {
 
 std::string_view UpdateDataHint(bool rfMode, bool connected) {
     if (!rfMode)
-        return "Nothing was sent: RF mode is off. Click Connect Tx, then Activate RF Mode, then "
-               "Update Data.";
+        return "Nothing was sent: RF mode is off. Click Connect Tx, then Activate RF Mode.";
     if (!connected)
         return "Nothing was sent: no transmitter is connected. Plug it in and click Connect Tx.";
     return {};
@@ -47,9 +46,8 @@ std::string_view UpdateDataHint(bool rfMode, bool connected) {
 
 std::string_view FirstStepHint(bool simulated) {
     if (simulated)
-        return "Simulated transmitter. Next: click Connect Tx, then Activate RF Mode, tick "
-               "LED Grid and click Update Data; the Display Preview shows what arrives (F1: "
-               "Getting Started).";
+        return "Simulated transmitter. Next: click Connect Tx, Activate RF Mode, tick LED Grid, "
+               "click Update Data (F1: Getting Started).";
     return "Next: plug in the transmitter and click Connect Tx (F1: Getting Started).";
 }
 

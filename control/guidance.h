@@ -26,8 +26,7 @@ inline constexpr std::string_view kWriteErrorMeaning =
 // Activate RF Mode (or Disable RF Mode) while no transmitter is connected: the command can't
 // reach it, and the "Write Error" box follows.
 inline constexpr std::string_view kHintRfWithoutTransmitter =
-    "No transmitter is connected, so the RF command can't reach it. Plug the transmitter in and "
-    "click Connect Tx until the Status box reads \"Device Detected - 0x00\".";
+    "No transmitter is connected: plug it in and click Connect Tx, then switch RF mode again.";
 
 // What Update Data tells the user when it can send nothing; empty when it can send.
 std::string_view UpdateDataHint(bool rfMode, bool connected);
