@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/control_center_controller.h"
@@ -211,25 +212,35 @@ TEST(Undo, EveryStepIsOneStepWithItsOwnName) {
             r.controller.OnTimer(kSampleTimerId);
         };
     };
+    const auto clicks = [](std::vector<std::pair<FeatureBox, bool>> boxes) {
+        return [=](Rig& r) {
+            for (const auto& [box, checked] : boxes)
+                r.controller.OnFeatureBoxClicked(box, checked);
+        };
+    };
+    const auto colour = [](bool all) {
+        return [=](Rig& r) {
+            r.controller.Panel().SetCurrentColor(0x0000FF);
+            if (all)
+                r.controller.OnGridCommand(GridCommand::ColorAllPods);
+            else
+                r.controller.OnLedClicked(LedKind::Pod, 3);
+            r.controller.OnTimer(kSampleTimerId);
+        };
+    };
+    using B = FeatureBox;
     const struct {
         const char* label;
         std::size_t steps;  // the edit's clicks, each one step
         std::function<void(Rig&)> edit;
     } cases[] = {
-        {"Tick LED Grid", 1,
-         [](Rig& r) { r.controller.OnFeatureBoxClicked(FeatureBox::LedGrid, true); }},
-        {"Tick Scrolling Text", 2,  // unticks LED Grid in the same step
-         [](Rig& r) {
-             r.controller.OnFeatureBoxClicked(FeatureBox::LedGrid, true);
-             r.controller.OnFeatureBoxClicked(FeatureBox::ScrollingText, true);
-         }},
-        {"Untick LED Rings", 2,  // the two brightness boxes go with it
-         [](Rig& r) {
-             r.controller.OnFeatureBoxClicked(FeatureBox::LedRings, true);
-             r.controller.OnFeatureBoxClicked(FeatureBox::LedRings, false);
-         }},
-        {"Choose Fill Mode All On", 1,
-         [](Rig& r) { r.controller.OnFillModeChosen(FillMode::AllOn); }},
+        // clang-format off
+        {"Tick LED Grid", 1, clicks({{B::LedGrid, true}})},
+        // Unticks LED Grid in the same step.
+        {"Tick Scrolling Text", 2, clicks({{B::LedGrid, true}, {B::ScrollingText, true}})},
+        // The two brightness boxes go with it.
+        {"Untick LED Rings", 2, clicks({{B::LedRings, true}, {B::LedRings, false}})},
+        {"Choose Fill Mode All On", 1, [](Rig& r) { r.controller.OnFillModeChosen(FillMode::AllOn); }},
         {"Choose Fill Mode Copy", 1, [](Rig& r) { r.controller.OnFillModeChosen(FillMode::Copy); }},
         {"Move LED Grid Brightness", 1, drag(panel_id::kGridBrightness, 3)},
         {"Move Scroll Speed", 1, drag(panel_id::kScrollSpeed, 4)},
@@ -237,25 +248,12 @@ TEST(Undo, EveryStepIsOneStepWithItsOwnName) {
         {"Move Ring Level", 1, [](Rig& r) { r.controller.OnSliderMoved(panel_id::kRingLevel, 7); }},
         {"Switch LED", 1, [](Rig& r) { r.controller.OnLedClicked(LedKind::GridCell, 5); }},
         {"Switch Ring", 1, [](Rig& r) { r.controller.OnLedClicked(LedKind::Ring, 5); }},
-        {"Colour Pod", 1,
-         [](Rig& r) {
-             r.controller.Panel().SetCurrentColor(0x0000FF);
-             r.controller.OnLedClicked(LedKind::Pod, 3);
-             r.controller.OnTimer(kSampleTimerId);
-         }},
-        {"Colour All Pods", 1,
-         [](Rig& r) {
-             r.controller.Panel().SetCurrentColor(0x00FF00);
-             r.controller.OnGridCommand(GridCommand::ColorAllPods);
-             r.controller.OnTimer(kSampleTimerId);
-         }},
+        {"Colour Pod", 1, colour(false)},
+        {"Colour All Pods", 1, colour(true)},
         {"Paint LEDs", 1, stroke(true)},
         {"Erase LEDs", 2, stroke(false)},
-        {"Type Scrolling Text", 1,
-         [](Rig& r) {
-             r.controller.OnScrollTextEdited("Q");
-             r.controller.OnScrollTextEdited("QQ");
-         }},
+        {"Type Scrolling Text", 1, [](Rig& r) { r.controller.OnScrollTextEdited("QQ"); }},
+        // clang-format on
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.label);

@@ -26,34 +26,21 @@ scales=(1 1.5 2)
 
 results=()
 failed=0
-record() {
-  if [ "$2" -eq 0 ]; then
-    results+=("PASS  $1")
-  else
-    results+=("FAIL  $1")
-    failed=$((failed + 1))
-  fi
+record() {  # name, status
+  results+=("$([ "$2" -eq 0 ] && echo PASS || echo FAIL)  $1")
+  [ "$2" -eq 0 ] || failed=$((failed + 1))
 }
 
-# "x y width height" of a window, from the X server itself.
-geometry() {
-  xwininfo -id "$1" | awk '
-    /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
-    /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF }
-    END { print x, y, w, h }'
-}
-
-# Whether the window named (a regular expression) is visible and wholly on the screen; says
-# where it is either way.
+# Whether the window named (a regular expression) is visible and wholly on the screen, as the
+# X server has it; says where it is either way.
 on_screen() {
-  local name="$1" id x y w h
-  id=$(timeout 5 xdotool search --sync --onlyvisible --name "$name" | head -n 1) || true
-  if [ -z "$id" ]; then
-    echo "  $name: no such window"
-    return 1
-  fi
-  read -r x y w h < <(geometry "$id")
-  echo "  $name: ${w}x${h} at $x,$y"
+  local id x y w h
+  id=$(timeout 5 xdotool search --sync --onlyvisible --name "$1" | head -n 1) || true
+  [ -n "$id" ] || { echo "  $1: no such window" && return 1; }
+  read -r x y w h < <(xwininfo -id "$id" | awk '/Absolute upper-left X/ { x = $NF }
+    /Absolute upper-left Y/ { y = $NF } /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF }
+    END { print x, y, w, h }')
+  echo "  $1: ${w}x${h} at $x,$y"
   [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "$screen_width" ] &&
     [ $((y + h)) -le "$screen_height" ]
 }
@@ -70,58 +57,56 @@ convert -size 64x24 xc:white -fill black -draw "rectangle 0,0 31,23" "$work/half
 x_screen="${screen_width}x${screen_height}x24"
 x_start
 
+# The windows opened from the main window's menus: the keys typed, the window's title. The About
+# box comes last: it is modal, and Escape closes it before the import.
+menu_windows=(
+  "alt+v m" "^Report Monitor$"
+  "alt+v q" "^Sequence$"
+  "alt+h g" "^Getting Started$"
+  "alt+h v" "^About Velta Control Center$"
+)
+
 for scale in "${scales[@]}"; do
-  log="$work/program-$scale.log"
-  QT_SCALE_FACTOR=$scale QT_QPA_PLATFORM=xcb "$program" --simulate >"$log" 2>&1 &
+  QT_SCALE_FACTOR=$scale QT_QPA_PLATFORM=xcb "$program" --simulate >"$work/program-$scale.log" 2>&1 &
   program_pid=$!
   x_pids+=("$program_pid")
   main_window=$(x_wait_window "^Velta Control Center")
   x_wait_window "^Display Preview$" >/dev/null
   sleep 0.5
-  out="$work/fit-$scale.txt"
-  {
-    echo "scale $scale:"
-    status=0
-    on_screen "^Velta Control Center" || status=1
-    echo "$status" >"$work/main-$scale"
-    status=0
-    on_screen "^Display Preview$" || status=1
-    keys_to_main alt+v m
-    on_screen "^Report Monitor$" || status=1
-    keys_to_main alt+v q
-    on_screen "^Sequence$" || status=1
-    keys_to_main alt+h g
-    on_screen "^Getting Started$" || status=1
-    keys_to_main alt+h v
-    on_screen "^About Velta Control Center$" || status=1
-    xdotool key Escape
-    sleep 0.3
-    keys_to_main alt+f i
-    if on_screen "^Import Picture$"; then
-      xdotool key ctrl+a
-      xdotool type --delay 5 "$work/half.png"
-      xdotool key Return
-      on_screen "^Import Picture - half.png$" || status=1
-    else
-      status=1
-    fi
-    sleep 0.5
-    if [ -n "${SCREEN_FIT_SHOTS:-}" ]; then
-      mkdir -p "$SCREEN_FIT_SHOTS"
-      xwd -silent -root | convert xwd:- "png:$SCREEN_FIT_SHOTS/screen-fit-$scale.png"
-    fi
-    # Cancel the import, so the program ends without a question.
-    xdotool key Escape
-    echo "$status" >"$work/windows-$scale"
-  } >"$out" 2>&1
-  cat "$out"
+  echo "scale $scale:"
+  main_status=0
+  on_screen "^Velta Control Center" || main_status=1
+  status=0
+  on_screen "^Display Preview$" || status=1
+  for ((i = 0; i < ${#menu_windows[@]}; i += 2)); do
+    # shellcheck disable=SC2086 # one word per key
+    keys_to_main ${menu_windows[i]}
+    on_screen "${menu_windows[i + 1]}" || status=1
+  done
+  xdotool key Escape
+  sleep 0.3
+  # File > Import Picture: its file dialog, then the dialog with the picture typed into it.
+  keys_to_main alt+f i
+  if on_screen "^Import Picture$"; then
+    xdotool key ctrl+a type --delay 5 "$work/half.png"
+    xdotool key Return
+    on_screen "^Import Picture - half.png$" || status=1
+  else
+    status=1
+  fi
+  sleep 0.5
+  if [ -n "${SCREEN_FIT_SHOTS:-}" ]; then
+    mkdir -p "$SCREEN_FIT_SHOTS"
+    xwd -silent -root | convert xwd:- "png:$SCREEN_FIT_SHOTS/screen-fit-$scale.png"
+  fi
+  xdotool key Escape  # cancels the import, so the program ends without a question
   kill "$program_pid" 2>/dev/null || true
   wait "$program_pid" 2>/dev/null || true
   unset 'x_pids[-1]'
   record "scale $scale: every other window wholly on the ${screen_width} x ${screen_height} screen" \
-    "$(cat "$work/windows-$scale")"
+    "$status"
   record "scale $scale: the main window wholly on the screen, every control reachable" \
-    "$(cat "$work/main-$scale")"
+    "$main_status"
 done
 
 echo "screen-fit:"
