@@ -24,17 +24,23 @@ struct ScreenRect {
     bool operator==(const ScreenRect&) const = default;
 };
 
+struct WindowSize {
+    int width = 0;
+    int height = 0;
+};
+
 // Room left between the main window and a window placed beside it.
 inline constexpr int kWindowGap = 8;
 
-// The frame of a window of `width` × `height` that opens beside `main` on `screen`:
-// - sized down to the screen where it is larger;
-// - right of the main window when it fits there, else left, else below, top or left edges
-//   lined up with the main window's (and moved in so the window stays on the screen);
-// - otherwise the place on the screen that covers the least of the main window and of the
-//   windows already open (`open`), preferring those same sides and then the screen's corners.
+// The frame of a window that opens beside `main` on `screen`, at most `wanted` large:
+// - beside the main window where that covers nothing (neither the main window nor the windows
+//   already open, `open`): right of it, else left, else below, top or left edges lined up with
+//   the main window's (and moved in so the window stays on the screen); at the size wanted, or
+//   else scaled down, keeping its shape, into the room there but not below `smallest`;
+// - otherwise at the size wanted (cut to the screen) where it covers the least of the main window
+//   and of the open windows, preferring those same sides and then the screen's corners.
 // The result always lies wholly inside `screen` (whose size must be positive).
-ScreenRect PlaceBesideMain(const ScreenRect& screen, const ScreenRect& main, int width, int height,
-                           std::span<const ScreenRect> open = {});
+ScreenRect PlaceBesideMain(const ScreenRect& screen, const ScreenRect& main, WindowSize wanted,
+                           WindowSize smallest, std::span<const ScreenRect> open = {});
 
 }  // namespace velta

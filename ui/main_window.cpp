@@ -203,9 +203,12 @@ ReportMonitorWindow& MainWindow::ReportMonitor() {
 }
 
 void MainWindow::ShowWindow(QWidget& window) {
-    // Placed each time it opens, so a screen that changed since is respected.
-    if (!window.isVisible())
-        ui::FitBeside(window, *this, {preview_, monitor_, sequence_, gettingStarted_});
+    // Placed each time it opens, so a screen that changed since is respected. The preview scales
+    // its picture, so it may open smaller beside the panel rather than over it.
+    if (!window.isVisible()) {
+        ui::FitBeside(window, *this, {preview_, monitor_, sequence_, gettingStarted_},
+                      &window == preview_ ? ui::Scaling::ScalesContent : ui::Scaling::FixedContent);
+    }
     window.show();
     window.raise();
     window.activateWindow();

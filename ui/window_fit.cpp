@@ -18,7 +18,8 @@ ScreenRect ToScreenRect(const QRect& rect) {
 
 }  // namespace
 
-void FitBeside(QWidget& window, const QWidget& main, std::initializer_list<const QWidget*> open) {
+void FitBeside(QWidget& window, const QWidget& main, std::initializer_list<const QWidget*> open,
+               Scaling scaling) {
     const QScreen* screen = main.screen();
     if (screen == nullptr)
         return;
@@ -44,9 +45,16 @@ void FitBeside(QWidget& window, const QWidget& main, std::initializer_list<const
         available.width -= 1;
         available.height -= 1;
     }
+    // A window that scales its content may be made smaller to fit beside the main window, down to
+    // its minimum size; others keep their size.
+    const QSize least =
+        scaling == Scaling::ScalesContent
+            ? window.minimumSize().expandedTo(window.minimumSizeHint()).boundedTo(wanted)
+            : wanted;
     const ScreenRect place =
         PlaceBesideMain(available, ToScreenRect(main.frameGeometry()),
-                        wanted.width() + frame.width(), wanted.height() + frame.height(), others);
+                        {wanted.width() + frame.width(), wanted.height() + frame.height()},
+                        {least.width() + frame.width(), least.height() + frame.height()}, others);
     const QSize inside = QSize(place.width, place.height) - frame;
     window.resize(inside.expandedTo(window.minimumSize()).boundedTo(window.maximumSize()));
     // A window's position is that of its frame.

@@ -34,12 +34,20 @@ record() {  # name, status
 # Whether the window named (a regular expression) is visible and wholly on the screen, as the
 # X server has it; says where it is either way.
 on_screen() {
-  local id x y w h
-  id=$(timeout 5 xdotool search --sync --onlyvisible --name "$1" | head -n 1) || true
-  [ -n "$id" ] || { echo "  $1: no such window" && return 1; }
-  read -r x y w h < <(xwininfo -id "$id" | awk '/Absolute upper-left X/ { x = $NF }
-    /Absolute upper-left Y/ { y = $NF } /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF }
-    END { print x, y, w, h }')
+  local id geometry="" x y w h
+  # Tried again when the window found is replaced before it is looked at (a dialog that closes).
+  for _ in 1 2 3; do
+    id=$(timeout 5 xdotool search --sync --onlyvisible --name "$1" | head -n 1) || true
+    if [ -n "$id" ] && geometry=$(xwininfo -id "$id" 2>/dev/null | awk '
+      /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+      /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }'); then
+      break
+    fi
+    geometry=""
+    sleep 0.3
+  done
+  [ -n "$geometry" ] || { echo "  $1: no such window" && return 1; }
+  read -r x y w h <<<"$geometry"
   echo "  $1: ${w}x${h} at $x,$y"
   [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "$screen_width" ] &&
     [ $((y + h)) -le "$screen_height" ]
