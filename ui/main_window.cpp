@@ -211,7 +211,6 @@ void MainWindow::ShowWindow(QWidget& window) {
     }
     window.show();
     window.raise();
-    window.activateWindow();
 }
 
 void MainWindow::ShowDisplayPreview() {
