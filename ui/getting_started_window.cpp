@@ -74,6 +74,7 @@ GettingStartedWindow::GettingStartedWindow(QWidget* parent) : QDialog(parent) {
     auto* page = new QTextBrowser(this);
     page->setHtml(Page());
     page->setOpenLinks(false);
+    page->setAccessibleName(tr("Getting Started"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
     auto* layout = new QVBoxLayout(this);
