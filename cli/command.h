@@ -91,6 +91,11 @@ class TransmitterSession {
     // already printed.
     int Connect();
 
+    // Update Data. A text it sends that the display can't show as given (characters it gets as
+    // "?", bytes past the 62 a report carries) is named on stderr first, the same for every
+    // command.
+    void UpdateData();
+
     // Runs what the link's reader posted, as the window's event loop would between frames.
     void RunPosted() { view_.RunPosted(); }
     // Write Error has come up since the session began.

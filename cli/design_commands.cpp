@@ -173,7 +173,7 @@ CommandRun SetupSend(CLI::App& command) {
         ControlCenterController& controller = session.Controller();
         controller.OnRfMode();
         options->Apply(controller, *design);
-        controller.OnUpdateData();
+        session.UpdateData();
         return session.Finish(ReportPrinting::Described);
     };
 }

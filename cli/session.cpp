@@ -1,12 +1,33 @@
+#include <cstddef>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "cli/command.h"
 #include "device/link_diagnostics.h"
+#include "device/text_check.h"
 #include "display/report_decoder.h"
 #include "display/report_hex.h"
 
 namespace velta::cli {
+
+namespace {
+
+void WarnAboutText(const std::string& text, std::ostream& err) {
+    const TextCheck check = CheckText(text);
+    if (!check.replaced.empty()) {
+        err << "velta: warning: sent as \"?\" (no Windows-1252 byte):";
+        for (std::size_t i = 0; i < check.replaced.size(); ++i)
+            err << (i == 0 ? " " : ", ") << check.replaced[i];
+        err << '\n';
+    }
+    if (!check.cut.empty()) {
+        err << "velta: warning: the text takes " << check.encodedBytes << " bytes; only the first "
+            << kTextPayloadBytes << " are sent, cut: \"" << check.cut << "\"\n";
+    }
+}
+
+}  // namespace
 
 HidTransport& ChooseTransport(Context& context, std::unique_ptr<HidTransport>& owned) {
     if (context.simulate)
@@ -33,6 +54,14 @@ int TransmitterSession::Connect() {
     const std::string& reason = view_.LinkDiagnostic();
     context_.err << "velta: " << (reason.empty() ? view_.StatusText() : reason) << '\n';
     return ExitCodeForNotDetected();
+}
+
+void TransmitterSession::UpdateData() {
+    const PanelState& panel = controller_.Panel();
+    // The text goes out with Update Data only while its box is ticked and RF mode is on.
+    if (panel.RfMode() && panel.Feature(FeatureBox::ScrollingText) && !panel.ScrollText().empty())
+        WarnAboutText(panel.ScrollText(), context_.err);
+    controller_.OnUpdateData();
 }
 
 int TransmitterSession::ExitCodeForNotDetected() const {

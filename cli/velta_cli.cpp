@@ -11,7 +11,6 @@
 
 #include "cli/command.h"
 #include "device/link_diagnostics.h"
-#include "device/text_check.h"
 
 namespace velta::cli {
 
@@ -23,20 +22,6 @@ struct CommandEntry {
     bool usesTransmitter;  // gets --simulate
     CommandSetup setup;
 };
-
-void WarnAboutText(const std::string& text, std::ostream& err) {
-    const TextCheck check = CheckText(text);
-    if (!check.replaced.empty()) {
-        err << "velta: warning: sent as \"?\" (no Windows-1252 byte):";
-        for (std::size_t i = 0; i < check.replaced.size(); ++i)
-            err << (i == 0 ? " " : ", ") << check.replaced[i];
-        err << '\n';
-    }
-    if (!check.cut.empty()) {
-        err << "velta: warning: the text takes " << check.encodedBytes << " bytes; only the first "
-            << kTextPayloadBytes << " are sent, cut: \"" << check.cut << "\"\n";
-    }
-}
 
 // velta text TEXT [--speed N]: RF on, then the scrolling text alone, as Update Data sends it
 // with only "Scrolling Text" checked. The speed travels only in the rings report, so --speed
@@ -68,7 +53,6 @@ CommandRun SetupText(CLI::App& command) {
         TransmitterSession session(context);
         if (const int code = session.Connect(); code != kExitOk)
             return code;
-        WarnAboutText(options->text, context.err);
 
         ControlCenterController& controller = session.Controller();
         PanelState& panel = session.Panel();
@@ -79,7 +63,7 @@ CommandRun SetupText(CLI::App& command) {
             panel.SetScrollSpeed(options->speed);
             controller.OnFeatureBoxClicked(FeatureBox::LedRings, true);
         }
-        controller.OnUpdateData();
+        session.UpdateData();
         return session.Finish(ReportPrinting::SimulatedHex);
     };
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "control/control_ids.h"
+#include "control/guidance.h"
 #include "device/send_operations.h"
 #include "export/sequence_export.h"
 #include "grid/grid_transforms.h"
@@ -86,14 +87,23 @@ constexpr std::array<GridCommandRun, 12> kGridCommands = {{
     {"Shift Downwards", ShiftDownwards},
     {"Shift Upwards", ShiftUpwards},
     {"Invert Grid", InvertGrid},
-    {"Color All Pods", ColorAllPods},
+    {"Colour All Pods", ColorAllPods},
 }};
 
-constexpr std::array<std::pair<int, const char*>, 3> kSliderLabels = {{
-    {id::kScrollSpeed, "Scroll Speed"},
-    {id::kRingLevel, "Ring Level"},
-    {id::kGridBrightness, "Grid Brightness"},
+// The undo step of each slider, named after what it sets.
+constexpr std::array<std::pair<int, const char*>, 3> kSliderSteps = {{
+    {id::kScrollSpeed, "Move Scroll Speed"},
+    {id::kRingLevel, "Move Ring Level"},
+    {id::kGridBrightness, "Move LED Grid Brightness"},
 }};
+
+// The feature boxes' captions, in FeatureBox order, for their undo steps ("Tick LED Grid").
+constexpr std::array<const char*, 6> kFeatureBoxNames = {
+    "LED Grid", "RGB Pods", "LED Rings", "Grid Brightness", "Ring Brightness", "Scrolling Text",
+};
+
+// The fill modes' captions, in FillMode order, for their undo steps.
+constexpr std::array<const char*, 3> kFillModeNames = {"All Off", "All On", "Copy"};
 
 bool AnyPodMarked(const PanelState& panel) {
     for (int pod = 0; pod < kPodCount; ++pod) {
@@ -158,6 +168,9 @@ void ControlCenterController::OnConnectTx() {
 }
 
 void ControlCenterController::OnUpdateData() {
+    if (const std::string_view hint = UpdateDataHint(panel_.RfMode(), link_.IsConnected());
+        !hint.empty())
+        view_.ShowHint(hint);
     if (busy_)
         return;
     if (!panel_.RfMode())
@@ -182,6 +195,8 @@ void ControlCenterController::OnSaveSequence() {
 }
 
 void ControlCenterController::OnRfMode() {
+    if (!link_.IsConnected())
+        view_.ShowHint(kHintRfWithoutTransmitter);  // beside the Write Error box that follows
     if (busy_)
         return;
     const BusyScope busy(busy_);
@@ -198,22 +213,28 @@ void ControlCenterController::OnRfMode() {
 }
 
 void ControlCenterController::OnFeatureBoxClicked(FeatureBox box, bool checked) {
-    panel_.SetFeature(box, checked);
-    switch (box) {
-        case FeatureBox::LedGrid:
-            OnLedGrid();
-            break;
-        case FeatureBox::LedRings:
-            OnLedRings();
-            break;
-        case FeatureBox::ScrollingText:
-            OnScrollingText();
-            break;
-        case FeatureBox::RgbPods:
-        case FeatureBox::GridBrightness:  // the two brightness boxes can't be clicked
-        case FeatureBox::RingBrightness:
-            break;
-    }
+    // The boxes are saved with the design, so a click is an undo step, together with the boxes
+    // it ticks or unticks along with it.
+    const std::string label = std::string(checked ? "Tick " : "Untick ") +
+                              kFeatureBoxNames[static_cast<std::size_t>(box)];
+    RecordChoiceStep(label, [&] {
+        panel_.SetFeature(box, checked);
+        switch (box) {
+            case FeatureBox::LedGrid:
+                OnLedGrid();
+                break;
+            case FeatureBox::LedRings:
+                OnLedRings();
+                break;
+            case FeatureBox::ScrollingText:
+                OnScrollingText();
+                break;
+            case FeatureBox::RgbPods:
+            case FeatureBox::GridBrightness:  // the two brightness boxes can't be clicked
+            case FeatureBox::RingBrightness:
+                break;
+        }
+    });
 }
 
 void ControlCenterController::OnAutoUpdateClicked(bool checked) {
@@ -222,7 +243,9 @@ void ControlCenterController::OnAutoUpdateClicked(bool checked) {
 }
 
 void ControlCenterController::OnFillModeChosen(FillMode mode) {
-    panel_.SetFillMode(mode);
+    RecordChoiceStep(
+        std::string("Choose Fill Mode ") + kFillModeNames[static_cast<std::size_t>(mode)],
+        [&] { panel_.SetFillMode(mode); });
 }
 
 void ControlCenterController::OnLedClicked(LedKind kind, int index) {
@@ -245,14 +268,18 @@ void ControlCenterController::OnLedClicked(LedKind kind, int index) {
 void ControlCenterController::OnPaintButtonsChanged(bool anyHeld) {
     if (anyHeld) {
         FinishOpenSteps();
-        KeepSamplingIfNeeded("Paint");
+        // The right button paints, the middle one erases; a stroke is named after the button
+        // that started it.
+        KeepSamplingIfNeeded(view_.SamplePointer().rightHeld ? "Paint LEDs" : "Erase LEDs");
     }
 }
 
 void ControlCenterController::OnSliderPressed() {
     FinishOpenSteps();
-    BeginStep("Move Slider");
+    // The step begins at the first move, which says which slider it is; the panel can't change
+    // between the press and that move.
     sliding_ = true;
+    slideStepOpen_ = false;
 }
 
 void ControlCenterController::OnSliderMoved(int controlId, int value) {
@@ -264,26 +291,35 @@ void ControlCenterController::OnSliderMoved(int controlId, int value) {
         else if (controlId == id::kGridBrightness)
             panel_.SetGridBrightness(value);
     };
+    const auto label = Lookup(kSliderSteps, controlId);
+    if (!label)
+        return;  // no slider of the panel
     if (sliding_) {
+        if (!slideStepOpen_) {
+            BeginStep(*label);
+            slideStepOpen_ = true;
+        }
         set();
         return;
     }
     FinishOpenSteps();
-    const auto label = Lookup(kSliderLabels, controlId);
-    RecordStep(label ? *label : "Move Slider", set);
+    RecordStep(*label, set);
 }
 
 void ControlCenterController::OnSliderReleased() {
     if (!sliding_)
         return;
     sliding_ = false;
-    EndStep();
+    if (slideStepOpen_) {
+        slideStepOpen_ = false;
+        EndStep();
+    }
 }
 
 void ControlCenterController::OnScrollTextEdited(std::string text) {
     if (!typing_) {
         FinishOpenSteps();
-        BeginStep("Typing");
+        BeginStep("Type Scrolling Text");
         typing_ = true;
     }
     panel_.SetScrollText(std::move(text));
@@ -379,6 +415,15 @@ void ControlCenterController::RecordStep(std::string label, const std::function<
     BeginStep(std::move(label));
     edit();
     EndStep();
+}
+
+void ControlCenterController::RecordChoiceStep(std::string label,
+                                               const std::function<void()>& edit) {
+    // Ends a typing or slider step still open, but lets a playing sequence play on: a box or a
+    // fill mode is no part of the frames, and its step puts back only the choices.
+    OnScrollTextEditFinished();
+    OnSliderReleased();
+    RecordStep(std::move(label), edit);
 }
 
 std::string ControlCenterController::DesignText() const {

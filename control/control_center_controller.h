@@ -160,6 +160,8 @@ class ControlCenterController {
     void BeginStep(std::string label);
     void EndStep();
     void RecordStep(std::string label, const std::function<void()>& edit);
+    // A step that changes only the feature boxes or the fill mode.
+    void RecordChoiceStep(std::string label, const std::function<void()>& edit);
     // A change to the frame list, which records its own undo step.
     bool EditFrames(const std::function<bool()>& edit);
     // Opening or starting a design: content, boxes, fill mode and frames as one step, then saved.
@@ -181,7 +183,8 @@ class ControlCenterController {
     bool sendWhilePlaying_ = false;
     std::optional<PanelContent> restoreAfterPlay_;
     PlaybackStep lastPlayStep_{};
-    bool sliding_ = false;
+    bool sliding_ = false;        // a slider is held
+    bool slideStepOpen_ = false;  // and its step has begun (at its first move)
     std::size_t keptLogLength_ = 0;
 };
 

@@ -4,10 +4,10 @@
 
 #include <string_view>
 
-#include "model/panel_state.h"
 #include "device/link_notices.h"
 #include "export/data_center_log.h"
 #include "grid/pointer_painting.h"
+#include "model/panel_state.h"
 
 namespace velta {
 
@@ -34,6 +34,9 @@ class ControlCenterView : public LinkNotices, public DataCenterSink {
     virtual void OnHistoryChanged() {}
     // A playing sequence ended (its last frame, Stop, an edit, or a failed write).
     virtual void OnPlayingStopped() {}
+    // Why a click could do nothing, and what to do next; shown beside the panel's own texts
+    // (the window's status bar), never instead of them.
+    virtual void ShowHint(std::string_view /*hint*/) {}
 };
 
 }  // namespace velta

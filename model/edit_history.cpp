@@ -102,29 +102,38 @@ std::string EditHistory::RedoText() const {
     return CanRedo() ? "Redo " + undone_.back().label : std::string("Redo");
 }
 
-void EditHistory::Apply(PanelState& panel, const Stored& target, bool withChoices) {
-    PanelContent content;
-    content.cells = target.cells;
-    content.pods = target.pods;
-    content.rings = target.rings;
-    content.ringLevel = target.ringLevel;
-    content.gridBrightness = target.gridBrightness;
-    content.scrollSpeed = target.scrollSpeed;
-    content.text = *target.text;
-    ApplyContent(panel, content);
-    // Feature boxes and fill mode are put back only by a step that changed them: the boxes the
-    // user ticked since a paint stroke stay ticked when the stroke is undone.
-    if (withChoices) {
-        ApplyChoices(panel, target.features, target.fillMode);
+bool EditHistory::SameContent(const Stored& a, const Stored& b) {
+    return a.cells == b.cells && a.pods == b.pods && a.rings == b.rings &&
+           a.ringLevel == b.ringLevel && a.gridBrightness == b.gridBrightness &&
+           a.scrollSpeed == b.scrollSpeed && *a.text == *b.text;
+}
+
+void EditHistory::Apply(PanelState& panel, const Stored& target, bool withContent,
+                        bool withChoices) {
+    if (withContent) {
+        PanelContent content;
+        content.cells = target.cells;
+        content.pods = target.pods;
+        content.rings = target.rings;
+        content.ringLevel = target.ringLevel;
+        content.gridBrightness = target.gridBrightness;
+        content.scrollSpeed = target.scrollSpeed;
+        content.text = *target.text;
+        ApplyContent(panel, content);
     }
+    if (withChoices)
+        ApplyChoices(panel, target.features, target.fillMode);
 }
 
 void EditHistory::ApplyStep(PanelState& panel, Sequence* sequence, const Step& step, bool forward) {
     if (step.before.text) {
-        // Feature boxes and fill mode are put back only by a step that changed them.
+        // A step puts back only what it changed: the boxes the user ticked since a paint stroke
+        // stay ticked when the stroke is undone, and undoing a tick leaves the picture alone
+        // (also one that a playing sequence put on the panel meanwhile).
+        const bool withContent = !SameContent(step.before, step.after);
         const bool withChoices = step.before.features != step.after.features ||
                                  step.before.fillMode != step.after.fillMode;
-        Apply(panel, forward ? step.after : step.before, withChoices);
+        Apply(panel, forward ? step.after : step.before, withContent, withChoices);
     }
     if (step.list && sequence != nullptr)
         sequence->Apply(*step.list, forward);

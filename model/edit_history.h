@@ -119,7 +119,8 @@ class EditHistory {
     };
 
     Stored Store(const EditSnapshot& snapshot, const Stored* neighbour) const;
-    static void Apply(PanelState& panel, const Stored& target, bool withChoices);
+    static bool SameContent(const Stored& a, const Stored& b);
+    static void Apply(PanelState& panel, const Stored& target, bool withContent, bool withChoices);
     static void ApplyStep(PanelState& panel, Sequence* sequence, const Step& step, bool forward);
     // Moves the newest step of `from` to `to`, carrying it out backwards or forwards.
     bool Take(std::deque<Step>& from, std::deque<Step>& to, PanelState& panel, Sequence* sequence,

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "ui/color_table.h"
+#include "ui/window_fit.h"
 
 namespace velta {
 
@@ -161,6 +162,8 @@ std::optional<Color> ColorChooserDialog::Choose(QWidget* parent, Color initial) 
     // Heap-allocated and guarded: if the parent goes away during the nested loop it takes the
     // dialog with it, and a stack object would then be destroyed twice.
     QPointer<ColorChooserDialog> dialog = new ColorChooserDialog(initial, parent);
+    if (parent != nullptr)
+        ui::FitBeside(*dialog, *parent->window());
     const int result = dialog->exec();
     if (dialog.isNull())
         return std::nullopt;

@@ -106,8 +106,12 @@ constexpr const char* kScrollTextTip =
 constexpr std::array<std::pair<int, const char*>, 20> kToolTips = {{
     {id::kShiftInwards, "Move both halves of the picture towards the middle"},
     {id::kShiftOutwards, "Move both halves of the picture away from the middle"},
-    {id::kShiftDownwards, "Move the top and bottom halves down (Pixel Ctrl fills the gap)"},
-    {id::kShiftUpwards, "Move the top and bottom halves up (Pixel Ctrl fills the gap)"},
+    {id::kShiftDownwards,
+     "Move the top half down and the bottom half up, to meet in the middle (Pixel Ctrl fills "
+     "the top and bottom rows)"},
+    {id::kShiftUpwards,
+     "Move the top half up and the bottom half down, apart from the middle (Pixel Ctrl fills "
+     "the two middle rows)"},
     {id::kInvertGrid, "Turn every lit LED off and every dark LED on"},
     {id::kFillAllOff, "Half shifts leave the emptied line off"},
     {id::kFillAllOn, "Half shifts light the emptied line"},
@@ -532,6 +536,10 @@ void ControlCenterDialog::SyncAllFields() {
 void ControlCenterDialog::ShowWriteError() {
     emit LinkChanged();
     QMessageBox::critical(this, ToQString(kTextWriteErrorCaption), ToQString(kTextWriteError));
+}
+
+void ControlCenterDialog::ShowHint(std::string_view hint) {
+    emit Hint(ToQString(hint));
 }
 
 void ControlCenterDialog::SetStatusText(std::string_view text) {

@@ -65,6 +65,7 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     Color PickedColor() override;
     void OnHistoryChanged() override;
     void OnPlayingStopped() override;
+    void ShowHint(std::string_view hint) override;
 
     // PanelObserver
     void OnCellWritten(int index, bool on) override;
@@ -90,6 +91,8 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     // What the display would make of the scrolling text: characters it gets as "?", a cut
     // after 62 bytes; empty when it shows the text as typed.
     void TextWarning(const QString& warning);
+    // Why a click could do nothing and what to do next, for the status bar.
+    void Hint(const QString& text);
 
   public slots:
     void done(int result) override;

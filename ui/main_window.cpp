@@ -11,6 +11,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -27,13 +28,17 @@
 #include <optional>
 
 #include "control/control_center_controller.h"
+#include "control/control_ids.h"
+#include "control/guidance.h"
 #include "device/hid_link.h"
 #include "model/design_file.h"
 #include "ui/control_center_dialog.h"
 #include "ui/display_preview_window.h"
+#include "ui/getting_started_window.h"
 #include "ui/picture_import_dialog.h"
 #include "ui/report_monitor_window.h"
 #include "ui/sequence_window.h"
+#include "ui/window_fit.h"
 
 namespace velta {
 
@@ -98,14 +103,26 @@ bool WriteFileAtomically(const QString& path, std::string_view bytes, QString& e
     return false;
 }
 
-bool IsDesignFile(const QUrl& url) {
-    return url.isLocalFile() &&
-           QFileInfo(url.toLocalFile())
-                   .suffix()
-                   .compare(
-                       QString::fromLatin1(kDesignFileExtension.data(),
-                                           static_cast<qsizetype>(kDesignFileExtension.size())),
-                       Qt::CaseInsensitive) == 0;
+// What a file dropped on the window opens, by its name's suffix.
+enum class DroppedFile { None, Design, Picture };
+
+DroppedFile KindOfDrop(const QMimeData& data) {
+    const QList<QUrl> urls = data.urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return DroppedFile::None;
+    const QString suffix = QFileInfo(urls.front().toLocalFile()).suffix().toLower();
+    if (suffix == QLatin1String(kDesignFileExtension.data(),
+                                static_cast<qsizetype>(kDesignFileExtension.size())))
+        return DroppedFile::Design;
+    for (const char* picture : {"png", "jpg", "jpeg", "bmp", "gif"}) {
+        if (suffix == QLatin1String(picture))
+            return DroppedFile::Picture;
+    }
+    return DroppedFile::None;
+}
+
+QString FromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
@@ -138,11 +155,17 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
         lastWasTextWarning_ = !warning.isEmpty();
     });
     setAcceptDrops(true);
-    connect(panel_, &ControlCenterDialog::LinkChanged, this, &MainWindow::UpdateTransmitterLabel);
+    connect(panel_, &ControlCenterDialog::LinkChanged, this, [this] {
+        UpdateTransmitterLabel();
+        ExplainStatus();
+    });
     connect(panel_, &ControlCenterDialog::LinkDiagnostic, this, [this](const QString& reason) {
+        linkDiagnostic_ = reason;
         if (!reason.isEmpty())
             ShowMessage(reason);
+        ExplainStatus();
     });
+    connect(panel_, &ControlCenterDialog::Hint, this, &MainWindow::ShowMessage);
     DisplayTap& tap = panel_->Controller().Tap();
     tap.SetOnDisplayChanged([this] {
         if (preview_ != nullptr)
@@ -155,8 +178,8 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
     UpdateTransmitterLabel();
     UpdateHistoryActions();
     UpdateTitle();
-    if (simulated_)
-        ShowMessage(tr("Using a simulated transmitter: reports go nowhere"));
+    ExplainStatus();
+    ShowMessage(FromView(FirstStepHint(simulated_)));
 }
 
 MainWindow::~MainWindow() {
@@ -179,14 +202,19 @@ ReportMonitorWindow& MainWindow::ReportMonitor() {
     return *monitor_;
 }
 
-void MainWindow::ShowDisplayPreview() {
-    DisplayPreviewWindow& preview = DisplayPreview();
-    if (!preview.isVisible()) {
-        // Beside the main window, where there is room for it.
-        preview.move(frameGeometry().topRight() + QPoint(8, 0));
+void MainWindow::ShowWindow(QWidget& window) {
+    // Placed each time it opens, so a screen that changed since is respected. The preview scales
+    // its picture, so it may open smaller beside the panel rather than over it.
+    if (!window.isVisible()) {
+        ui::FitBeside(window, *this, {preview_, monitor_, sequence_, gettingStarted_},
+                      &window == preview_ ? ui::Scaling::ScalesContent : ui::Scaling::FixedContent);
     }
-    preview.show();
-    preview.raise();
+    window.show();
+    window.raise();
+}
+
+void MainWindow::ShowDisplayPreview() {
+    ShowWindow(DisplayPreview());
 }
 
 SequenceWindow& MainWindow::SequenceEditor() {
@@ -198,59 +226,82 @@ SequenceWindow& MainWindow::SequenceEditor() {
 }
 
 void MainWindow::ShowSequenceEditor() {
-    SequenceWindow& sequence = SequenceEditor();
-    if (!sequence.isVisible()) {
-        // Below the main window's left edge, clear of the preview on its right.
-        sequence.move(frameGeometry().bottomLeft() + QPoint(0, 8));
-    }
-    sequence.show();
-    sequence.raise();
+    ShowWindow(SequenceEditor());
 }
 
 void MainWindow::ShowReportMonitor() {
-    ReportMonitorWindow& monitor = ReportMonitor();
-    monitor.show();
-    monitor.raise();
+    ShowWindow(ReportMonitor());
+}
+
+GettingStartedWindow& MainWindow::GettingStarted() {
+    if (gettingStarted_ == nullptr)
+        gettingStarted_ = new GettingStartedWindow(this);
+    return *gettingStarted_;
+}
+
+void MainWindow::ShowGettingStarted() {
+    ShowWindow(GettingStarted());
+}
+
+void MainWindow::ExplainStatus() {
+    // The Status box keeps its fixed text; its tooltip says what the text means and, after a
+    // failed Connect Tx, why.
+    auto* status = panel_->Control(panel_id::kStatus);
+    if (status == nullptr)
+        return;
+    const auto* box = qobject_cast<QLineEdit*>(status);
+    QString tip = FromView(StatusMeaningOf(box != nullptr ? box->text().toStdString() : ""));
+    if (!linkDiagnostic_.isEmpty())
+        tip += QStringLiteral("\n\n") + linkDiagnostic_;
+    status->setToolTip(tip);
+}
+
+void MainWindow::AddActions(QMenu& menu, std::initializer_list<MenuItem> items) {
+    for (const MenuItem& item : items) {
+        if (!item.run) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(item.text, this, item.run);
+        action->setShortcut(item.shortcut);
+    }
 }
 
 void MainWindow::BuildMenus() {
     // Menu mnemonics stay clear of the letters the panel's own controls use (A D L R U I O S).
+    // Every action has a shortcut, none of them a key the Sequence window uses for its own
+    // buttons (Insert, Delete, Ctrl+R, Ctrl+D, Ctrl+Up, Ctrl+Down, F5).
     BuildFileMenu();
     BuildEditMenu();
     BuildViewMenu();
     QMenu* help = menuBar()->addMenu(tr("&Help"));
-    help->addAction(tr("About &Velta Control Center"), this, &MainWindow::ShowAbout);
+    AddActions(*help, {
+                          {tr("&Getting Started"), QKeySequence(Qt::Key_F1),
+                           [this] { ShowGettingStarted(); }},
+                          {tr("About &Velta Control Center"), QKeySequence(Qt::SHIFT | Qt::Key_F1),
+                           [this] { ShowAbout(); }},
+                      });
 }
 
 void MainWindow::BuildFileMenu() {
-    struct Item {
-        QString text;
-        QKeySequence shortcut;
-        std::function<void()> run;
-    };
-    const Item items[] = {
-        {tr("&New Design"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewDesign(); }},
-        {tr("&Open Design..."), QKeySequence(Qt::CTRL | Qt::Key_O), [this] { OpenDesign(); }},
-        {tr("&Save Design"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SaveDesign(); }},
-        {tr("Save Design &As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
-         [this] { SaveDesignAs(); }},
-        {},
-        {tr("&Import Picture..."), {}, [this] { ImportPicture(); }},
-        {tr("&Export Data Center..."), QKeySequence(Qt::CTRL | Qt::Key_E),
-         [this] { ExportDataCenter(); }},
-        {tr("Expor&t Sequence..."), {}, [this] { ExportSequence(); }},
-        {},
-        {tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); }},
-    };
-    QMenu* file = menuBar()->addMenu(tr("&File"));
-    for (const Item& item : items) {
-        if (!item.run) {
-            file->addSeparator();
-            continue;
-        }
-        QAction* action = file->addAction(item.text, this, item.run);
-        action->setShortcut(item.shortcut);
-    }
+    AddActions(
+        *menuBar()->addMenu(tr("&File")),
+        {
+            {tr("&New Design"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewDesign(); }},
+            {tr("&Open Design..."), QKeySequence(Qt::CTRL | Qt::Key_O), [this] { OpenDesign(); }},
+            {tr("&Save Design"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SaveDesign(); }},
+            {tr("Save Design &As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+             [this] { SaveDesignAs(); }},
+            {},
+            {tr("&Import Picture..."), QKeySequence(Qt::CTRL | Qt::Key_I),
+             [this] { ImportPicture(); }},
+            {tr("&Export Data Center..."), QKeySequence(Qt::CTRL | Qt::Key_E),
+             [this] { ExportDataCenter(); }},
+            {tr("Expor&t Sequence..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
+             [this] { ExportSequence(); }},
+            {},
+            {tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); }},
+        });
 }
 
 void MainWindow::BuildEditMenu() {
@@ -261,9 +312,13 @@ void MainWindow::BuildEditMenu() {
     redo_ = edit->addAction(tr("&Redo"), this, [&controller] { controller.Redo(); });
     redo_->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    edit->addSeparator();
-    edit->addAction(tr("&Copy Data Center"), this, &MainWindow::CopyDataCenter);
-    edit->addAction(tr("C&lear Data Center"), this, &MainWindow::ClearDataCenter);
+    AddActions(*edit, {
+                          {},
+                          {tr("&Copy Data Center"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+                           [this] { CopyDataCenter(); }},
+                          {tr("C&lear Data Center"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L),
+                           [this] { ClearDataCenter(); }},
+                      });
 }
 
 void MainWindow::UpdateHistoryActions() {
@@ -298,7 +353,7 @@ void MainWindow::OpenDesign() {
     if (!MayReplaceDesign())
         return;
     const QString path =
-        QFileDialog::getOpenFileName(this, tr("Open Design"), QString(), DesignFilter());
+        AskForFile(QFileDialog::AcceptOpen, tr("Open Design"), QString(), DesignFilter());
     if (!path.isEmpty())
         OpenDesignFile(path);
 }
@@ -329,9 +384,9 @@ bool MainWindow::SaveDesign() {
 }
 
 bool MainWindow::SaveDesignAs() {
-    QString path = QFileDialog::getSaveFileName(
-        this, tr("Save Design"), designPath_.isEmpty() ? tr("design.velta") : designPath_,
-        DesignFilter());
+    QString path =
+        AskForFile(QFileDialog::AcceptSave, tr("Save Design"),
+                   designPath_.isEmpty() ? tr("design.velta") : designPath_, DesignFilter());
     if (path.isEmpty())
         return false;
     if (QFileInfo(path).suffix().isEmpty())
@@ -354,9 +409,8 @@ bool MainWindow::SaveDesignTo(const QString& path) {
 }
 
 void MainWindow::ImportPicture() {
-    const QString path = QFileDialog::getOpenFileName(
-        this, tr("Import Picture"), QString(),
-        tr("Pictures (*.png *.jpg *.jpeg *.bmp *.gif);;All files (*)"));
+    const QString path = AskForFile(QFileDialog::AcceptOpen, tr("Import Picture"), QString(),
+                                    tr("Pictures (*.png *.jpg *.jpeg *.bmp *.gif);;All files (*)"));
     if (!path.isEmpty())
         ImportPictureFile(path);
 }
@@ -374,36 +428,62 @@ bool MainWindow::ImportPictureFile(const QString& path) {
     return true;
 }
 
+QString MainWindow::AskForFile(QFileDialog::AcceptMode mode, const QString& title,
+                               const QString& start, const QString& filter) {
+    QFileDialog dialog(this, title, start, filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    ui::FitBeside(dialog, *this, {preview_, monitor_, sequence_, gettingStarted_});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
+
 void MainWindow::ReportFailure(const QString& title, const QString& message) {
     ShowMessage(message);
     QMessageBox::warning(this, title, message);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && IsDesignFile(urls.front()))
+    if (KindOfDrop(*event->mimeData()) != DroppedFile::None)
         event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() != 1 || !IsDesignFile(urls.front()))
+    const DroppedFile kind = KindOfDrop(*event->mimeData());
+    if (kind == DroppedFile::None)
         return;
     event->acceptProposedAction();
-    if (MayReplaceDesign())
-        OpenDesignFile(urls.front().toLocalFile());
+    const QString path = event->mimeData()->urls().front().toLocalFile();
+    // Opened once the drop is over: the dragging program waits for the drop to end, and a
+    // dialog opened inside it would keep it waiting.
+    QMetaObject::invokeMethod(
+        this,
+        [this, kind, path] {
+            if (kind == DroppedFile::Picture)
+                ImportPictureFile(path);
+            else if (MayReplaceDesign())
+                OpenDesignFile(path);
+        },
+        Qt::QueuedConnection);
 }
 
 void MainWindow::BuildViewMenu() {
-    QMenu* view = menuBar()->addMenu(tr("&View"));
-    view->addAction(tr("Display &Preview"), this, &MainWindow::ShowDisplayPreview);
-    view->addAction(tr("Report &Monitor"), this, &MainWindow::ShowReportMonitor);
-    view->addAction(tr("Se&quence"), this, &MainWindow::ShowSequenceEditor);
+    AddActions(
+        *menuBar()->addMenu(tr("&View")),
+        {
+            {tr("Display &Preview"), QKeySequence(Qt::CTRL | Qt::Key_1),
+             [this] { ShowDisplayPreview(); }},
+            {tr("Report &Monitor"), QKeySequence(Qt::CTRL | Qt::Key_2),
+             [this] { ShowReportMonitor(); }},
+            {tr("Se&quence"), QKeySequence(Qt::CTRL | Qt::Key_3), [this] { ShowSequenceEditor(); }},
+        });
 }
 
 bool MainWindow::ExportDataCenter() {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Export Data Center"), QString(),
-                                                      tr("Text files (*.txt);;All files (*)"));
+    const QString path = AskForFile(QFileDialog::AcceptSave, tr("Export Data Center"), QString(),
+                                    tr("Text files (*.txt);;All files (*)"));
     return !path.isEmpty() && ExportDataCenterTo(path);
 }
 
@@ -424,8 +504,8 @@ bool MainWindow::ExportDataCenterTo(const QString& path) {
 bool MainWindow::ExportSequence() {
     if (panel_->Controller().Frames().Empty())
         return ExportSequenceTo(QString());  // refused with its message before asking for a file
-    const QString path = QFileDialog::getSaveFileName(this, tr("Export Sequence"), QString(),
-                                                      tr("Text files (*.txt);;All files (*)"));
+    const QString path = AskForFile(QFileDialog::AcceptSave, tr("Export Sequence"), QString(),
+                                    tr("Text files (*.txt);;All files (*)"));
     return !path.isEmpty() && ExportSequenceTo(path);
 }
 

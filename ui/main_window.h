@@ -2,18 +2,24 @@
 // guard that keeps any way out from losing the user's work.
 #pragma once
 
+#include <QFileDialog>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QString>
+#include <functional>
+#include <initializer_list>
 
 #include "device/hid_transport.h"
 
 class QAction;
 class QLabel;
+class QMenu;
 
 namespace velta {
 
 class ControlCenterDialog;
 class DisplayPreviewWindow;
+class GettingStartedWindow;
 class ReportMonitorWindow;
 class SequenceWindow;
 
@@ -37,6 +43,9 @@ class MainWindow : public QMainWindow {
     // The Sequence window, made on first use like the two views.
     SequenceWindow& SequenceEditor();
     void ShowSequenceEditor();
+    // Help > Getting Started, made on first use.
+    GettingStartedWindow& GettingStarted();
+    void ShowGettingStarted();
 
     // File actions; each reports success or the reason in the status bar (and a box for a
     // failure) and returns it. Nothing is half done: a file that can't be read leaves the panel
@@ -62,6 +71,21 @@ class MainWindow : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    // One menu item: its text, its shortcut and what it runs; without `run`, a separator.
+    struct MenuItem {
+        QString text;
+        QKeySequence shortcut;
+        std::function<void()> run;
+    };
+    void AddActions(QMenu& menu, std::initializer_list<MenuItem> items);
+    // Shows one of the other windows, placed beside this one when it was hidden.
+    void ShowWindow(QWidget& window);
+    // The file the user picks in a file dialog placed like the other windows; empty when the
+    // user cancelled.
+    QString AskForFile(QFileDialog::AcceptMode mode, const QString& title, const QString& start,
+                       const QString& filter);
+    // The Status box's tooltip: what its text means.
+    void ExplainStatus();
     void BuildMenus();
     void BuildFileMenu();
     void BuildEditMenu();
@@ -88,6 +112,8 @@ class MainWindow : public QMainWindow {
     DisplayPreviewWindow* preview_ = nullptr;
     ReportMonitorWindow* monitor_ = nullptr;
     SequenceWindow* sequence_ = nullptr;
+    GettingStartedWindow* gettingStarted_ = nullptr;
+    QString linkDiagnostic_;  // why the last Connect Tx failed; empty once it worked
     bool ending_ = false;
     bool lastWasTextWarning_ = false;
     QString designPath_;

@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "ui/window_fit.h"
+
 namespace velta {
 
 namespace {
@@ -174,6 +176,8 @@ std::optional<GridCells> PictureImportDialog::Run(QWidget* parent, const QString
     if (!picture)
         return std::nullopt;
     PictureImportDialog dialog(std::move(*picture), QFileInfo(path).fileName(), parent);
+    if (parent != nullptr)
+        ui::FitBeside(dialog, *parent->window());
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.Result();

@@ -166,7 +166,11 @@ bool FrameListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, 
     QDataStream(data->data(QString::fromLatin1(kMimeType))) >> from;
     // Dropped on a row: in front of it. Below the last row: at the end.
     const int before = parent.isValid() ? parent.row() : row < 0 ? rowCount() : row;
-    return MoveBefore(from, before);
+    const int to = MoveBefore(from, before);
+    if (to < 0)
+        return false;
+    emit FrameMoved(to);
+    return true;
 }
 
 bool FrameListModel::moveRows(const QModelIndex& sourceParent, int sourceRow, int count,
@@ -180,22 +184,25 @@ bool FrameListModel::moveRows(const QModelIndex& sourceParent, int sourceRow, in
     if (!beginMoveRows(sourceParent, sourceRow, sourceRow, destinationParent, destinationChild))
         return false;
     moving_ = true;
-    const bool moved = MoveBefore(sourceRow, destinationChild);
+    const int to = MoveBefore(sourceRow, destinationChild);
     moving_ = false;
     endMoveRows();
-    if (!moved)
+    if (to < 0) {
         Refresh();
-    return moved;
+        return false;
+    }
+    emit FrameMoved(to);
+    return true;
 }
 
-bool FrameListModel::MoveBefore(int from, int before) {
+int FrameListModel::MoveBefore(int from, int before) {
     if (from < 0 || from >= rowCount() || before < 0 || before > rowCount())
-        return false;
+        return -1;
     // Taken out first, the frame lands one place earlier when it goes down the list.
     const int to = before > from ? before - 1 : before;
     if (to == from)
-        return false;
-    return move_(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
+        return -1;
+    return move_(static_cast<std::size_t>(from), static_cast<std::size_t>(to)) ? to : -1;
 }
 
 SequenceWindow::SequenceWindow(ControlCenterDialog& panel, QWidget* parent)
@@ -207,6 +214,9 @@ SequenceWindow::SequenceWindow(ControlCenterDialog& panel, QWidget* parent)
         [this](std::size_t from, std::size_t to) { return controller_.MoveFrame(from, to); }, this);
     list_ = new QListView(this);
     list_->setModel(model_);
+    // A dragged frame stays selected where it landed, and the buttons follow its new place.
+    connect(model_, &FrameListModel::FrameMoved, this,
+            [this](int row) { SelectQuietly(static_cast<std::size_t>(row)); });
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setDragDropMode(QAbstractItemView::InternalMove);
     list_->setDefaultDropAction(Qt::MoveAction);

@@ -66,9 +66,14 @@ class FrameListModel : public QAbstractListModel {
     bool moveRows(const QModelIndex& sourceParent, int sourceRow, int count,
                   const QModelIndex& destinationParent, int destinationChild) override;
 
+  signals:
+    // A drag moved a frame; it now stands at `row`.
+    void FrameMoved(int row);
+
   private:
-    // `before` is the row the frame is dropped in front of (the row count: at the end).
-    bool MoveBefore(int from, int before);
+    // `before` is the row the frame is dropped in front of (the row count: at the end). The row
+    // the frame lands on, or -1 when nothing moved.
+    int MoveBefore(int from, int before);
 
     const ControlCenterController& controller_;
     MoveFunction move_;

@@ -131,6 +131,47 @@ INSTANTIATE_TEST_SUITE_P(
         SendCase{"NothingTicked", kBlank, {}, {"RF on"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A text the display can't show as given is named on stderr, the same way whichever command
+// sends it; a text that is not sent (its box unticked) draws no warning.
+TEST(SendTest, SendAndTextWarnAlikeAboutTheTextTheySend) {
+    const std::string k70(70, 'x');
+    const struct {
+        const char* name;
+        std::string text;  // JSON-escaped where needed
+        std::string features;
+        Strings warnings;
+    } cases[] = {
+        {"fits", "Hello", "text", {}},
+        {"replaced",
+         "\\u03a9 ok",
+         "text",
+         {"velta: warning: sent as \"?\" (no Windows-1252 byte): U+03A9 \"\xCE\xA9\""}},
+        {"cut",
+         k70,
+         "text",
+         {"velta: warning: the text takes 70 bytes; only the first 62 are sent, cut: "
+          "\"xxxxxxxx\""}},
+        {"not sent", k70, "grid", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string design = R"({"format": "velta-design", "version": 1, "text": ")" +
+                                   c.text + R"(", "features": [")" + c.features + R"("]})";
+        Rig rig;
+        const Outcome send =
+            rig.Velta({"send", WriteFile(std::string(c.name) + ".velta", design), "--simulate"});
+        EXPECT_EQ(send.code, kExitOk);
+        EXPECT_THAT(send.err, ElementsAreArray(c.warnings));
+        if (c.features == "text") {
+            const DesignReadResult read = ReadDesign(design, "text.velta");
+            ASSERT_TRUE(read.Ok()) << read.error;
+            const Outcome text = rig.Velta({"text", read.design->content.text, "--simulate"});
+            EXPECT_EQ(text.code, kExitOk);
+            EXPECT_EQ(text.err, send.err);
+        }
+    }
+}
+
 TEST(SendTest, TheDisplayEndsUpShowingTheDesign) {
     Rig rig;
     ASSERT_EQ(rig.Velta({"send", WriteFile("shown.velta", kParty), "--simulate"}).code, kExitOk);

@@ -353,6 +353,57 @@ TEST(Controller, RfToggleFlipsModeAndCaption) {
 
 // ---------------------------------------------------------------- Update Data
 
+// The panel's own texts and boxes stay; beside them the status bar says why a click could do
+// nothing and what to do next, and says nothing when the click did its work.
+TEST(Controller, ClicksThatCanDoNothingSayWhatToDoNext) {
+    using Controller = ControlCenterController;
+    const struct {
+        const char* name;
+        bool connect;
+        bool rfFirst;
+        void (Controller::*click)();
+        const char* hintHas;  // nullptr: no hint
+        int writeErrors;
+        Strings status;
+    } cases[] = {
+        // clang-format off
+        {"RF without a transmitter", false, false, &Controller::OnRfMode,
+         "No transmitter is connected", 1, {}},
+        {"RF off again without a transmitter", false, true, &Controller::OnRfMode,
+         "click Connect Tx", 1, {}},
+        {"RF with the transmitter", true, false, &Controller::OnRfMode, nullptr, 0, {kDetected}},
+        {"Update Data with RF off", true, false, &Controller::OnUpdateData, "RF mode is off", 0,
+         {kDetected}},
+        {"Update Data without a transmitter", false, true, &Controller::OnUpdateData,
+         "no transmitter is connected", 0, {kNotDetected}},
+        {"Update Data that sends", true, true, &Controller::OnUpdateData, nullptr, 0, {kDetected}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig r;
+        if (c.connect)
+            r.controller.OnConnectTx();
+        if (c.rfFirst)
+            r.controller.OnRfMode();
+        r.view.hints.clear();
+        r.view.writeErrors = 0;
+        const bool rfBefore = r.panel.RfMode();
+        (r.controller.*c.click)();
+        if (c.hintHas == nullptr) {
+            EXPECT_THAT(r.view.hints, IsEmpty());
+        } else {
+            ASSERT_EQ(r.view.hints.size(), 1u);
+            EXPECT_THAT(r.view.hints.front(), HasSubstr(c.hintHas));
+        }
+        EXPECT_EQ(r.view.writeErrors, c.writeErrors);  // the fixed box still comes
+        EXPECT_EQ(r.view.statusTexts, c.status);
+        if (c.click == &Controller::OnRfMode) {
+            EXPECT_NE(r.panel.RfMode(), rfBefore);  // and the toggle still happens
+        }
+    }
+}
+
 TEST_F(ControllerTest, UpdateDataWithRfOffDoesNothing) {
     controller.OnConnectTx();
     CheckGridPodsRings();

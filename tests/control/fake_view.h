@@ -23,6 +23,7 @@ class FakeView : public ControlCenterView, public PostedTasks {
     std::map<int, int> runningTimers;         // id -> period in ms
     std::vector<std::pair<int, int>> timerStarts;
     int writeErrors = 0;
+    std::vector<std::string> hints;  // the status bar's explanations
     int refreshes = 0;
     // The Data Center box, built only from the deltas each refresh hands over.
     std::string shown;
@@ -40,6 +41,7 @@ class FakeView : public ControlCenterView, public PostedTasks {
             duringWriteError();
     }
     void SetStatusText(std::string_view text) override { statusTexts.emplace_back(text); }
+    void ShowHint(std::string_view hint) override { hints.emplace_back(hint); }
     void RefreshDataCenter(std::string_view log, std::size_t shownBefore) override {
         ++refreshes;
         // The box only ever receives what it has not shown yet.

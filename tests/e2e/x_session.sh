@@ -15,9 +15,10 @@ x_fail() {
   exit 1
 }
 
-# Starts Xvfb on the first free display number (the server picks it and reports it on a pipe).
+# Starts Xvfb on the first free display number (the server picks it and reports it on a pipe),
+# with one screen of x_screen (WIDTHxHEIGHTxDEPTH) when the caller set it, else 1920x1200x24.
 x_start() {
-  local screen=1920x1200x24
+  local screen="${x_screen:-1920x1200x24}"
   for tool in Xvfb xdotool xwd convert; do
     command -v "$tool" >/dev/null || x_fail "$tool is missing (scripts/install-deps installs it)"
   done

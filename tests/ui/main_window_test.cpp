@@ -5,18 +5,24 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <functional>
 #include <memory>
 
@@ -298,7 +304,8 @@ TEST_F(MainWindowTest, TheTextBoxWarnsAboutWhatTheDisplayCantShow) {
     Make();
     auto* text = qobject_cast<QLineEdit*>(window_->Panel().Control(panel_id::kScrollText));
     text->setText(QStringLiteral("Caf\u00e9 \u03a9"));
-    EXPECT_TRUE(StatusMessage().contains(QStringLiteral("U+03A9"))) << StatusMessage().toStdString();
+    EXPECT_TRUE(StatusMessage().contains(QStringLiteral("U+03A9")))
+        << StatusMessage().toStdString();
     EXPECT_EQ(text->toolTip(), StatusMessage());
     text->setText(QString(70, QLatin1Char('x')));
     EXPECT_TRUE(StatusMessage().contains(QStringLiteral("\"xxxxxxxx\" is cut off")))
@@ -336,15 +343,89 @@ TEST_F(MainWindowTest, ShortcutsUndoAndRedo) {
         EXPECT_EQ(window_->Panel().Panel().Cell(0), c.lit)
             << QKeySequence(c.keys).toString().toStdString();
     }
+    // Every menu action shows its shortcut, each its own, none a key of the Sequence window.
     QStringList shortcuts;
     for (QAction* menu : window_->menuBar()->actions()) {
         for (QAction* action : menu->menu()->actions()) {
-            if (!action->shortcut().isEmpty())
+            if (!action->isSeparator())
                 shortcuts << action->shortcut().toString();
         }
     }
-    EXPECT_EQ(shortcuts, (QStringList{"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+E",
-                                      "Ctrl+Q", "Ctrl+Z", "Ctrl+Shift+Z"}));
+    EXPECT_EQ(shortcuts,
+              (QStringList{"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+I", "Ctrl+E",
+                           "Ctrl+Shift+E", "Ctrl+Q", "Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+Shift+C",
+                           "Ctrl+Shift+L", "Ctrl+1", "Ctrl+2", "Ctrl+3", "F1", "Shift+F1"}));
+    EXPECT_EQ(shortcuts.removeDuplicates(), 0);
+    for (const char* sequenceKey : {"Ins", "Del", "Ctrl+R", "Ctrl+D", "Ctrl+Up", "Ctrl+Down", "F5"})
+        EXPECT_FALSE(shortcuts.contains(QLatin1String(sequenceKey))) << sequenceKey;
+}
+
+// Beside the fixed texts: the first message says what to do next, and the Status box's tooltip
+// what its code means.
+TEST_F(MainWindowTest, TheStatusBarAndTheStatusBoxExplainThemselves) {
+    Make();
+    EXPECT_TRUE(StatusMessage().contains("click Connect Tx")) << StatusMessage().toStdString();
+    QWidget* status = window_->Panel().Control(panel_id::kStatus);
+    EXPECT_TRUE(status->toolTip().contains("Connect Tx has not been clicked"));
+    Controller().OnConnectTx();
+    EXPECT_EQ(qobject_cast<QLineEdit*>(status)->text(), "Device Detected - 0x00");
+    EXPECT_TRUE(status->toolTip().contains("code 0x00")) << status->toolTip().toStdString();
+    Controller().OnUpdateData();  // RF is off
+    EXPECT_TRUE(StatusMessage().contains("RF mode is off")) << StatusMessage().toStdString();
+    // The half shifts' tooltips say which way each half moves.
+    for (const auto& [control, tip] :
+         {std::pair{panel_id::kShiftDownwards, "Move the top half down and the bottom half up"},
+          std::pair{panel_id::kShiftUpwards, "Move the top half up and the bottom half down"}})
+        EXPECT_TRUE(window_->Panel().Control(control)->toolTip().startsWith(tip)) << tip;
+}
+
+// A picture dropped on the window opens the Import Picture dialog with it; a design dropped
+// opens as a design; anything else is refused.
+TEST_F(MainWindowTest, DroppedFilesOpenAsPicturesOrDesigns) {
+    Make();
+    QTemporaryDir dir;
+    QImage picture(64, 24, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    ASSERT_TRUE(picture.save(dir.filePath("white.png")));
+    Controller().OnGridCommand(GridCommand::SelectAll);
+    QFile design(dir.filePath("lit.velta"));
+    ASSERT_TRUE(design.open(QIODevice::WriteOnly));
+    design.write(QByteArray::fromStdString(Controller().DesignText()));
+    design.close();
+    Controller().OnGridCommand(GridCommand::DeselectAll);
+    const struct {
+        const char* file;
+        bool accepted;
+        QString dialog;  // the dialog it opens, if any
+        bool litAfter;   // cell 0, once taken
+    } cases[] = {
+        {"white.png", true, "Import Picture - white.png", true},  // Invert: white is lit
+        {"lit.velta", true, QString(), true},
+        {"notes.txt", false, QString(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Controller().OnGridCommand(GridCommand::DeselectAll);
+        QString opened;
+        QTimer::singleShot(50, [&opened] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                opened = dialog->windowTitle();
+                if (auto* invert = dialog->findChild<QCheckBox*>())
+                    invert->click();
+                dialog->accept();
+            }
+        });
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(dir.filePath(QLatin1String(c.file)))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window_.get(), &enter);
+        EXPECT_EQ(enter.isAccepted(), c.accepted);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window_.get(), &drop);
+        QTest::qWait(100);
+        EXPECT_EQ(opened, c.dialog);
+        EXPECT_EQ(Controller().Panel().Cell(0), c.litAfter);
+    }
 }
 
 }  // namespace

@@ -182,43 +182,60 @@ TEST_F(SequenceWindowTest, HoldBoxSetsTheSelectedFrameAndShowsIt) {
 TEST_F(SequenceWindowTest, DragsBecomeOneMoveEach) {
     struct Case {
         const char* name;
+        int dragged;  // the selected row, dragged
         std::function<bool(FrameListModel&)> drop;
         std::vector<int> after;
+        std::size_t landed;  // where it stands after the drop, still selected
     };
     const Case cases[] = {
         {"the view's move to the end",
+         0,
          [](FrameListModel& m) { return m.moveRows({}, 0, 1, {}, 3); },
-         {11, 12, 10}},
+         {11, 12, 10},
+         2},
         {"the view's move to the front",
+         2,
          [](FrameListModel& m) { return m.moveRows({}, 2, 1, {}, 0); },
-         {12, 10, 11}},
+         {12, 10, 11},
+         0},
         {"a drop between rows",
+         2,
          [](FrameListModel& m) {
              std::unique_ptr<QMimeData> data(m.mimeData({m.index(2)}));
              return m.dropMimeData(data.get(), Qt::MoveAction, 1, 0, {});
          },
-         {10, 12, 11}},
+         {10, 12, 11},
+         1},
         {"a drop onto a row goes in front of it",
+         0,
          [](FrameListModel& m) {
              std::unique_ptr<QMimeData> data(m.mimeData({m.index(0)}));
              return m.dropMimeData(data.get(), Qt::MoveAction, -1, -1, m.index(2));
          },
-         {11, 10, 12}},
+         {11, 10, 12},
+         1},
         {"a drop below the last row",
+         1,
          [](FrameListModel& m) {
              std::unique_ptr<QMimeData> data(m.mimeData({m.index(1)}));
              return m.dropMimeData(data.get(), Qt::MoveAction, -1, -1, {});
          },
-         {10, 12, 11}},
+         {10, 12, 11},
+         2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Controller().NewDesign();
         AddThree();
+        ClickRow(c.dragged);
         const std::size_t steps = Controller().History().UndoCount();
         ASSERT_TRUE(c.drop(*Window().Model()));
         EXPECT_EQ(Marks(), c.after);
         EXPECT_EQ(Controller().History().UndoCount(), steps + 1);
+        // Move Up and Move Down follow the dragged frame's new place.
+        EXPECT_EQ(Window().Selected(), c.landed);
+        EXPECT_EQ(Button(QStringLiteral("Move Up"))->isEnabled(), c.landed > 0);
+        EXPECT_EQ(Button(QStringLiteral("Move Down"))->isEnabled(), c.landed < 2);
         // The rows show the controller's order.
         for (int row = 0; row < 3; ++row) {
             const QImage shown = Window()
