@@ -31,6 +31,7 @@
 #include "model/design_file.h"
 #include "ui/control_center_dialog.h"
 #include "ui/display_preview_window.h"
+#include "ui/panel/panel_area.h"
 #include "ui/picture_import_dialog.h"
 #include "ui/report_monitor_window.h"
 #include "ui/sequence_window.h"
@@ -115,10 +116,9 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
     panel_ = new ControlCenterDialog(transport, this);
     // Embedded, the panel is an ordinary child: its ways out come here and pass the guard.
     panel_->setWindowFlags(Qt::Widget);
-    setCentralWidget(panel_);
+    // The window resizes and maximises; the panel scales with it as a whole.
+    setCentralWidget(new PanelArea(panel_, this));
     setWindowIcon(panel_->windowIcon());
-    // The panel keeps its fixed size; the window grows by the two bars and nothing else.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     BuildMenus();
     statusBar()->setSizeGripEnabled(false);
@@ -155,6 +155,7 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
     UpdateTransmitterLabel();
     UpdateHistoryActions();
     UpdateTitle();
+    resize(PanelArea::OpeningSize(*this));
     if (simulated_)
         ShowMessage(tr("Using a simulated transmitter: reports go nowhere"));
 }
