@@ -41,6 +41,7 @@
 #include "ui/led_placement.h"
 #include "ui/panel/led_field.h"
 #include "ui/panel/panel_accessible.h"
+#include "ui/panel/panel_style.h"
 
 // The icon lives in a static library's resources, which the linker only keeps when referenced.
 static void InitVeltaResources() {
@@ -310,6 +311,7 @@ void ControlCenterDialog::FitToSize() {
 void ControlCenterDialog::LayOut(double scale, QPoint origin) {
     scale_ = scale;
     origin_ = origin;
+    style_->SetScale(scale);
     // Every control but the Data Center box takes the dialog's font.
     setFont(DialogFont(scale));
     QFont fixed = dataCenter_->font();
@@ -341,12 +343,14 @@ void ControlCenterDialog::changeEvent(QEvent* event) {
 }
 
 void ControlCenterDialog::BuildTemplateControls() {
-    // Created in template order, which makes it the tab order.
+    // Created in template order, which stacks them; the tab order is set from its own table.
     auto* fillGroup = new QButtonGroup(this);
+    style_ = new PanelStyle(this);
     std::vector<QGroupBox*> frames;
     for (const TemplateControl& control : kDialogTemplate) {
         QWidget* widget = BuildTemplateControl(control, *fillGroup);
         SetUpTemplateControl(control, *widget);
+        widget->setStyle(style_);
         templateWidgets_.push_back(widget);
         if (auto* frame = qobject_cast<QGroupBox*>(widget))
             frames.push_back(frame);

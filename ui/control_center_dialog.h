@@ -32,6 +32,7 @@ namespace velta {
 class ColorPickerCombo;
 class DataCenterView;
 class LedField;
+class PanelStyle;
 namespace ui {
 struct TemplateControl;
 }
@@ -153,7 +154,8 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     std::map<int, LedField*> fields_;
     // Push buttons whose caption wraps to the button's width, with the caption unwrapped.
     std::vector<std::pair<QPushButton*, QString>> wrappedCaptions_;
-    double scale_ = 0;  // none yet
+    PanelStyle* style_ = nullptr;  // the marks and handles of the controls, scaled
+    double scale_ = 0;             // none yet
     QPoint origin_;
     QLineEdit* status_ = nullptr;
     QLineEdit* scrollText_ = nullptr;

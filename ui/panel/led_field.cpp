@@ -516,11 +516,13 @@ void LedField::paintEvent(QPaintEvent* event) {
 
 // The cell's background (a raised highlight under the pointer, plain button face otherwise), the
 // focus frame, then the lamp: a black outline, a one-pixel ring in the off colour just inside it,
-// and the fill in the on or off colour (the shadow colour while disabled).
+// and the fill in the on or off colour (the shadow colour while disabled). The keyboard's LED
+// stands on the selection colour, so that it is found at a glance among 384 alike.
 void LedField::PaintLed(QPainter& painter, int slot) const {
     const Led& led = leds_[static_cast<std::size_t>(slot)];
     const bool exact = scale_ == 1.0;
-    const QColor face = palette().color(QPalette::Button);
+    const bool focused = slot == focus_ && hasFocus();
+    const QColor face = palette().color(focused ? QPalette::Highlight : QPalette::Button);
     // The face fills the whole scaled cell, so neighbours meet without a seam at any scale.
     painter.fillRect(led.cell, face);
 
@@ -533,11 +535,11 @@ void LedField::PaintLed(QPainter& painter, int slot) const {
     const Box cell{0, 0, ui::kLedWidth, ui::kLedHeight};
     if (slot == hover_) {
         painter.setPen(SolidPen(Qt::black, exact));
-        painter.setBrush(palette().color(QPalette::Light));
+        painter.setBrush(focused ? face : palette().color(QPalette::Light));
         painter.drawRoundedRect(OutlineRect(cell, exact), kHoverCornerRadius, kHoverCornerRadius);
     }
-    if (slot == focus_ && hasFocus()) {
-        QPen dotted = SolidPen(palette().color(QPalette::WindowText), exact);
+    if (focused) {
+        QPen dotted = SolidPen(palette().color(QPalette::HighlightedText), exact);
         dotted.setStyle(Qt::DotLine);
         painter.setPen(dotted);
         painter.setBrush(Qt::NoBrush);
