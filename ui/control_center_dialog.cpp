@@ -522,20 +522,26 @@ void ControlCenterDialog::SetUpKeyboardAndNames() {
 }
 
 void ControlCenterDialog::ShowScrollTextMenu(const QPoint& at) {
+    ScrollTextMenu()->exec(scrollText_->mapToGlobal(at));
+}
+
+std::unique_ptr<QMenu> ControlCenterDialog::ScrollTextMenu() {
     std::unique_ptr<QMenu> menu(scrollText_->createStandardContextMenu());
     const EditHistory& history = controller_->History();
+    // The box's entries carry its own (translated) captions and nothing else to know them by.
     QAction* undo = nullptr;
     QAction* redo = nullptr;
     for (QAction* action : menu->actions()) {
-        if (action->objectName() == QLatin1String("edit-undo"))
+        if (action->text().startsWith(QLineEdit::tr("&Undo")))
             undo = action;
-        else if (action->objectName() == QLatin1String("edit-redo"))
+        else if (action->text().startsWith(QLineEdit::tr("&Redo")))
             redo = action;
     }
     const std::pair<QAction*, bool> steps[] = {{undo, true}, {redo, false}};
     for (const auto& [action, isUndo] : steps) {
         if (action == nullptr)
             continue;
+        action->setObjectName(isUndo ? QStringLiteral("edit-undo") : QStringLiteral("edit-redo"));
         QObject::disconnect(action, &QAction::triggered, scrollText_, nullptr);
         action->setEnabled(isUndo ? history.CanUndo() : history.CanRedo());
         connect(action, &QAction::triggered, this, [this, backwards = isUndo] {
@@ -545,7 +551,7 @@ void ControlCenterDialog::ShowScrollTextMenu(const QPoint& at) {
                 controller_->Redo();
         });
     }
-    menu->exec(scrollText_->mapToGlobal(at));
+    return menu;
 }
 
 void ControlCenterDialog::ConnectControls() {

@@ -22,6 +22,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QSlider;
@@ -69,6 +70,9 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     double SmallestScale() const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+
+    // The scrolling-text box's context menu: the box's own, its Undo and Redo the program's.
+    std::unique_ptr<QMenu> ScrollTextMenu();
 
     // ControlCenterView
     void ShowWriteError() override;

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProcess>
@@ -968,14 +969,18 @@ TEST_F(DialogTest, TextBoxLeavesTheProgramsKeysToTheProgram) {
     QTest::keyClick(dialog_->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(text->text(), QStringLiteral("QQ"));
 
-    // Enter takes the typing as one step and the program goes on.
-    ControlCenterController& controller = dialog_->Controller();
+    // Enter takes the typing as one step and the program goes on; the box's menu undoes
+    // through the program, the grid first.
     QTest::keyClick(text, Qt::Key_Return);
     EXPECT_TRUE(dialog_->isVisible());
     Click(id::kInvertGrid);
-    EXPECT_TRUE(controller.Undo());
-    EXPECT_TRUE(controller.Undo());
-    EXPECT_EQ(text->text(), QString());
+    for (const char* step : {"edit-undo", "edit-undo", "edit-redo"}) {
+        const std::unique_ptr<QMenu> menu = dialog_->ScrollTextMenu();
+        auto* action = menu->findChild<QAction*>(QLatin1String(step));
+        ASSERT_NE(action, nullptr) << step;
+        action->trigger();
+    }
+    EXPECT_EQ(text->text(), QStringLiteral("QQ"));
     EXPECT_EQ(LitCells(Panel()), Cells{});
 }
 
