@@ -228,13 +228,14 @@ ControlCenterDialog::ControlCenterDialog(HidTransport& transport, QWidget* paren
     CreateLedFields();
     SetUpKeyboardAndNames();
     ConnectControls();
+    // Laid out before any pointer position is mapped into the panel's pixels.
+    resize(sizeHint());
+    FitToSize();
     Panel().SetObserver(this);
     qApp->installEventFilter(this);
 
     controller_->OnInitDialog();
     SyncAllFields();
-    resize(sizeHint());
-    FitToSize();
     if (QWidget* first = Control(id::kSelectAll))
         first->setFocus(Qt::OtherFocusReason);
 }

@@ -189,11 +189,6 @@ bool LedField::State(int index) const {
     return slot >= 0 && leds_[static_cast<std::size_t>(slot)].on;
 }
 
-Color LedField::OffColor(int index) const {
-    const int slot = SlotOf(index);
-    return slot < 0 ? 0 : leds_[static_cast<std::size_t>(slot)].offColor;
-}
-
 void LedField::BindToggle(std::function<void(int)> toggle) {
     toggle_ = std::move(toggle);
 }

@@ -42,7 +42,6 @@ class LedField : public QWidget {
     void SetState(int index, bool on);
     void SetColors(int index, Color onColor, Color offColor);
     bool State(int index) const;
-    Color OffColor(int index) const;
 
     // With a binding, switching an LED only calls it (the owner flips the cell and hands the new
     // state back); without one the field flips its own state.
