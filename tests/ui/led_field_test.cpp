@@ -183,6 +183,10 @@ TEST_F(LedFieldTest, ClickTakesKeyboardFocusAndShowsFocusFrame) {
     // The pointer is still over the LED, so the hover face is under the frame.
     Leave();
     EXPECT_GT(frameOnRow16(), 0);
+    EXPECT_EQ(Render().pixelColor(kHoverEdge), Face());
+    // Once a key is used, the focus LED stands on the selection colour.
+    QTest::keyClick(field, Qt::Key_Left);
+    EXPECT_EQ(Render().pixelColor(kHoverEdge), field->palette().color(QPalette::Highlight));
 }
 
 TEST_F(LedFieldTest, DrawsFillRingAndBlackOutline) {
@@ -225,9 +229,7 @@ TEST_F(LedFieldTest, HeldDownOrDisabledDiscs) {
     EXPECT_EQ(Rgb(down, kRingLeft + shift), 0x00FF00u);
     EXPECT_EQ(Rgb(down, kOutline[0] + shift), 0u);
     EXPECT_EQ(Rgb(down, kOutline[2] + shift), 0u);
-    // The press gave the field the focus: the LED stands on the selection colour.
-    EXPECT_EQ(down.pixelColor(kOutline[0]), field->palette().color(QPalette::Highlight))
-        << "the resting outline's place";
+    EXPECT_EQ(down.pixelColor(kOutline[0]), Face()) << "the resting outline's place";
 
     // Disabled: the shadow colour fills the disc, the off colour stays in the ring.
     for (int state : {0, 1}) {

@@ -394,6 +394,13 @@ void LedField::SetFocusSlot(int slot) {
     }
 }
 
+void LedField::ShowKeyboardUse() {
+    if (!byKeyboard_) {
+        byKeyboard_ = true;
+        MarkDirty(focus_);
+    }
+}
+
 void LedField::mousePressEvent(QMouseEvent* event) {
     const int slot = SlotAt(event->position().toPoint());
     if (event->button() != Qt::LeftButton || slot < 0) {
@@ -401,7 +408,9 @@ void LedField::mousePressEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
+    byKeyboard_ = false;
     SetFocusSlot(slot);
+    MarkDirty(slot);
     pressed_ = slot;
     down_ = false;
     SetDown(true);
@@ -461,6 +470,7 @@ void LedField::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     for (const KeyMove& rule : kKeyMoves) {
         if (rule.key == event->key() && rule.modifiers == modifiers) {
+            ShowKeyboardUse();
             SetFocusSlot(MoveFrom(focus_, static_cast<Move>(rule.move)));
             return;
         }
@@ -468,6 +478,7 @@ void LedField::keyPressEvent(QKeyEvent* event) {
     const bool switchKey = event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
                            event->key() == Qt::Key_Enter;
     if (switchKey && modifiers == Qt::NoModifier) {
+        ShowKeyboardUse();
         // A held key switches once, not on and off at the key repeat's pace.
         if (!event->isAutoRepeat())
             Toggle(FocusLed());
@@ -477,6 +488,7 @@ void LedField::keyPressEvent(QKeyEvent* event) {
 }
 
 void LedField::focusInEvent(QFocusEvent* event) {
+    byKeyboard_ = event->reason() != Qt::MouseFocusReason;
     MarkDirty(focus_);
     // Qt announces the field itself once the focus has moved; the LED is said after it.
     QMetaObject::invokeMethod(
@@ -511,13 +523,15 @@ void LedField::paintEvent(QPaintEvent* event) {
 
 // The cell's background (a raised highlight under the pointer, plain button face otherwise), the
 // focus frame, then the lamp: a black outline, a one-pixel ring in the off colour just inside it,
-// and the fill in the on or off colour (the shadow colour while disabled). The keyboard's LED
-// stands on the selection colour, so that it is found at a glance among 384 alike.
+// and the fill in the on or off colour (the shadow colour while disabled). Once the keyboard is in
+// use, its LED stands on the selection colour, so that it is found at a glance among 384 alike;
+// after a click the dotted frame alone marks it.
 void LedField::PaintLed(QPainter& painter, int slot) const {
     const Led& led = leds_[static_cast<std::size_t>(slot)];
     const bool exact = scale_ == 1.0;
     const bool focused = slot == focus_ && hasFocus();
-    const QColor face = palette().color(focused ? QPalette::Highlight : QPalette::Button);
+    const QColor face =
+        palette().color(focused && byKeyboard_ ? QPalette::Highlight : QPalette::Button);
     // The face fills the whole scaled cell, so neighbours meet without a seam at any scale.
     painter.fillRect(led.cell, face);
 
@@ -530,11 +544,12 @@ void LedField::PaintLed(QPainter& painter, int slot) const {
     const Box cell{0, 0, ui::kLedWidth, ui::kLedHeight};
     if (slot == hover_) {
         painter.setPen(SolidPen(Qt::black, exact));
-        painter.setBrush(focused ? face : palette().color(QPalette::Light));
+        painter.setBrush(focused && byKeyboard_ ? face : palette().color(QPalette::Light));
         painter.drawRoundedRect(OutlineRect(cell, exact), kHoverCornerRadius, kHoverCornerRadius);
     }
     if (focused) {
-        QPen dotted = SolidPen(palette().color(QPalette::HighlightedText), exact);
+        QPen dotted = SolidPen(
+            palette().color(byKeyboard_ ? QPalette::HighlightedText : QPalette::WindowText), exact);
         dotted.setStyle(Qt::DotLine);
         painter.setPen(dotted);
         painter.setBrush(Qt::NoBrush);

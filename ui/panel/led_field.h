@@ -108,6 +108,7 @@ class LedField : public QWidget {
     void SetHover(int slot);
     void SetDown(bool down);
     void SetFocusSlot(int slot);
+    void ShowKeyboardUse();
     void MarkDirty(int slot);
     void Flush();
     void PaintLed(QPainter& painter, int slot) const;
@@ -125,6 +126,7 @@ class LedField : public QWidget {
     int pressed_ = -1;
     bool down_ = false;  // the pressed LED is under the pointer
     int focus_ = 0;
+    bool byKeyboard_ = false;  // the focus came or moved by keys: show the focus LED plainly
     std::function<void(int)> toggle_;
 };
 
