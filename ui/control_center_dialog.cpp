@@ -1,19 +1,24 @@
 #include "ui/control_center_dialog.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -21,8 +26,8 @@
 #include <QStringList>
 #include <QTimer>
 #include <QToolTip>
-#include <QCursor>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -33,8 +38,10 @@
 #include "ui/color_picker_combo.h"
 #include "ui/data_center_view.h"
 #include "ui/dialog_template.h"
-#include "ui/led_button.h"
 #include "ui/led_placement.h"
+#include "ui/panel/led_field.h"
+#include "ui/panel/panel_accessible.h"
+#include "ui/panel/panel_style.h"
 
 // The icon lives in a static library's resources, which the linker only keeps when referenced.
 static void InitVeltaResources() {
@@ -54,20 +61,48 @@ QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QRect PixelRect(const TemplateControl& control) {
-    const ui::Rect r = ui::UnitsToPixels(control.units);
-    return QRect(r.x, r.y, r.width, r.height);
+// A control's rectangle for the panel shown at `scale` with its corner at `origin`.
+QRect ScaledRect(const TemplateControl& control, double scale, QPoint origin) {
+    const ui::Rect r = ui::ScaleRect(ui::UnitsToPixels(control.units), scale);
+    return QRect(r.x + origin.x(), r.y + origin.y(), r.width, r.height);
+}
+
+// Font sizes at a scale, rounded down so a caption never outgrows its rectangle.
+int ScaledPixels(int pixels, double scale) {
+    return std::max(1, static_cast<int>(std::floor(pixels * scale + 1e-6)));
 }
 
 // The captions were laid out for a narrow 8-point face. A condensed sans at 10 pixels keeps every
 // caption inside its rectangle ("Grid Brightness" next to its check mark is the tightest); the
 // fallbacks cover systems without it.
-QFont DialogFont() {
+QFont DialogFont(double scale) {
     QFont font;
     font.setFamilies(
         {"DejaVu Sans Condensed", "Liberation Sans Narrow", "Arial Narrow", "Sans Serif"});
-    font.setPixelSize(10);
+    font.setPixelSize(ScaledPixels(ui::kDesignCaptionPixels, scale));
     return font;
+}
+constexpr int kDataCenterFontPixels = 11;
+
+// Scales come in steps of 1/40: a window resized by a pixel does not lay the panel out anew, and
+// at its designed size the panel is drawn pixel for pixel.
+constexpr double kScaleSteps = 40;
+double ScaleStepBelow(double scale) {
+    return std::floor(scale * kScaleSteps + 1e-9) / kScaleSteps;
+}
+// Captions of fewer device pixels than this are no longer readable.
+constexpr double kSmallestCaptionDevicePixels = 8;
+
+// The keys the program's own actions use (Undo, Redo, Export Data Center, Save Design); a text
+// box must not take them for its own undo history or cursor keys.
+constexpr std::array<QKeyCombination, 5> kProgramKeys = {
+    Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::SHIFT | Qt::Key_Z,
+    Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::Key_E,
+    Qt::CTRL | Qt::Key_S,
+};
+bool IsProgramKey(const QKeyEvent& key) {
+    const QKeyCombination pressed(key.modifiers() & ~Qt::KeypadModifier, Qt::Key(key.key()));
+    return std::find(kProgramKeys.begin(), kProgramKeys.end(), pressed) != kProgramKeys.end();
 }
 
 // Multi-line push buttons break their caption at spaces when one line is too wide, filling each
@@ -151,16 +186,8 @@ QIcon WindowIcon() {
     return icon;
 }
 
-// Geometry, enabled state and focus policy of a built control, from its template entry.
-void PlaceTemplateControl(const TemplateControl& control, QWidget& widget) {
-    QRect placed = PixelRect(control);
-    if (control.kind == ui::ControlKind::ComboBox) {
-        // The template height includes the open list; the closed box is one item high and must
-        // stay clear of the "Data Center" label under it.
-        const int labelTop = ui::VerticalUnitsToPixels(27);
-        placed.setHeight(std::min(widget.sizeHint().height(), labelTop - placed.y() - 2));
-    }
-    widget.setGeometry(placed);
+// Enabled state and focus policy of a built control, from its template entry.
+void SetUpTemplateControl(const TemplateControl& control, QWidget& widget) {
     if ((control.flags & flag::kStartsDisabled) != 0)
         widget.setEnabled(false);
     if (control.kind != ui::ControlKind::GroupBox && control.kind != ui::ControlKind::Label &&
@@ -169,25 +196,45 @@ void PlaceTemplateControl(const TemplateControl& control, QWidget& widget) {
     }
 }
 
+// A control's place at a scale, from its template entry.
+void PlaceTemplateControl(const TemplateControl& control, QWidget& widget, double scale,
+                          QPoint origin) {
+    QRect placed = ScaledRect(control, scale, origin);
+    if (control.kind == ui::ControlKind::ComboBox) {
+        // The template height includes the open list; the closed box is one item high and must
+        // stay clear of the "Data Center" label under it.
+        const int labelTop = ui::ScaleEdge(ui::VerticalUnitsToPixels(27), scale) + origin.y();
+        placed.setHeight(
+            std::min(widget.sizeHint().height(), labelTop - placed.y() - ui::ScaleEdge(2, scale)));
+    }
+    widget.setGeometry(placed);
+}
+
 }  // namespace
 
 ControlCenterDialog::ControlCenterDialog(HidTransport& transport, QWidget* parent)
     : QDialog(parent) {
     InitVeltaResources();
+    InstallPanelAccessibility();
     controller_ = std::make_unique<ControlCenterController>(transport, *this);
 
     setWindowTitle(QString::fromLatin1(kTitle));
+    // Shown on its own (tests, benchmarks) it resizes and maximises like the main window that
+    // normally holds it.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(ui::kClientWidth, ui::kClientHeight);
     setSizeGripEnabled(false);
-    setFont(DialogFont());
+    setFont(DialogFont(1.0));
     setWindowIcon(WindowIcon());
 
     BuildTemplateControls();
-    CreateLedControls();
+    CreateLedFields();
+    SetUpKeyboardAndNames();
     ConnectControls();
+    // Laid out before any pointer position is mapped into the panel's pixels.
+    resize(sizeHint());
+    FitToSize();
     Panel().SetObserver(this);
     qApp->installEventFilter(this);
 
@@ -215,23 +262,101 @@ QWidget* ControlCenterDialog::Control(int controlId) const {
     return it == controls_.end() ? nullptr : it->second;
 }
 
-LedButton* ControlCenterDialog::GridLed(int cellIndex) const {
-    return PanelState::IsCellIndex(cellIndex) ? gridLeds_[cellIndex] : nullptr;
+LedField* ControlCenterDialog::Field(int fieldId) const {
+    const auto it = fields_.find(fieldId);
+    return it == fields_.end() ? nullptr : it->second;
 }
-LedButton* ControlCenterDialog::PodLed(int pod) const {
-    return pod >= 0 && pod < kPodCount ? podLeds_[pod] : nullptr;
+
+LedField* ControlCenterDialog::FieldOf(LedKind kind, int index) const {
+    LedField* field = Field(ui::FieldOf(kind, index));
+    return field != nullptr && field->ChildOfIndex(index) >= 0 ? field : nullptr;
 }
-LedButton* ControlCenterDialog::RingLed(int ring) const {
-    return ring >= 0 && ring < kRingCount ? ringLeds_[ring] : nullptr;
+
+QWidget* ControlCenterDialog::TabStop(int stopId) const {
+    if (LedField* field = Field(stopId))
+        return field;
+    return Control(stopId);
+}
+
+double ControlCenterDialog::NaturalScale() const {
+    const double desktop =
+        static_cast<double>(QFontInfo(QApplication::font()).pixelSize()) / ui::kDesignCaptionPixels;
+    return std::max(1.0, ScaleStepBelow(desktop));
+}
+
+double ControlCenterDialog::SmallestScale() const {
+    const double readable =
+        kSmallestCaptionDevicePixels / (ui::kDesignCaptionPixels * devicePixelRatioF());
+    return std::ceil(readable * kScaleSteps - 1e-9) / kScaleSteps;
+}
+
+namespace {
+QSize PanelSizeAt(double scale) {
+    return QSize(static_cast<int>(std::ceil(ui::kClientWidth * scale - 1e-9)),
+                 static_cast<int>(std::ceil(ui::kClientHeight * scale - 1e-9)));
+}
+}  // namespace
+
+QSize ControlCenterDialog::sizeHint() const {
+    return PanelSizeAt(NaturalScale());
+}
+
+QSize ControlCenterDialog::minimumSizeHint() const {
+    return PanelSizeAt(SmallestScale());
+}
+
+void ControlCenterDialog::FitToSize() {
+    const double scale = std::max(SmallestScale(), ScaleStepBelow(ui::FitScale(width(), height())));
+    const QPoint origin(std::max(0, (width() - ui::ScaleEdge(ui::kClientWidth, scale)) / 2),
+                        std::max(0, (height() - ui::ScaleEdge(ui::kClientHeight, scale)) / 2));
+    if (scale != scale_ || origin != origin_)
+        LayOut(scale, origin);
+}
+
+void ControlCenterDialog::LayOut(double scale, QPoint origin) {
+    scale_ = scale;
+    origin_ = origin;
+    style_->SetScale(scale);
+    // Every control but the Data Center box takes the dialog's font.
+    setFont(DialogFont(scale));
+    QFont fixed = dataCenter_->font();
+    fixed.setPixelSize(ScaledPixels(kDataCenterFontPixels, scale));
+    dataCenter_->setFont(fixed);
+    for (std::size_t i = 0; i < kDialogTemplate.size(); ++i)
+        PlaceTemplateControl(kDialogTemplate[i], *templateWidgets_[i], scale, origin);
+    const QFontMetrics metrics(font());
+    for (const auto& [button, caption] : wrappedCaptions_) {
+        button->setText(WrapCaption(caption, metrics,
+                                    button->width() - ui::ScaleEdge(kButtonTextMargin, scale)));
+    }
+    for (const auto& [fieldId, field] : fields_)
+        field->Place(scale, origin);
+}
+
+void ControlCenterDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    FitToSize();
+}
+
+void ControlCenterDialog::changeEvent(QEvent* event) {
+    // The desktop's font decides the size the panel asks for.
+    if (event->type() == QEvent::ApplicationFontChange) {
+        updateGeometry();
+        FitToSize();
+    }
+    QDialog::changeEvent(event);
 }
 
 void ControlCenterDialog::BuildTemplateControls() {
-    // Created in template order, which makes it the tab order.
+    // Created in template order, which stacks them; the tab order is set from its own table.
     auto* fillGroup = new QButtonGroup(this);
+    style_ = new PanelStyle(this);
     std::vector<QGroupBox*> frames;
     for (const TemplateControl& control : kDialogTemplate) {
         QWidget* widget = BuildTemplateControl(control, *fillGroup);
-        PlaceTemplateControl(control, *widget);
+        SetUpTemplateControl(control, *widget);
+        widget->setStyle(style_);
+        templateWidgets_.push_back(widget);
         if (auto* frame = qobject_cast<QGroupBox*>(widget))
             frames.push_back(frame);
         if (control.id != ui::kNoId)
@@ -246,7 +371,7 @@ void ControlCenterDialog::BuildTemplateControls() {
     }
     // The hex columns of the log line up only in a fixed-pitch face.
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    fixed.setPixelSize(11);
+    fixed.setPixelSize(kDataCenterFontPixels);
     dataCenter_->setFont(fixed);
 }
 
@@ -280,10 +405,10 @@ QWidget* ControlCenterDialog::BuildPushButton(const TemplateControl& control) {
     // Enter elsewhere never clicks one.
     button->setAutoDefault(false);
     const QString caption = ToQString(control.caption);
-    const bool multiLine = (control.flags & flag::kMultiLine) != 0;
-    button->setText(multiLine ? WrapCaption(caption, QFontMetrics(font()),
-                                            PixelRect(control).width() - kButtonTextMargin)
-                              : caption);
+    button->setText(caption);
+    // Wrapped when laid out, at every scale.
+    if ((control.flags & flag::kMultiLine) != 0)
+        wrappedCaptions_.emplace_back(button, caption);
     if (control.id == id::kRfMode)
         rfButton_ = button;
     return button;
@@ -357,28 +482,81 @@ QWidget* ControlCenterDialog::BuildSlider(const TemplateControl& control) {
     return slider;
 }
 
-void ControlCenterDialog::CreateLedControls() {
+void ControlCenterDialog::CreateLedFields() {
     ControlCenterController& controller = *controller_;
-    for (const ui::LedPlacement& place : ui::LedPlacements()) {
-        auto* led = new LedButton(this);
-        led->SetColors(kLedDefaultOnColor, kLedDefaultOffColor);
-        led->setGeometry(place.topLeft.x, place.topLeft.y, ui::kLedWidth, ui::kLedHeight);
-        const auto index = static_cast<std::size_t>(place.index);
-        led->BindToggle([&controller, kind = place.kind, i = place.index] {
-            controller.OnLedClicked(kind, i);
+    for (int fieldId : ui::kLedFields) {
+        auto* field = new LedField(fieldId, this);
+        for (int child = 0; child < field->LedCount(); ++child)
+            field->SetColors(field->IndexOfChild(child), kLedDefaultOnColor, kLedDefaultOffColor);
+        // A click, Space or Enter on an LED, and a screen reader's action, all make the same
+        // undo step as a click.
+        field->BindToggle([&controller, kind = field->Kind()](int index) {
+            controller.OnLedClicked(kind, index);
         });
-        switch (place.kind) {
-            case LedKind::GridCell:
-                gridLeds_[index] = led;
-                break;
-            case LedKind::Pod:
-                podLeds_[index] = led;
-                break;
-            case LedKind::Ring:
-                ringLeds_[index] = led;
-                break;
-        }
+        fields_[fieldId] = field;
     }
+}
+
+void ControlCenterDialog::SetUpKeyboardAndNames() {
+    // Captions name their buttons; a wrapped or mnemonic caption is said as one plain line.
+    for (const TemplateControl& control : kDialogTemplate) {
+        if (auto* button = qobject_cast<QAbstractButton*>(Control(control.id)))
+            button->setAccessibleName(ToQString(control.caption).remove(QLatin1Char('&')));
+    }
+    for (const ui::AccessibleText& text : ui::kAccessibleTexts) {
+        QWidget* widget = TabStop(text.id);
+        widget->setAccessibleName(ToQString(text.name));
+        if (!text.description.empty())
+            widget->setAccessibleDescription(ToQString(text.description));
+    }
+    // The colour box's list, when it opens, is read as the box's own.
+    colorCombo_->view()->setAccessibleName(colorCombo_->accessibleName());
+    QWidget* previous = nullptr;
+    for (int stop : ui::kTabOrder) {
+        QWidget* widget = TabStop(stop);
+        if (previous != nullptr)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+    // Tab leaves the Data Center box instead of typing into it: no keyboard trap.
+    dataCenter_->setTabChangesFocus(true);
+    // The text box's own menu offers the program's undo, not a second history of its own.
+    scrollText_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(scrollText_, &QWidget::customContextMenuRequested, this,
+            &ControlCenterDialog::ShowScrollTextMenu);
+}
+
+void ControlCenterDialog::ShowScrollTextMenu(const QPoint& at) {
+    ScrollTextMenu()->exec(scrollText_->mapToGlobal(at));
+}
+
+std::unique_ptr<QMenu> ControlCenterDialog::ScrollTextMenu() {
+    std::unique_ptr<QMenu> menu(scrollText_->createStandardContextMenu());
+    const EditHistory& history = controller_->History();
+    // The box's entries carry its own (translated) captions and nothing else to know them by.
+    QAction* undo = nullptr;
+    QAction* redo = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->text().startsWith(QLineEdit::tr("&Undo")))
+            undo = action;
+        else if (action->text().startsWith(QLineEdit::tr("&Redo")))
+            redo = action;
+    }
+    const std::pair<QAction*, bool> steps[] = {{undo, true}, {redo, false}};
+    for (const auto& [action, isUndo] : steps) {
+        if (action == nullptr)
+            continue;
+        action->setObjectName(isUndo ? QStringLiteral("edit-undo") : QStringLiteral("edit-redo"));
+        QObject::disconnect(action, &QAction::triggered, scrollText_, nullptr);
+        action->setEnabled(isUndo ? history.CanUndo() : history.CanRedo());
+        connect(action, &QAction::triggered, this, [this, backwards = isUndo] {
+            if (backwards)
+                controller_->Undo();
+            else
+                controller_->Redo();
+        });
+    }
+    return menu;
 }
 
 void ControlCenterDialog::ConnectControls() {
@@ -410,20 +588,18 @@ void ControlCenterDialog::ConnectControls() {
 
 void ControlCenterDialog::ConnectValueControls() {
     ControlCenterController& controller = *controller_;
-    for (const auto& [controlId, slider] : {std::pair{id::kRingLevel, ringLevel_},
-                                            std::pair{id::kGridBrightness, gridBrightness_},
-                                            std::pair{id::kScrollSpeed, scrollSpeed_}}) {
+    for (const auto& [controlId, slider] :
+         {std::pair{id::kRingLevel, ringLevel_}, std::pair{id::kGridBrightness, gridBrightness_},
+          std::pair{id::kScrollSpeed, scrollSpeed_}}) {
         QSlider* s = slider;
         connect(s, &QSlider::sliderPressed, this, [&controller] { controller.OnSliderPressed(); });
         connect(s, &QSlider::sliderReleased, this,
                 [&controller] { controller.OnSliderReleased(); });
-        connect(s, &QSlider::valueChanged, this, [&controller, id = controlId](int value) {
-            controller.OnSliderMoved(id, value);
-        });
+        connect(s, &QSlider::valueChanged, this,
+                [&controller, id = controlId](int value) { controller.OnSliderMoved(id, value); });
         // The value shows beside the pointer while the thumb is dragged.
-        connect(s, &QSlider::sliderMoved, this, [s](int value) {
-            QToolTip::showText(QCursor::pos(), QString::number(value), s);
-        });
+        connect(s, &QSlider::sliderMoved, this,
+                [s](int value) { QToolTip::showText(QCursor::pos(), QString::number(value), s); });
     }
     // Typing is one undo step until a pause of a second or until the box is left.
     auto* typingPause = new QTimer(this);
@@ -556,9 +732,14 @@ void ControlCenterDialog::RefreshDataCenter(std::string_view log, std::size_t sh
 }
 
 void ControlCenterDialog::SetRfButtonCaption(std::string_view caption) {
-    const QRect rect = PixelRect(*ui::FindTemplateControl(id::kRfMode));
-    rfButton_->setText(
-        WrapCaption(ToQString(caption), QFontMetrics(font()), rect.width() - kButtonTextMargin));
+    const QString text = ToQString(caption);
+    for (auto& [button, wrapped] : wrappedCaptions_) {
+        if (button == rfButton_)
+            wrapped = text;
+    }
+    rfButton_->setAccessibleName(text);
+    const int room = rfButton_->width() - ui::ScaleEdge(kButtonTextMargin, scale_);
+    rfButton_->setText(WrapCaption(text, QFontMetrics(font()), room));
 }
 
 void ControlCenterDialog::StartTimer(int timerId, int periodMs) {
@@ -581,24 +762,25 @@ Color ControlCenterDialog::PickedColor() {
     return colorCombo_->SelectedColor();
 }
 
+// Every write reaches the field; it repaints an LED only when its look changed.
 void ControlCenterDialog::OnCellWritten(int index, bool on) {
-    if (LedButton* led = GridLed(index))
-        led->SetState(on ? 1 : 0, true);
+    if (LedField* field = FieldOf(LedKind::GridCell, index))
+        field->SetState(index, on);
 }
 
 void ControlCenterDialog::OnPodMarkWritten(int pod, bool on) {
-    if (LedButton* led = PodLed(pod))
-        led->SetState(on ? 1 : 0, true);
+    if (LedField* field = FieldOf(LedKind::Pod, pod))
+        field->SetState(pod, on);
 }
 
 void ControlCenterDialog::OnRingWritten(int ring, bool on) {
-    if (LedButton* led = RingLed(ring))
-        led->SetState(on ? 1 : 0, true);
+    if (LedField* field = FieldOf(LedKind::Ring, ring))
+        field->SetState(ring, on);
 }
 
 void ControlCenterDialog::OnPodLedColorsChanged(int pod, Color onColor, Color offColor) {
-    if (LedButton* led = PodLed(pod))
-        led->SetColors(onColor, offColor);
+    if (LedField* field = FieldOf(LedKind::Pod, pod))
+        field->SetColors(pod, onColor, offColor);
 }
 
 void ControlCenterDialog::OnFieldChanged(PanelField field) {
@@ -630,10 +812,14 @@ void ControlCenterDialog::keyPressEvent(QKeyEvent* event) {
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (enter && modifiers == Qt::NoModifier) {
         // Reaches the dialog only from controls that leave Enter alone: a push button clicks
-        // itself, anything else (text box, check box, radio, slider, colour box) ends the dialog.
+        // itself; in the scrolling-text box Enter takes the text typed so far as one step (what
+        // leaving the box does) and the program goes on; anything else (check box, radio,
+        // slider, colour box, Status box) ends the dialog.
         if (auto* button = qobject_cast<QPushButton*>(focusWidget());
             button != nullptr && button->isEnabled()) {
             button->click();
+        } else if (focusWidget() == scrollText_) {
+            controller_->OnScrollTextEditFinished();
         } else {
             accept();
         }
@@ -644,18 +830,27 @@ void ControlCenterDialog::keyPressEvent(QKeyEvent* event) {
 
 bool ControlCenterDialog::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) &&
+        (watched == scrollText_ || watched == status_ || watched == dataCenter_) &&
+        IsProgramKey(*static_cast<QKeyEvent*>(event))) {
+        // Left unclaimed, the override lets the window's action run; a key no action took does
+        // nothing at all rather than the box's own undo or cursor move.
+        event->setAccepted(type == QEvent::KeyPress);
+        return true;
+    }
     if (type == QEvent::MouseMove || type == QEvent::MouseButtonPress ||
         type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) {
         if (auto* widget = qobject_cast<QWidget*>(watched)) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             // While a button is held the widget under the press keeps receiving the moves, so
             // the position is relative to that widget, not to the one under the pointer now.
-            const QPoint local = mouse->position().toPoint();
-            const QPoint inDialog = (widget == this || isAncestorOf(widget))
-                                        ? widget->mapTo(this, local)
-                                        : mapFromGlobal(mouse->globalPosition().toPoint());
-            pointer_.x = inDialog.x();
-            pointer_.y = inDialog.y();
+            const QPointF local = mouse->position();
+            const QPointF inDialog = (widget == this || isAncestorOf(widget))
+                                         ? widget->mapTo(this, local)
+                                         : mapFromGlobal(mouse->globalPosition());
+            // Back into the panel's pixels at scale 1, where the painting map is written.
+            pointer_.x = static_cast<int>(std::floor((inDialog.x() - origin_.x()) / scale_));
+            pointer_.y = static_cast<int>(std::floor((inDialog.y() - origin_.y()) / scale_));
             const bool wasHeld = pointer_.rightHeld || pointer_.middleHeld;
             pointer_.rightHeld = (mouse->buttons() & Qt::RightButton) != 0;
             pointer_.middleHeld = (mouse->buttons() & Qt::MiddleButton) != 0;

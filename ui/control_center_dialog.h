@@ -1,15 +1,18 @@
 // The program's one window: the Control Center dialog.
 //
-// It lays out the ordinary controls from the dialog template, adds the 416 LEDs at their fixed
-// pixel places, mirrors PanelState in every control and routes each command and timer tick to
-// the controller. The controller talks back through ControlCenterView; PanelState tells the
-// window about every change through PanelObserver.
+// It lays out the ordinary controls from the dialog template and the 416 LEDs (in four LED
+// fields) at their places, all scaled by one factor to fill the space it is given, mirrors
+// PanelState in every control and routes each command and timer tick to the controller. The
+// controller talks back through ControlCenterView; PanelState tells the window about every change
+// through PanelObserver.
 #pragma once
 
 #include <QDialog>
 #include <array>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "control/control_center_controller.h"
 #include "control/control_center_view.h"
@@ -19,6 +22,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QSlider;
@@ -28,7 +32,8 @@ namespace velta {
 
 class ColorPickerCombo;
 class DataCenterView;
-class LedButton;
+class LedField;
+class PanelStyle;
 namespace ui {
 struct TemplateControl;
 }
@@ -49,9 +54,25 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
 
     // The template control with this id, or nullptr.
     QWidget* Control(int id) const;
-    LedButton* GridLed(int cellIndex) const;
-    LedButton* PodLed(int pod) const;
-    LedButton* RingLed(int ring) const;
+    // The LED field with this id (ui::field_id), or the one that shows an LED; nullptr if none.
+    LedField* Field(int fieldId) const;
+    LedField* FieldOf(LedKind kind, int index) const;
+    // The control or LED field with this id: what the tab order lists.
+    QWidget* TabStop(int id) const;
+
+    // The panel is laid out at one scale, as large as fits, centred; its pixels at scale 1 are
+    // the ones the template, the LED places and the pointer painting are written in.
+    double PanelScale() const { return scale_; }
+    QPoint PanelOrigin() const { return origin_; }
+    // The scale the desktop's font asks for (the layout was made for 10-pixel captions), never
+    // below 1, and the smallest scale whose captions stay readable on this screen.
+    double NaturalScale() const;
+    double SmallestScale() const;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+    // The scrolling-text box's context menu: the box's own, its Undo and Redo the program's.
+    std::unique_ptr<QMenu> ScrollTextMenu();
 
     // ControlCenterView
     void ShowWriteError() override;
@@ -100,7 +121,10 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
   protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    // Follows the pointer over the whole application for the painting tick.
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    // Follows the pointer over the whole application for the painting tick, and keeps the
+    // program's own shortcuts from the text boxes.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -115,7 +139,14 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     QWidget* BuildLabel(const ui::TemplateControl& control);
     QWidget* BuildTextBox(const ui::TemplateControl& control);
     QWidget* BuildSlider(const ui::TemplateControl& control);
-    void CreateLedControls();
+    void CreateLedFields();
+    void SetUpKeyboardAndNames();
+    void KeepProgramKeys(QWidget* textBox);
+    void ShowScrollTextMenu(const QPoint& at);
+    // The largest scale that fits the dialog's size (never below the smallest), centred.
+    void FitToSize();
+    // Places every control and LED for the panel at `scale` with its corner at `origin`.
+    void LayOut(double scale, QPoint origin);
     void ConnectControls();
     void ConnectValueControls();
     void UpdateTextWarning();
@@ -124,11 +155,15 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
 
     std::unique_ptr<ControlCenterController> controller_;
     std::map<int, QWidget*> controls_;
+    std::vector<QWidget*> templateWidgets_;  // in template order, frames and labels too
     std::map<FeatureBox, QCheckBox*> featureBoxes_;
     std::map<int, QTimer*> timers_;
-    std::array<LedButton*, kCellCount> gridLeds_{};
-    std::array<LedButton*, kPodCount> podLeds_{};
-    std::array<LedButton*, kRingCount> ringLeds_{};
+    std::map<int, LedField*> fields_;
+    // Push buttons whose caption wraps to the button's width, with the caption unwrapped.
+    std::vector<std::pair<QPushButton*, QString>> wrappedCaptions_;
+    PanelStyle* style_ = nullptr;  // the marks and handles of the controls, scaled
+    double scale_ = 0;             // none yet
+    QPoint origin_;
     QLineEdit* status_ = nullptr;
     QLineEdit* scrollText_ = nullptr;
     QPushButton* rfButton_ = nullptr;

@@ -84,6 +84,82 @@ const std::array<TemplateControl, kTemplateControlCount> kDialogTemplate = {{
     Frame("Scroll Speed", {459, 286, 60, 31}),
 }};
 
+const std::array<int, kTabStopCount> kTabOrder = {
+    // The display: the rings round it, then left to right the pods and the grid.
+    field_id::kRings,
+    field_id::kMasterPods,
+    field_id::kGrid,
+    field_id::kSecondaryPods,
+    // The pods' colour, right of the display.
+    id::kPodColour,
+    id::kColorAllPods,
+    // "LED Grid Controls": the two columns of buttons row by row with "Pixel Ctrl" beside
+    // "Invert Grid", then the half shifts and the text.
+    id::kSelectAll,
+    id::kDeselectAll,
+    id::kShiftLeft,
+    id::kShiftRight,
+    id::kShiftUp,
+    id::kShiftDown,
+    id::kFillAllOff,
+    id::kFillAllOn,
+    id::kFillCopy,
+    id::kInvertGrid,
+    id::kSaveSequence,
+    id::kShiftDownwards,
+    id::kShiftUpwards,
+    id::kShiftInwards,
+    id::kShiftOutwards,
+    id::kScrollText,
+    // "USB Statistics".
+    id::kStatus,
+    id::kConnectTx,
+    id::kUpdateData,
+    id::kRfMode,
+    id::kAutoUpdate,
+    // "Features to Update", top to bottom.
+    id::kLedGridBox,
+    id::kScrollingTextBox,
+    id::kRgbPodsBox,
+    id::kLedRingsBox,
+    id::kGridBrightnessBox,
+    id::kRingBrightnessBox,
+    // "Brightness" and "Scroll Speed".
+    id::kRingLevel,
+    id::kGridBrightness,
+    id::kScrollSpeed,
+    // The Data Center, the right column's whole height.
+    id::kDataCenter,
+};
+
+const std::array<AccessibleText, kAccessibleTextCount> kAccessibleTexts = {{
+    {field_id::kGrid, "LED grid",
+     "12 rows of 32 LEDs. Arrow keys move; Space or Enter switches the LED; Home and End go to "
+     "the ends of the row, Page Up and Page Down to the top and bottom row, Control with Home "
+     "or End to the first or last LED."},
+    {field_id::kMasterPods, "Master Side pods",
+     "Ten RGB pods. Arrow keys move; Space or Enter gives the pod the RGB Pod Colour."},
+    {field_id::kSecondaryPods, "Secondary Side pods",
+     "Ten RGB pods. Arrow keys move; Space or Enter gives the pod the RGB Pod Colour."},
+    {field_id::kRings, "LED rings",
+     "Twelve LED rings round the grid. Arrow keys move; Space or Enter switches the ring."},
+    {id::kPodColour, "RGB Pod Colour", {}},
+    {id::kStatus, "Status", {}},
+    {id::kScrollText, "Set Scrolling Text", {}},
+    {id::kDataCenter, "Data Center", {}},
+    {id::kRingLevel, "LED Rings Brightness", {}},
+    {id::kGridBrightness, "LED Grid Brightness", {}},
+    {id::kScrollSpeed, "Scroll Speed", {}},
+}};
+
+const AccessibleText* FindAccessibleText(int id) {
+    for (const auto& text : kAccessibleTexts) {
+        if (text.id == id)
+            return &text;
+    }
+    return nullptr;
+}
+
 const TemplateControl* FindTemplateControl(int id) {
     if (id == kNoId)
         return nullptr;

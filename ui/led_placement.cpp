@@ -1,5 +1,7 @@
 #include "ui/led_placement.h"
 
+#include <algorithm>
+
 namespace velta::ui {
 
 std::array<LedPlacement, kLedCount> LedPlacements() {
@@ -14,6 +16,32 @@ std::array<LedPlacement, kLedCount> LedPlacements() {
     for (int ring : kRingOrder)
         all[n++] = {LedKind::Ring, ring, RingLedPosition(ring)};
     return all;
+}
+
+std::vector<LedPlacement> FieldLeds(int fieldId) {
+    std::vector<LedPlacement> leds;
+    for (const LedPlacement& led : LedPlacements()) {
+        if (FieldOf(led.kind, led.index) == fieldId)
+            leds.push_back(led);
+    }
+    return leds;
+}
+
+LedRect FieldBounds(int fieldId) {
+    const std::vector<LedPlacement> leds = FieldLeds(fieldId);
+    if (leds.empty())
+        return {};
+    int left = leds.front().topLeft.x;
+    int top = leds.front().topLeft.y;
+    int right = left;
+    int bottom = top;
+    for (const LedPlacement& led : leds) {
+        left = std::min(left, led.topLeft.x);
+        top = std::min(top, led.topLeft.y);
+        right = std::max(right, led.topLeft.x + kLedWidth);
+        bottom = std::max(bottom, led.topLeft.y + kLedHeight);
+    }
+    return {left, top, right - left, bottom - top};
 }
 
 }  // namespace velta::ui

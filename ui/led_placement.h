@@ -1,10 +1,13 @@
-// Where the 416 LEDs of the window sit: fixed pixel positions in the dialog's client area, in
-// the order the window creates them (grid row by row, "Master Side" pods, "Secondary Side" pods,
-// the eight edge rings, then the corner rings 8, 11, 9, 10). The pointer painting uses the same
-// pixel grid, so these positions never scale. Plain C++ so the layout can be checked without Qt.
+// Where the 416 LEDs of the window sit: fixed pixel positions in the panel's own pixel space (the
+// space of the dialog template at scale 1), in the order they are drawn (grid row by row, "Master
+// Side" pods, "Secondary Side" pods, the eight edge rings, then the corner rings 8, 11, 9, 10).
+// The pointer painting uses the same pixel space; the window scales the whole panel and maps the
+// pointer back into it. The LEDs are shown by four fields (the grid, each side's pods, the
+// rings), each one keyboard focus stop. Plain C++ so the layout can be checked without Qt.
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "model/panel_state.h"
 
@@ -74,7 +77,47 @@ constexpr LedPoint RingLedPosition(int ring) {
     }
 }
 
-// All LEDs in creation order.
+// All LEDs in drawing order: where two overlap, the later one is on top.
 std::array<LedPlacement, kLedCount> LedPlacements();
+
+// The four LED fields, named by ids beside the template's control ids (the tab order lists both).
+namespace field_id {
+constexpr int kRings = 2001;
+constexpr int kMasterPods = 2002;
+constexpr int kGrid = 2003;
+constexpr int kSecondaryPods = 2004;
+}  // namespace field_id
+constexpr std::array<int, 4> kLedFields = {field_id::kRings, field_id::kMasterPods, field_id::kGrid,
+                                           field_id::kSecondaryPods};
+
+// The field that shows this LED.
+constexpr int FieldOf(LedKind kind, int index) {
+    switch (kind) {
+        case LedKind::GridCell:
+            return field_id::kGrid;
+        case LedKind::Pod:
+            return index < kPodCount / 2 ? field_id::kMasterPods : field_id::kSecondaryPods;
+        case LedKind::Ring:
+            break;
+    }
+    return field_id::kRings;
+}
+
+// A field's LEDs in drawing order; empty for an unknown id.
+std::vector<LedPlacement> FieldLeds(int fieldId);
+
+// A LED's rectangle, and the rectangle that holds all of a field's LEDs (left, top, width, height
+// in panel pixels).
+struct LedRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    constexpr bool operator==(const LedRect&) const = default;
+};
+constexpr LedRect RectOf(const LedPlacement& led) {
+    return {led.topLeft.x, led.topLeft.y, kLedWidth, kLedHeight};
+}
+LedRect FieldBounds(int fieldId);
 
 }  // namespace velta::ui

@@ -35,6 +35,7 @@
 #include "ui/control_center_dialog.h"
 #include "ui/display_preview_window.h"
 #include "ui/getting_started_window.h"
+#include "ui/panel/panel_area.h"
 #include "ui/picture_import_dialog.h"
 #include "ui/report_monitor_window.h"
 #include "ui/sequence_window.h"
@@ -132,10 +133,9 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
     panel_ = new ControlCenterDialog(transport, this);
     // Embedded, the panel is an ordinary child: its ways out come here and pass the guard.
     panel_->setWindowFlags(Qt::Widget);
-    setCentralWidget(panel_);
+    // The window resizes and maximises; the panel scales with it as a whole.
+    setCentralWidget(new PanelArea(panel_, this));
     setWindowIcon(panel_->windowIcon());
-    // The panel keeps its fixed size; the window grows by the two bars and nothing else.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     BuildMenus();
     statusBar()->setSizeGripEnabled(false);
@@ -179,6 +179,7 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
     UpdateHistoryActions();
     UpdateTitle();
     ExplainStatus();
+    resize(PanelArea::OpeningSize(*this));
     ShowMessage(FromView(FirstStepHint(simulated_)));
 }
 

@@ -1,5 +1,6 @@
 #include "tests/e2e/e2e_expect.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -41,6 +42,14 @@ constexpr std::array<std::pair<std::string_view, int>, 19> kControlNames = {{
     {"scroll-text", id::kScrollText},
 }};
 
+// The LED fields as the tab order names them.
+constexpr std::array<std::pair<std::string_view, int>, 4> kFieldNames = {{
+    {"rings", ui::field_id::kRings},
+    {"master-pods", ui::field_id::kMasterPods},
+    {"grid", ui::field_id::kGrid},
+    {"secondary-pods", ui::field_id::kSecondaryPods},
+}};
+
 // The window as the controller sees it, minus the screen: the pointer is what the step says,
 // posted work runs between steps as the event loop would run it, and no timer fires by itself.
 class ReplayView : public ControlCenterView, public testing::PostedTasks {
@@ -68,6 +77,16 @@ bool ParseInt(const std::string& word, int& value) {
 bool IsCheckBox(int controlId) {
     return controlId == id::kAutoUpdate ||
            ControlCenterController::FeatureBoxForControl(controlId).has_value();
+}
+
+// The middle of a rectangle of the panel at scale 1 when shown at `scale`.
+Point Middle(const ui::Rect& home, double scale) {
+    const ui::Rect r = ui::ScaleRect(home, scale);
+    return {r.x + r.width / 2, r.y + r.height / 2};
+}
+
+Point LedTarget(ui::LedPoint topLeft, double scale) {
+    return Middle({topLeft.x, topLeft.y, ui::kLedWidth, ui::kLedHeight}, scale);
 }
 
 // Pointer sample at a grid LED's centre, the point the script drags through.
@@ -104,7 +123,11 @@ std::optional<std::vector<Step>> ParseSteps(const std::vector<std::string>& word
         return true;
     };
     while (i < words.size()) {
-        const std::string& word = words[i];
+        // The keyboard's steps are the clicks'.
+        const std::string word = words[i] == "key-led"      ? "click"
+                                 : words[i] == "key-button" ? "button"
+                                 : words[i] == "key-box"    ? "box"
+                                                            : words[i];
         std::array<int, 3> n{};
         Step step;
         if (word == "click" && numbers(2, n)) {
@@ -183,33 +206,73 @@ Outcome Play(const std::vector<Step>& steps) {
     return outcome;
 }
 
-Point GridLedTarget(int row, int column) {
-    const ui::LedPoint topLeft = ui::GridLedPosition(PanelState::CellIndex(row, column));
-    return {topLeft.x + ui::kLedWidth / 2, topLeft.y + ui::kLedHeight / 2};
+std::optional<int> TabsBetween(std::string_view from, std::string_view to) {
+    const auto stopId = [](std::string_view name) -> std::optional<int> {
+        for (const auto& [key, value] : kFieldNames) {
+            if (key == name)
+                return value;
+        }
+        return ControlIdForName(name);
+    };
+    const auto find = [](std::optional<int> id) {
+        return id ? std::find(ui::kTabOrder.begin(), ui::kTabOrder.end(), *id)
+                  : ui::kTabOrder.end();
+    };
+    const auto first = find(stopId(from));
+    const auto last = find(stopId(to));
+    if (first == ui::kTabOrder.end() || last == ui::kTabOrder.end())
+        return std::nullopt;
+    // Stops Tab lands on going forwards from `first`, once round.
+    const auto isStop = [](std::size_t position) {
+        const ui::TemplateControl* control = ui::FindTemplateControl(ui::kTabOrder[position]);
+        if (control == nullptr)
+            return true;  // an LED field
+        if ((control->flags & ui::flag::kStartsDisabled) != 0)
+            return false;
+        // Focus in a group of radio buttons leaves only that one in the chain.
+        const ui::TemplateControl* before = ui::FindTemplateControl(
+            ui::kTabOrder[(position + ui::kTabStopCount - 1) % ui::kTabStopCount]);
+        return control->kind != ui::ControlKind::RadioButton || before == nullptr ||
+               before->kind != ui::ControlKind::RadioButton;
+    };
+    const auto start = static_cast<std::size_t>(first - ui::kTabOrder.begin());
+    const auto target = static_cast<std::size_t>(last - ui::kTabOrder.begin());
+    int forwards = 0;
+    for (std::size_t p = start; p != target;) {
+        p = (p + 1) % ui::kTabStopCount;
+        forwards += isStop(p) ? 1 : 0;
+    }
+    int stops = 0;
+    for (std::size_t p = 0; p < ui::kTabStopCount; ++p)
+        stops += isStop(p) ? 1 : 0;
+    const int backwards = forwards == 0 ? 0 : stops - forwards;
+    return forwards <= backwards ? forwards : -backwards;
 }
 
-Point PodLedTarget(int pod) {
-    const ui::LedPoint topLeft = ui::PodLedPosition(pod);
-    return {topLeft.x + ui::kLedWidth / 2, topLeft.y + ui::kLedHeight / 2};
+Point GridLedTarget(int row, int column, double scale) {
+    return LedTarget(ui::GridLedPosition(PanelState::CellIndex(row, column)), scale);
 }
 
-Point RingLedTarget(int ring) {
-    const ui::LedPoint topLeft = ui::RingLedPosition(ring);
-    return {topLeft.x + ui::kLedWidth / 2, topLeft.y + ui::kLedHeight / 2};
+Point PodLedTarget(int pod, double scale) {
+    return LedTarget(ui::PodLedPosition(pod), scale);
 }
 
-std::optional<Point> ControlTarget(int controlId) {
+Point RingLedTarget(int ring, double scale) {
+    return LedTarget(ui::RingLedPosition(ring), scale);
+}
+
+std::optional<Point> ControlTarget(int controlId, double scale) {
     const ui::TemplateControl* control = ui::FindTemplateControl(controlId);
     if (control == nullptr)
         return std::nullopt;
-    const ui::Rect r = ui::UnitsToPixels(control->units);
-    // A check box toggles when its mark is hit; the middle of its rectangle may lie past the end
-    // of a short caption.
+    const ui::Rect r = ui::ScaleRect(ui::UnitsToPixels(control->units), scale);
+    // A check box toggles when its mark is hit, which keeps the style's size at every scale;
+    // the middle of its rectangle may lie past the end of a short caption.
     if (control->kind == ui::ControlKind::CheckBox)
         return Point{r.x + 7, r.y + r.height / 2};
     // A combo box's rectangle includes its open list; the closed box is its top line.
     if (control->kind == ui::ControlKind::ComboBox)
-        return Point{r.x + r.width / 2, r.y + 8};
+        return Point{r.x + r.width / 2, r.y + ui::ScaleEdge(8, scale)};
     return Point{r.x + r.width / 2, r.y + r.height / 2};
 }
 
@@ -270,34 +333,54 @@ std::optional<Image> ParsePpm(std::string_view bytes) {
     return image;
 }
 
-std::optional<Point> LocatePanel(const Image& window) {
-    // Every offset that puts all grid LED centres on dark lamps; the lamps are a few pixels
-    // wide, so those offsets form a small patch whose middle is the panel's origin.
-    long sumX = 0;
-    long sumY = 0;
-    long found = 0;
-    // The search starts left of and above the window's corner so that a patch around offset 0 is
-    // seen whole; points outside the picture count as not dark.
-    for (int dy = -10; dy <= 120; ++dy) {
-        for (int dx = -10; dx <= 40; ++dx) {
-            bool all = true;
-            for (int cell = 0; cell < kCellCount && all; ++cell) {
-                const Point p = GridLedTarget(cell / kColumns, cell % kColumns);
-                all = window.Contains(p.x + dx, p.y + dy) && Dark(window.At(p.x + dx, p.y + dy));
-            }
-            if (all) {
-                sumX += dx;
-                sumY += dy;
-                ++found;
+std::optional<PanelPlace> LocatePanel(const Image& window) {
+    // For each scale, every offset that puts all grid LED centres on dark lamps; the lamps are a
+    // few pixels wide, so those offsets form a small patch whose middle is the panel's origin.
+    // The true scale gives the largest patch (a neighbouring one may still squeeze in).
+    // Horizontally the panel is centred in the window's width; vertically the bars above it and
+    // the room left over are unknown. The search stops above half the widest scale: a grid at
+    // half the true scale puts two LED centres on every lamp.
+    constexpr double kSteps = 40;
+    const int widest =
+        static_cast<int>(std::floor(window.width / double(ui::kClientWidth) * kSteps));
+    std::optional<PanelPlace> best;
+    long bestFound = 0;
+    for (int step = widest; step * 20 > widest * 11; --step) {
+        const double scale = step / kSteps;
+        std::vector<Point> centres;
+        for (int cell = 0; cell < kCellCount; ++cell)
+            centres.push_back(GridLedTarget(cell / kColumns, cell % kColumns, scale));
+        const int left = (window.width - ui::ScaleEdge(ui::kClientWidth, scale)) / 2;
+        const int room = window.height - ui::ScaleEdge(ui::kClientHeight, scale);
+        long sumX = 0;
+        long sumY = 0;
+        long found = 0;
+        // Points outside the picture count as not dark.
+        for (int dy = -10; dy <= room + 10; ++dy) {
+            for (int dx = left - 10; dx <= left + 10; ++dx) {
+                bool all = true;
+                for (std::size_t i = 0; i < centres.size() && all; ++i) {
+                    const int x = centres[i].x + dx;
+                    const int y = centres[i].y + dy;
+                    all = window.Contains(x, y) && Dark(window.At(x, y));
+                }
+                if (all) {
+                    sumX += dx;
+                    sumY += dy;
+                    ++found;
+                }
             }
         }
+        if (found > bestFound) {
+            const auto middle = [found](long sum) {
+                return static_cast<int>(
+                    std::lround(static_cast<double>(sum) / static_cast<double>(found)));
+            };
+            bestFound = found;
+            best = PanelPlace{Point{middle(sumX), middle(sumY)}, scale};
+        }
     }
-    if (found == 0)
-        return std::nullopt;
-    const auto middle = [found](long sum) {
-        return static_cast<int>(std::lround(static_cast<double>(sum) / static_cast<double>(found)));
-    };
-    return Point{middle(sumX), middle(sumY)};
+    return best;
 }
 
 std::vector<int> PreviewGrid(const Image& preview) {

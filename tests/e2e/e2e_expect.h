@@ -18,6 +18,10 @@ namespace velta::e2e {
 //   paint R C0 C1    right-button drag along row R from column C0 to C1
 //   button NAME      a push button (select-all, shift-right, invert-grid, connect-tx, ...)
 //   box NAME         a check box (led-grid, rgb-pods, led-rings, scrolling-text, auto-update)
+// and the same by the keyboard alone, which the panel takes exactly as the clicks:
+//   key-led R C      the grid's focus LED moved to (row, column), then Space
+//   key-button NAME, key-box NAME
+//                    Tab (or Shift+Tab) to the control, then Space
 struct Step {
     enum class Kind { Click, Paint, Button, Box } kind = Kind::Click;
     int row = 0;
@@ -41,15 +45,21 @@ struct Outcome {
 };
 Outcome Play(const std::vector<Step>& steps);
 
-// Client pixel of the panel where the script aims for a grid LED or a control.
+// How many Tab presses (negative: Shift+Tab) take the keyboard focus from one stop of the panel
+// to another the shorter way, as the panel starts (greyed-out boxes skipped, a group of radio
+// buttons one stop). Stops are named as the steps name controls, or rings, master-pods, grid,
+// secondary-pods; nullopt for an unknown name.
+std::optional<int> TabsBetween(std::string_view from, std::string_view to);
+
+// Pixel of the panel, shown at `scale`, where the script aims for a grid LED or a control.
 struct Point {
     int x = 0;
     int y = 0;
 };
-Point GridLedTarget(int row, int column);
-Point PodLedTarget(int pod);
-Point RingLedTarget(int ring);
-std::optional<Point> ControlTarget(int controlId);
+Point GridLedTarget(int row, int column, double scale = 1.0);
+Point PodLedTarget(int pod, double scale = 1.0);
+Point RingLedTarget(int ring, double scale = 1.0);
+std::optional<Point> ControlTarget(int controlId, double scale = 1.0);
 
 // An RGB picture, 8 bits a channel.
 struct Image {
@@ -66,9 +76,15 @@ struct Image {
 };
 std::optional<Image> ParsePpm(std::string_view bytes);
 
-// Where the panel's client area starts inside a screenshot of the main window, found from the
-// 384 dark (off) grid LEDs; nullopt when no offset puts every one of them on a dark lamp.
-std::optional<Point> LocatePanel(const Image& window);
+// Where the panel starts inside a screenshot of the main window and the scale it is shown at,
+// found from the 384 dark (off) grid LEDs: the panel fills the window's width at a scale in
+// steps of 1/40, centred, or at a smaller scale (down to 55 % of that) when the height is
+// short. nullopt when no scale and offset put every LED on a dark lamp.
+struct PanelPlace {
+    Point origin;
+    double scale = 1.0;
+};
+std::optional<PanelPlace> LocatePanel(const Image& window);
 
 // Reads every grid LED of a Display Preview screenshot. Each entry is 1 lit, 0 off or -1 when the
 // colour at the LED's centre is neither.

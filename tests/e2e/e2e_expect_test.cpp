@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace velta::e2e {
@@ -41,6 +44,9 @@ TEST(E2eSteps, ParseAcceptsWhatTheScriptSpellsAndRefusesTheRest) {
         {"click one 2", false, 0},      // not a number
         {"button led-grid", false, 0},  // a check box clicked as a button
         {"box update-data", false, 0},  // and the other way round
+        {"key-led 0 31 key-box led-grid key-button update-data", true, 3},
+        {"key-led 12 0", false, 0},
+        {"key-box update-data", false, 0},
         {"button warp-drive", false, 0},
         {"wiggle", false, 0},
     };
@@ -114,8 +120,12 @@ Image Blank(int width, int height, Image::Pixel fill) {
 }
 
 void Disc(Image& image, double cx, double cy, double radius, Image::Pixel colour) {
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) {
+    const int top = std::max(0, static_cast<int>(cy - radius) - 1);
+    const int bottom = std::min(image.height, static_cast<int>(cy + radius) + 2);
+    const int left = std::max(0, static_cast<int>(cx - radius) - 1);
+    const int right = std::min(image.width, static_cast<int>(cx + radius) + 2);
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
             if ((x + 0.5 - cx) * (x + 0.5 - cx) + (y + 0.5 - cy) * (y + 0.5 - cy) <=
                 radius * radius) {
                 const std::size_t i = (static_cast<std::size_t>(y) * image.width + x) * 3;
@@ -127,23 +137,49 @@ void Disc(Image& image, double cx, double cy, double radius, Image::Pixel colour
     }
 }
 
-TEST(E2eScreens, LocatePanelFindsTheGridBelowAnyMenuBarAndOnlyThere) {
-    for (const Point offset : {Point{0, 0}, Point{0, 18}, Point{3, 27}}) {
-        Image window = Blank(1013, 600, kLight);
+TEST(E2eScreens, LocatePanelFindsTheGridAndItsScaleBelowAnyMenuBarAndOnlyThere) {
+    struct Case {
+        int width;
+        int height;
+        double scale;
+        Point offset;
+    };
+    const Case cases[] = {
+        {1013, 600, 1.0, {0, 18}}, {1013, 560, 1.0, {0, 0}},     {1216, 700, 1.2, {0, 21}},
+        {1520, 840, 1.5, {0, 27}}, {1013, 460, 0.75, {126, 20}},  // short: a smaller panel, centred
+    };
+    for (const Case& c : cases) {
+        Image window = Blank(c.width, c.height, kLight);
         for (int cell = 0; cell < kCellCount; ++cell) {
-            const Point p = GridLedTarget(cell / kColumns, cell % kColumns);
-            Disc(window, p.x + offset.x + 0.5, p.y + offset.y + 0.5, 7, kBlack);
+            const Point p = GridLedTarget(cell / kColumns, cell % kColumns, c.scale);
+            Disc(window, p.x + c.offset.x + 0.5, p.y + c.offset.y + 0.5, 7 * c.scale, kBlack);
         }
         const auto found = LocatePanel(window);
-        ASSERT_TRUE(found) << offset.y;
-        EXPECT_EQ(found->x, offset.x);
-        EXPECT_EQ(found->y, offset.y);
+        ASSERT_TRUE(found) << c.scale;
+        EXPECT_EQ(found->scale, c.scale);
+        EXPECT_NEAR(found->origin.x, c.offset.x, 1) << c.scale;
+        EXPECT_NEAR(found->origin.y, c.offset.y, 1) << c.scale;
 
         // One LED already lit (blue): the grid can no longer be told from the rest.
-        const Point lit = GridLedTarget(5, 5);
-        Disc(window, lit.x + offset.x + 0.5, lit.y + offset.y + 0.5, 7, {0, 0, 255});
-        EXPECT_FALSE(LocatePanel(window)) << offset.y;
+        const Point lit = GridLedTarget(5, 5, c.scale);
+        Disc(window, lit.x + c.offset.x + 0.5, lit.y + c.offset.y + 0.5, 7 * c.scale, {0, 0, 255});
+        EXPECT_FALSE(LocatePanel(window)) << c.scale;
     }
+}
+
+// The keyboard run finds its way by counting stops in the panel's tab order.
+TEST(E2eKeys, TabsBetweenCountsTheShorterWayRoundTheTabOrder) {
+    const std::tuple<std::string, std::string, std::optional<int>> cases[] = {
+        {"select-all", "grid", -4},  // Color All Pods, the colour, the right pods, the grid
+        {"grid", "led-grid", -10},   // back past the Data Center, the greyed-out boxes skipped
+        {"shift-down", "invert-grid", 2},  // the fill-mode radio buttons are one stop
+        {"led-grid", "connect-tx", -4},
+        {"connect-tx", "rf-mode", 2},
+        {"grid", "grid", 0},
+        {"grid", "warp-drive", std::nullopt},
+    };
+    for (const auto& [from, to, tabs] : cases)
+        EXPECT_EQ(TabsBetween(from, to), tabs) << from << " to " << to;
 }
 
 TEST(E2eScreens, PreviewGridReadsLitOffAndUnclearLedsAtAnyScale) {

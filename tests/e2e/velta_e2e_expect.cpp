@@ -1,7 +1,10 @@
 // velta_e2e_expect: the knowledge scripts/test-e2e needs about the panel, without Qt.
-//   where R C | where pod N | where ring N | where NAME
-//                                  client pixel to aim at for an LED or a control
-//   locate-panel WINDOW.ppm        where the panel sits inside a main-window screenshot
+//   where [--scale S] R C | pod N | ring N | NAME
+//                                  panel pixel to aim at for an LED or a control, the panel
+//                                  shown at scale S (default 1)
+//   locate-panel WINDOW.ppm        where the panel sits inside a main-window screenshot, and its
+//                                  scale: "X Y SCALE"
+//   tabs FROM TO                   Tab presses from one stop to another (negative: Shift+Tab)
 //   datacenter STEP...             the Data Center text the steps leave
 //   check-preview PREVIEW.ppm STEP...
 //                                  compares the preview's grid with the grid the steps leave
@@ -42,13 +45,20 @@ std::optional<std::vector<Step>> StepsFrom(const std::vector<std::string>& args,
     return steps;
 }
 
-int Where(const std::vector<std::string>& args) {
+int Where(std::vector<std::string> args) {
+    double scale = 1.0;
+    if (args.size() >= 3 && args[1] == "--scale") {
+        scale = std::stod(args[2]);
+        if (!(scale > 0 && scale < 10))
+            return Usage("no such scale");
+        args.erase(args.begin() + 1, args.begin() + 3);
+    }
     if (args.size() == 3 && (args[1] == "pod" || args[1] == "ring")) {
         const bool pod = args[1] == "pod";
         const int index = std::stoi(args[2]);
         if (index < 0 || index >= (pod ? kPodCount : kRingCount))
             return Usage("no such " + args[1]);
-        const Point p = pod ? PodLedTarget(index) : RingLedTarget(index);
+        const Point p = pod ? PodLedTarget(index, scale) : RingLedTarget(index, scale);
         std::cout << p.x << " " << p.y << "\n";
         return 0;
     }
@@ -57,19 +67,19 @@ int Where(const std::vector<std::string>& args) {
         const int column = std::stoi(args[2]);
         if (row < 0 || row >= kRows || column < 0 || column >= kColumns)
             return Usage("no grid LED there");
-        const Point p = GridLedTarget(row, column);
+        const Point p = GridLedTarget(row, column, scale);
         std::cout << p.x << " " << p.y << "\n";
         return 0;
     }
     if (args.size() == 2) {
         const auto id = ControlIdForName(args[1]);
-        const auto p = id ? ControlTarget(*id) : std::nullopt;
+        const auto p = id ? ControlTarget(*id, scale) : std::nullopt;
         if (!p)
             return Usage("no control named " + args[1]);
         std::cout << p->x << " " << p->y << "\n";
         return 0;
     }
-    return Usage("where R C | where pod N | where ring N | where NAME");
+    return Usage("where [--scale S] R C | pod N | ring N | NAME");
 }
 
 int CheckPreview(const std::vector<std::string>& args) {
@@ -110,7 +120,7 @@ int CheckPreview(const std::vector<std::string>& args) {
 int main(int argc, char* argv[]) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty())
-        return Usage("where | locate-panel | datacenter | check-preview");
+        return Usage("where | locate-panel | tabs | datacenter | check-preview");
     const std::string& command = args[0];
     if (command == "where")
         return Where(args);
@@ -125,7 +135,14 @@ int main(int argc, char* argv[]) {
             std::cerr << "velta_e2e_expect: no panel grid in " << args[1] << "\n";
             return 1;
         }
-        std::cout << origin->x << " " << origin->y << "\n";
+        std::cout << origin->origin.x << " " << origin->origin.y << " " << origin->scale << "\n";
+        return 0;
+    }
+    if (command == "tabs") {
+        const auto tabs = args.size() == 3 ? TabsBetween(args[1], args[2]) : std::nullopt;
+        if (!tabs)
+            return Usage("tabs FROM TO, both stops of the panel");
+        std::cout << *tabs << "\n";
         return 0;
     }
     if (command == "datacenter") {

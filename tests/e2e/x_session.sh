@@ -3,7 +3,8 @@
 # the program on it with a simulated transmitter, and real pointer and keyboard input aimed at
 # the panel's controls. Expects `build` (the build directory) and `work` (a scratch directory)
 # to be set, and `set -euo pipefail`. x_stop runs from the caller's EXIT trap. Callers read
-# main_window, preview_window and program_pid.
+# main_window, preview_window, program_pid and where the panel is (panel_x, panel_y, and
+# panel_scale: the panel scales with its window, its natural size following the desktop font).
 # shellcheck disable=SC2034,SC2154
 
 expect_tool="$build/tests/e2e/velta_e2e_expect"
@@ -68,22 +69,22 @@ x_shot_ppm() {
   xwd -silent -id "$window" | convert xwd:- "ppm:$ppm"
 }
 
-# Where the panel starts on the screen: the window's corner plus the menu bar above the panel,
-# found from the grid LEDs in a screenshot (all off at this point).
+# Where the panel starts on the screen and its scale: the window's corner plus the menu bar
+# above the panel, found from the grid LEDs in a screenshot (all off at this point).
 x_locate_panel() {
-  local X Y WIDTH HEIGHT SCREEN WINDOW offset
+  local X Y WIDTH HEIGHT SCREEN WINDOW dx dy
   eval "$(xdotool getwindowgeometry --shell "$main_window")"
   x_shot_ppm "$main_window" "$work/main-start.ppm"
-  offset=$("$expect_tool" locate-panel "$work/main-start.ppm") ||
+  read -r dx dy panel_scale < <("$expect_tool" locate-panel "$work/main-start.ppm") ||
     x_fail "the panel's grid is not where the main window should show it"
-  panel_x=$((X + ${offset% *}))
-  panel_y=$((Y + ${offset#* }))
+  panel_x=$((X + dx))
+  panel_y=$((Y + dy))
 }
 
 # Screen point of a grid LED (row column) or a named control.
 x_where() {
   local point
-  point=$("$expect_tool" where "$@")
+  point=$("$expect_tool" where --scale "$panel_scale" "$@")
   echo "$((panel_x + ${point% *})) $((panel_y + ${point#* }))"
 }
 
@@ -120,6 +121,101 @@ x_paint_row() {
 x_focus() {
   xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
   sleep 0.1
+}
+
+# Ends the program (without its questions) so that another can start on the same display.
+x_stop_program() {
+  kill "$program_pid" 2>/dev/null || true
+  wait "$program_pid" 2>/dev/null || true
+}
+
+# The panel by the keyboard alone, as a user without a pointer: no pointer event, only keys,
+# starting where the program puts the focus ("Select All") with the grid's focus LED at its
+# first LED. Steps as velta_e2e_expect reads them:
+#   key-led R C                     the focus LED to (R, C) by arrows, Home/End, Page Up/Down or
+#                                   Control with Home/End, then Space
+#   key-button NAME | key-box NAME  Tab or Shift+Tab to the control, then Space
+x_keyboard_steps() {
+  local steps=("$@") focus=select-all row=0 column=0 i=0 n k
+  x_focus "$main_window"
+  while [ "$i" -lt "${#steps[@]}" ]; do
+    local keys=() target
+    case "${steps[i]}" in
+      key-led)
+        target=grid
+        local r="${steps[i + 1]}" c="${steps[i + 2]}"
+        i=$((i + 3))
+        ;;
+      key-button | key-box)
+        target="${steps[i + 1]}"
+        i=$((i + 2))
+        ;;
+      *) x_fail "not a keyboard step: ${steps[i]}" ;;
+    esac
+    n=$("$expect_tool" tabs "$focus" "$target") || x_fail "no way by Tab to $target"
+    for ((k = 0; k < ${n#-}; k++)); do
+      if [ "$n" -gt 0 ]; then keys+=(Tab); else keys+=(shift+Tab); fi
+    done
+    focus="$target"
+    if [ "$target" = grid ]; then
+      if [ "$r" -eq 0 ] && [ "$c" -eq 0 ]; then
+        keys+=(ctrl+Home)
+      elif [ "$r" -eq 11 ] && [ "$c" -eq 31 ]; then
+        keys+=(ctrl+End)
+      else
+        if [ "$r" -eq 0 ] && [ "$row" -ne 0 ]; then keys+=(Prior)
+        elif [ "$r" -eq 11 ] && [ "$row" -ne 11 ]; then keys+=(Next)
+        else
+          for ((k = row; k < r; k++)); do keys+=(Down); done
+          for ((k = r; k < row; k++)); do keys+=(Up); done
+        fi
+        if [ "$c" -eq 0 ] && [ "$column" -ne 0 ]; then keys+=(Home)
+        elif [ "$c" -eq 31 ] && [ "$column" -ne 31 ]; then keys+=(End)
+        else
+          for ((k = column; k < c; k++)); do keys+=(Right); done
+          for ((k = c; k < column; k++)); do keys+=(Left); done
+        fi
+      fi
+      row=$r
+      column=$c
+    fi
+    keys+=(space)
+    xdotool key --delay 25 "${keys[@]}"
+    sleep 0.1
+  done
+}
+
+# File > Export Data Center by its shortcut, the path typed into the file dialog. Never Escape,
+# which the panel takes as the way out of the program.
+x_export_by_keys() {
+  local file="$1" dialog="" attempt
+  for attempt in 1 2 3; do
+    x_focus "$main_window"
+    xdotool key --clearmodifiers ctrl+e
+    if dialog=$(timeout 5 xdotool search --sync --onlyvisible --name "^Export Data Center$" |
+      head -n 1) && [ -n "$dialog" ]; then
+      break
+    fi
+  done
+  [ -n "$dialog" ] || return 1
+  x_focus "$dialog"
+  sleep 0.3
+  xdotool key ctrl+a
+  xdotool type --delay 5 "$file"
+  sleep 0.3
+  xdotool key Return
+  for _ in $(seq 50); do
+    [ -s "$file" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The program as a screen reader reads it over AT-SPI, on a session bus of its own
+# (tests/e2e/atspi_walk.py starts and ends its own copy of the program).
+x_atspi_walk() {
+  command -v dbus-run-session >/dev/null || x_fail "dbus-run-session is missing (scripts/install-deps)"
+  dbus-run-session -- /usr/bin/python3 tests/e2e/atspi_walk.py "$program" 2>"$work/atspi.log"
 }
 
 # Ends every process this session started, newest first, and waits for each.

@@ -2,15 +2,20 @@
 // controller over a simulated transmitter.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDirIterator>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QResizeEvent>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,12 +32,13 @@
 #include <vector>
 
 #include "device/simulated_transmitter.h"
+#include "model/panel_content.h"
 #include "ui/color_picker_combo.h"
 #include "ui/control_center_dialog.h"
 #include "ui/data_center_view.h"
 #include "ui/dialog_template.h"
-#include "ui/led_button.h"
 #include "ui/led_placement.h"
+#include "ui/panel/led_field.h"
 
 namespace velta {
 namespace {
@@ -300,14 +306,22 @@ Cells LitCells(const PanelState& panel) {
 constexpr QPoint kLedCentre(10, 8);
 constexpr QPoint kLedRing(4, 8);
 
-QRgb LedPixel(LedButton* led, QPoint at) {
-    return led->grab().toImage().pixel(at) & 0xFFFFFFu;
+QImage LedImage(LedField* field, int index) {
+    return field->grab(field->LedRect(index)).toImage();
+}
+QRgb LedPixel(LedField* field, int index, QPoint at) {
+    return LedImage(field, index).pixel(at) & 0xFFFFFFu;
 }
 
 // Lit: the fill shows the on colour, which differs from the ring's off colour.
-bool Lit(LedButton* led) {
-    const QImage image = led->grab().toImage();
+bool Lit(LedField* field, int index) {
+    const QImage image = LedImage(field, index);
     return image.pixel(kLedCentre) != image.pixel(kLedRing);
+}
+
+// Where an LED sits in the dialog.
+QRect LedGeometry(const LedField* field, int index) {
+    return field->LedRect(index).translated(field->pos());
 }
 
 QString Caption(QWidget* button) {
@@ -352,6 +366,11 @@ class DialogTest : public ::testing::Test {
         return widget;
     }
     void Click(int controlId) { Get<QAbstractButton>(controlId)->click(); }
+    // LED changes are gathered in one pass and painted in the next.
+    static void Settle() {
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
     bool Checked(int controlId) { return Get<QAbstractButton>(controlId)->isChecked(); }
     PanelState& Panel() { return dialog_->Panel(); }
     // Fires the painting tick as its timer would; false when that timer is not running.
@@ -364,17 +383,19 @@ class DialogTest : public ::testing::Test {
     }
     QString DataCenterText() { return Get<QPlainTextEdit>(id::kDataCenter)->toPlainText(); }
 
-    LedButton* Led(LedKind kind, int index) {
-        return kind == LedKind::GridCell ? dialog_->GridLed(index)
-               : kind == LedKind::Pod    ? dialog_->PodLed(index)
-                                         : dialog_->RingLed(index);
+    LedField* Led(LedKind kind, int index) { return dialog_->FieldOf(kind, index); }
+    LedField* Grid() { return dialog_->Field(ui::field_id::kGrid); }
+    // A left click on an LED's middle.
+    void ClickLed(LedKind kind, int index) {
+        LedField* field = Led(kind, index);
+        QTest::mouseClick(field, Qt::LeftButton, Qt::NoModifier, field->LedRect(index).center());
     }
     bool LedsMatchPanel() {
         for (const auto& p : ui::LedPlacements()) {
             const bool on = p.kind == LedKind::GridCell ? Panel().Cell(p.index)
                             : p.kind == LedKind::Pod    ? Panel().PodMark(p.index)
                                                         : Panel().RingOn(p.index);
-            if (Lit(Led(p.kind, p.index)) != on)
+            if (Lit(Led(p.kind, p.index), p.index) != on)
                 return false;
         }
         return true;
@@ -396,22 +417,37 @@ class DialogTest : public ::testing::Test {
     }
 
     SimulatedTransmitter transmitter_;
-    std::unique_ptr<ControlCenterDialog> dialog_ =
-        std::make_unique<ControlCenterDialog>(transmitter_);
+    // At the size the panel was designed for: scale 1, whatever the desktop's font.
+    std::unique_ptr<ControlCenterDialog> dialog_ = MakeDialog(transmitter_);
+    static std::unique_ptr<ControlCenterDialog> MakeDialog(HidTransport& transport) {
+        auto dialog = std::make_unique<ControlCenterDialog>(transport);
+        dialog->resize(ui::kClientWidth, ui::kClientHeight);
+        // A hidden widget hears of its size only when shown; the layout is wanted now.
+        QResizeEvent resized(dialog->size(), dialog->size());
+        QApplication::sendEvent(dialog.get(), &resized);
+        return dialog;
+    }
     QTimer boxCloser_;
     std::vector<QString> boxes_;
+    struct PaintCounter : QObject {
+        int count = 0;
+        bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+            count += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } frameWatch_;
 };
 
 TEST_F(DialogTest, StartsWithTheDefaults) {
     EXPECT_EQ(dialog_->windowTitle(), QStringLiteral("Velta Control Center"));
-    EXPECT_EQ(dialog_->size(), QSize(1013, 522));
-    EXPECT_EQ(dialog_->minimumSize(), dialog_->maximumSize());
-    EXPECT_FALSE(dialog_->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(dialog_->PanelScale(), 1.0);
+    EXPECT_TRUE(dialog_->windowFlags() & Qt::WindowMaximizeButtonHint);
     // Every LED starts off, in black.
     for (const auto& p : ui::LedPlacements()) {
-        LedButton* led = Led(p.kind, p.index);
+        LedField* led = Led(p.kind, p.index);
         ASSERT_NE(led, nullptr);
-        EXPECT_TRUE(LedPixel(led, kLedCentre) == 0u && LedPixel(led, kLedRing) == 0u)
+        EXPECT_TRUE(LedPixel(led, p.index, kLedCentre) == 0u &&
+                    LedPixel(led, p.index, kLedRing) == 0u)
             << static_cast<int>(p.kind) << " " << p.index;
     }
 
@@ -445,8 +481,9 @@ TEST_F(DialogTest, StartsWithTheDefaults) {
     for (int ring = 0; ring < kRingCount; ++ring)
         Panel().SetRingOn(ring, true);
     for (const auto& p : ui::LedPlacements()) {
-        LedButton* led = Led(p.kind, p.index);
-        EXPECT_TRUE(LedPixel(led, kLedCentre) == 0x0000FFu && LedPixel(led, kLedRing) == 0u)
+        LedField* led = Led(p.kind, p.index);
+        EXPECT_TRUE(LedPixel(led, p.index, kLedCentre) == 0x0000FFu &&
+                    LedPixel(led, p.index, kLedRing) == 0u)
             << static_cast<int>(p.kind) << " " << p.index;
     }
 }
@@ -465,9 +502,10 @@ TEST_F(DialogTest, ControlsAndLedsSitAtTheirPixelPlaces) {
             EXPECT_EQ(got, QRect(r.x, r.y, r.width, r.height)) << control.id;
         }
     }
-    EXPECT_EQ(dialog_->GridLed(PanelState::CellIndex(11, 31))->geometry(), QRect(660, 248, 18, 19));
-    EXPECT_EQ(dialog_->RingLed(10)->geometry(), QRect(730, 265, 18, 19));
-    EXPECT_EQ(dialog_->PodLed(19)->geometry(), QRect(742, 121, 18, 19));
+    const int corner = PanelState::CellIndex(11, 31);
+    EXPECT_EQ(LedGeometry(Led(LedKind::GridCell, corner), corner), QRect(660, 248, 18, 19));
+    EXPECT_EQ(LedGeometry(Led(LedKind::Ring, 10), 10), QRect(730, 265, 18, 19));
+    EXPECT_EQ(LedGeometry(Led(LedKind::Pod, 19), 19), QRect(742, 121, 18, 19));
 
     // The frames are siblings of the LEDs, lowered behind every other control.
     const auto widgets = dialog_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -479,73 +517,92 @@ TEST_F(DialogTest, ControlsAndLedsSitAtTheirPixelPlaces) {
         return frame->geometry() == QRect(99, 36, 585, 237);
     });
     ASSERT_NE(grid, frames.end());
-    for (int i = 0; i < kCellCount; ++i)
-        EXPECT_TRUE((*grid)->geometry().contains(dialog_->GridLed(i)->geometry())) << i;
+    EXPECT_TRUE((*grid)->geometry().contains(Grid()->geometry()));
 }
 
-TEST_F(DialogTest, TabOrderFollowsTheTemplateAndLedsTakeFocusByClickOnly) {
-    std::vector<int> expected;
-    std::map<QWidget*, int> ids;
+// The table is the chain: every focusable control and LED field once, and Tab goes that way
+// (through a group of radio buttons once, skipping the greyed-out boxes).
+TEST_F(DialogTest, TabFollowsTheReadingOrderTable) {
+    std::multiset<int> listed(ui::kTabOrder.begin(), ui::kTabOrder.end());
+    std::multiset<int> focusable(ui::kLedFields.begin(), ui::kLedFields.end());
     for (const auto& control : ui::kDialogTemplate) {
         if ((control.flags & ui::flag::kInTabOrder) != 0 ||
             control.kind == ControlKind::RadioButton)
-            expected.push_back(control.id);
-        if (control.id != ui::kNoId)
-            ids[dialog_->Control(control.id)] = control.id;
+            focusable.insert(control.id);
     }
-    std::vector<int> chain;
-    QWidget* w = dialog_->Control(id::kSelectAll);
-    do {
-        if (ids.count(w) != 0 && (w->focusPolicy() & Qt::TabFocus) != 0)
-            chain.push_back(ids[w]);
-        w = w->nextInFocusChain();
-    } while (w != dialog_->Control(id::kSelectAll) && w != nullptr);
-    EXPECT_EQ(chain, expected);
-    EXPECT_EQ(dialog_->GridLed(0)->focusPolicy(), Qt::ClickFocus);
+    EXPECT_EQ(listed, focusable);
+
+    std::vector<int> expected;
+    for (int stop : ui::kTabOrder) {
+        if (dialog_->TabStop(stop)->isEnabled() && stop != id::kFillAllOn && stop != id::kFillCopy)
+            expected.push_back(stop);
+    }
+    Show();
+    std::vector<int> visited;
+    dialog_->TabStop(ui::kTabOrder.front())->setFocus(Qt::TabFocusReason);
+    for (std::size_t n = 0; n < expected.size() + 1; ++n) {
+        const auto stop = std::find_if(ui::kTabOrder.begin(), ui::kTabOrder.end(), [&](int id) {
+            return dialog_->TabStop(id) == QApplication::focusWidget();
+        });
+        visited.push_back(stop == ui::kTabOrder.end() ? 0 : *stop);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    expected.push_back(expected.front());  // round again
+    EXPECT_EQ(visited, expected);
 }
 
 TEST_F(DialogTest, ClickingALedTogglesOnlyItsCellAndRunsNoCommand) {
     Show();
-    LedButton* led = dialog_->GridLed(PanelState::CellIndex(4, 7));
-    QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, QPoint(9, 9));
+    // A frame behind an LED is never repainted for it: the fields paint every pixel they own.
+    for (QGroupBox* frame : dialog_->findChildren<QGroupBox*>())
+        frame->installEventFilter(&frameWatch_);
+    Grid()->setFocus();
+    Settle();
+    frameWatch_.count = 0;
+    const int cell = PanelState::CellIndex(4, 7);
+    ClickLed(LedKind::GridCell, cell);
     EXPECT_EQ(LitCells(Panel()), (Cells{{4, 7}}));
-    EXPECT_TRUE(Lit(led));
-    QTest::mouseClick(led, Qt::LeftButton, Qt::NoModifier, QPoint(9, 9));
+    EXPECT_TRUE(Lit(Grid(), cell));
+    ClickLed(LedKind::GridCell, cell);
     EXPECT_EQ(LitCells(Panel()), Cells{});
-    EXPECT_FALSE(Lit(led));
+    EXPECT_FALSE(Lit(Grid(), cell));
     // No command ran: nothing was logged, shown or sent.
     EXPECT_EQ(DataCenterText(), QString());
     EXPECT_EQ(Get<QLineEdit>(id::kStatus)->text(), QString());
     EXPECT_TRUE(transmitter_.WrittenReports().empty());
 
-    QTest::mouseClick(dialog_->PodLed(3), Qt::LeftButton, Qt::NoModifier, QPoint(9, 9));
+    ClickLed(LedKind::Pod, 3);
     EXPECT_TRUE(Panel().PodMark(3));
-    QTest::mouseClick(dialog_->RingLed(11), Qt::LeftButton, Qt::NoModifier, QPoint(9, 9));
+    ClickLed(LedKind::Ring, 11);
     EXPECT_TRUE(Panel().RingOn(11));
+    dialog_->Controller().OnGridCommand(GridCommand::SelectAll);
+    Settle();
     EXPECT_TRUE(LedsMatchPanel());
+    EXPECT_EQ(frameWatch_.count, 0);
 }
 
 TEST_F(DialogTest, RightButtonPaintsAndMiddleButtonErasesOnTheTick) {
     Show();
-    // Press the right button over cell (3, 4); the LED under the press keeps the moves.
-    LedButton* pressed = dialog_->GridLed(PanelState::CellIndex(3, 4));
-    SendMouse(pressed, QEvent::MouseButtonPress, {9, 9}, Qt::RightButton, Qt::RightButton);
+    // Press the right button over cell (3, 4); the field under the press keeps the moves.
+    const QPoint at = Grid()->LedRect(PanelState::CellIndex(3, 4)).center();
+    SendMouse(Grid(), QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
     EXPECT_TRUE(Tick());
-    for (QPoint to : {QPoint(9 + 2 * 18, 9), QPoint(9, 9 + 18)}) {
-        SendMouse(pressed, QEvent::MouseMove, to, Qt::NoButton, Qt::RightButton);
+    for (QPoint to : {at + QPoint(2 * 18, 0), at + QPoint(0, 18)}) {
+        SendMouse(Grid(), QEvent::MouseMove, to, Qt::NoButton, Qt::RightButton);
         EXPECT_TRUE(Tick());
     }
     EXPECT_EQ(LitCells(Panel()), (Cells{{3, 4}, {3, 6}, {4, 4}}));
-    SendMouse(pressed, QEvent::MouseButtonRelease, {9, 9 + 18}, Qt::RightButton, Qt::NoButton);
+    SendMouse(Grid(), QEvent::MouseButtonRelease, at + QPoint(0, 18), Qt::RightButton,
+              Qt::NoButton);
 
     // Without a button held nothing is painted.
-    SendMouse(dialog_->GridLed(PanelState::CellIndex(8, 20)), QEvent::MouseMove, {9, 9},
+    SendMouse(Grid(), QEvent::MouseMove, Grid()->LedRect(PanelState::CellIndex(8, 20)).center(),
               Qt::NoButton, Qt::NoButton);
     EXPECT_TRUE(Tick());
     EXPECT_EQ(LitCells(Panel()).size(), 3u);
 
     // The middle button erases, here from a press on the dialog itself.
-    const QPoint onCell36 = dialog_->GridLed(PanelState::CellIndex(3, 6))->geometry().center();
+    const QPoint onCell36 = LedGeometry(Grid(), PanelState::CellIndex(3, 6)).center();
     SendMouse(dialog_.get(), QEvent::MouseButtonPress, onCell36, Qt::MiddleButton,
               Qt::MiddleButton);
     EXPECT_TRUE(Tick());
@@ -556,6 +613,50 @@ TEST_F(DialogTest, RightButtonPaintsAndMiddleButtonErasesOnTheTick) {
     EXPECT_EQ(QPoint(sample.x, sample.y), onCell36);
     EXPECT_FALSE(sample.rightHeld || sample.middleHeld);
     EXPECT_TRUE(LedsMatchPanel());
+}
+
+// Scaled, the panel keeps its layout: a click lands on the LED under the pointer, and the
+// painting tick reads the pointer in the panel's pixels at scale 1.
+TEST_F(DialogTest, ClicksAndPaintingLandOnTheLedAtEveryScale) {
+    const std::tuple<double, LedKind, int> cases[] = {
+        {1.0, LedKind::GridCell, PanelState::CellIndex(0, 0)},
+        {1.5, LedKind::GridCell, PanelState::CellIndex(7, 19)},
+        {1.5, LedKind::Pod, 14},
+        {1.5, LedKind::Ring, 9},
+        {2.0, LedKind::GridCell, PanelState::CellIndex(11, 31)},
+        {2.0, LedKind::Pod, 6},
+        {2.0, LedKind::Ring, 2},
+    };
+    Show();
+    for (const auto& [scale, kind, index] : cases) {
+        // A little wider than the panel: it stays centred.
+        dialog_->resize(ui::ScaleEdge(ui::kClientWidth, scale) + 10,
+                        ui::ScaleEdge(ui::kClientHeight, scale));
+        ASSERT_EQ(dialog_->PanelScale(), scale);
+        EXPECT_EQ(dialog_->PanelOrigin(), QPoint(5, 0));
+        LedField* field = Led(kind, index);
+        const QRect led = LedGeometry(field, index);
+        EXPECT_EQ(led.width(), ui::ScaleEdge(18, scale)) << scale;
+        // A left click in the middle switches it, and only it.
+        const auto on = [&] {
+            return kind == LedKind::GridCell ? Panel().Cell(index)
+                   : kind == LedKind::Pod    ? Panel().PodMark(index)
+                                             : Panel().RingOn(index);
+        };
+        const bool before = on();
+        QTest::mouseClick(dialog_->windowHandle(), Qt::LeftButton, Qt::NoModifier, led.center());
+        EXPECT_NE(on(), before) << scale << " " << index;
+        if (kind != LedKind::GridCell)
+            continue;
+        // The right button over it paints that cell.
+        Click(id::kDeselectAll);
+        SendMouse(dialog_.get(), QEvent::MouseButtonPress, led.center(), Qt::RightButton,
+                  Qt::RightButton);
+        EXPECT_TRUE(Tick());
+        SendMouse(dialog_.get(), QEvent::MouseButtonRelease, led.center(), Qt::RightButton,
+                  Qt::NoButton);
+        EXPECT_EQ(LitCells(Panel()), (Cells{{index / kColumns, index % kColumns}})) << scale;
+    }
 }
 
 TEST_F(DialogTest, GridButtonsAndFillModesRunTheirCommands) {
@@ -607,11 +708,13 @@ TEST_F(DialogTest, ColorAllPodsColoursEveryPodAtTheNextTick) {
     // Unmarked, each pod shows its colour (red, 0x0000FF as 0x00BBGGRR) in fill and ring;
     // marked, it shows white inside the red ring.
     for (int pod = 0; pod < kPodCount; ++pod) {
-        LedButton* led = dialog_->PodLed(pod);
-        EXPECT_TRUE(LedPixel(led, kLedCentre) == 0xFF0000u && LedPixel(led, kLedRing) == 0xFF0000u)
+        LedField* led = Led(LedKind::Pod, pod);
+        EXPECT_TRUE(LedPixel(led, pod, kLedCentre) == 0xFF0000u &&
+                    LedPixel(led, pod, kLedRing) == 0xFF0000u)
             << pod;
         Panel().SetPodMark(pod, true);
-        EXPECT_TRUE(LedPixel(led, kLedCentre) == 0xFFFFFFu && LedPixel(led, kLedRing) == 0xFF0000u)
+        EXPECT_TRUE(LedPixel(led, pod, kLedCentre) == 0xFFFFFFu &&
+                    LedPixel(led, pod, kLedRing) == 0xFF0000u)
             << pod;
     }
 }
@@ -721,8 +824,10 @@ TEST_F(DialogTest, KeysThatEndTheDialog) {
     constexpr int kStays = -1;
     const int cases[][3] = {
         // focus, key, result
-        {id::kScrollText, Qt::Key_Return, QDialog::Accepted},
-        {id::kScrollText, Qt::Key_Enter, QDialog::Accepted},
+        {id::kScrollText, Qt::Key_Return, kStays},  // takes the text typed so far
+        {id::kScrollText, Qt::Key_Enter, kStays},
+        {id::kStatus, Qt::Key_Return, QDialog::Accepted},
+        {ui::field_id::kGrid, Qt::Key_Return, kStays},  // switches the focus LED
         {id::kRgbPodsBox, Qt::Key_Return, QDialog::Accepted},
         {id::kFillAllOn, Qt::Key_Return, QDialog::Accepted},
         {id::kRingLevel, Qt::Key_Return, QDialog::Accepted},
@@ -733,10 +838,10 @@ TEST_F(DialogTest, KeysThatEndTheDialog) {
         {id::kSelectAll, Qt::Key_Return, kStays},
     };
     for (const auto& [focus, key, result] : cases) {
-        dialog_ = std::make_unique<ControlCenterDialog>(transmitter_);
+        dialog_ = MakeDialog(transmitter_);
         Show();
         dialog_->setResult(kStays);
-        QWidget* target = dialog_->Control(focus);
+        QWidget* target = dialog_->TabStop(focus);
         target->setFocus();
         QTest::keyClick(target, static_cast<Qt::Key>(key));
         EXPECT_EQ(dialog_->isVisible(), result == kStays) << focus << " key " << key;
@@ -744,6 +849,138 @@ TEST_F(DialogTest, KeysThatEndTheDialog) {
     }
     // The last case: Enter on a push button clicked it.
     EXPECT_EQ(LitCells(Panel()).size(), 384u);
+}
+
+// Space or Enter on a field's focus LED is the click: the same controller call, so the same undo
+// step, and the keys move the focus LED the field shows.
+TEST_F(DialogTest, KeyboardSwitchesAsAClickDoes) {
+    const std::tuple<int, std::vector<Qt::Key>, LedKind, int> cases[] = {
+        // field, keys, the LED they switch
+        {ui::field_id::kGrid, {Qt::Key_Down, Qt::Key_Right, Qt::Key_Space}, LedKind::GridCell, 33},
+        {ui::field_id::kGrid,
+         {Qt::Key_End, Qt::Key_PageDown, Qt::Key_Return},
+         LedKind::GridCell,
+         383},
+        {ui::field_id::kRings, {Qt::Key_Right, Qt::Key_Space}, LedKind::Ring, 1},
+        {ui::field_id::kMasterPods, {Qt::Key_Left, Qt::Key_Space}, LedKind::Pod, 1},
+    };
+    Show();
+    Panel().SetCurrentColor(0x0000FF);  // a marked pod turns red at the next tick
+    for (const auto& [fieldId, keys, kind, index] : cases) {
+        ControlCenterController& controller = dialog_->Controller();
+        ClickLed(kind, index);
+        Tick();
+        const std::string clickStep = controller.History().UndoText();
+        const PanelContent clicked = CaptureContent(Panel());
+        controller.Undo();
+        LedField* field = dialog_->Field(fieldId);
+        field->setFocus(Qt::TabFocusReason);
+        field->SetFocusLed(field->IndexOfChild(0));
+        for (Qt::Key key : keys)
+            QTest::keyClick(field, key);
+        Tick();
+        EXPECT_EQ(field->FocusLed(), index);
+        EXPECT_EQ(controller.History().UndoText(), clickStep) << index;
+        EXPECT_TRUE(CaptureContent(Panel()) == clicked) << index;
+        controller.Undo();
+    }
+}
+
+// What a screen reader finds: every focusable control named, the grid a 12 x 32 table of named
+// cells, the pods and rings lists of named items.
+TEST_F(DialogTest, ScreenReadersFindNamesAndTheGridTable) {
+    Panel().SetCell(2, 6, true);
+    Panel().SetRingOn(1, true);
+    Panel().SetPodLedColors(13, 0xFFFFFF, 0x0000FF);
+    for (QWidget* widget : dialog_->findChildren<QWidget*>()) {
+        if (widget->focusPolicy() == Qt::NoFocus)
+            continue;
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(control, nullptr);
+        EXPECT_FALSE(control->text(QAccessible::Name).isEmpty())
+            << widget->metaObject()->className();
+    }
+    // The colour box by its purpose, not by the colour it shows.
+    QAccessibleInterface* colour =
+        QAccessible::queryAccessibleInterface(dialog_->Control(id::kPodColour));
+    EXPECT_EQ(colour->text(QAccessible::Name), QStringLiteral("RGB Pod Colour"));
+    EXPECT_EQ(colour->text(QAccessible::Value), QStringLiteral("Off"));
+
+    QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(Grid());
+    ASSERT_NE(grid->tableInterface(), nullptr);
+    EXPECT_EQ(grid->role(), QAccessible::Table);
+    EXPECT_EQ(grid->tableInterface()->rowCount(), kRows);
+    EXPECT_EQ(grid->tableInterface()->columnCount(), kColumns);
+    EXPECT_EQ(grid->childCount(), kCellCount);
+    QAccessibleInterface* cell = grid->tableInterface()->cellAt(2, 6);
+    EXPECT_EQ(cell, grid->child(PanelState::CellIndex(2, 6)));
+    EXPECT_EQ(grid->indexOfChild(cell), PanelState::CellIndex(2, 6));
+    EXPECT_EQ(cell->text(QAccessible::Name), QStringLiteral("row 3, column 7, on"));
+    EXPECT_TRUE(cell->state().checked && cell->state().focusable);
+    EXPECT_EQ(cell->tableCellInterface()->rowIndex(), 2);
+    EXPECT_EQ(cell->tableCellInterface()->columnIndex(), 6);
+    EXPECT_EQ(grid->tableInterface()->cellAt(11, 31)->text(QAccessible::Name),
+              QStringLiteral("row 12, column 32, off"));
+    cell->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_FALSE(Panel().Cell(2, 6));
+
+    const std::tuple<int, int, QString> items[] = {
+        {ui::field_id::kRings, 1, QStringLiteral("ring 2, on")},
+        {ui::field_id::kSecondaryPods, 3, QStringLiteral("pod 4, Secondary Side, red")},
+        {ui::field_id::kMasterPods, 9, QStringLiteral("pod 10, Master Side, off")},
+    };
+    for (const auto& [fieldId, child, expected] : items) {
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(dialog_->Field(fieldId));
+        EXPECT_EQ(list->role(), QAccessible::List);
+        EXPECT_EQ(list->child(child)->role(), QAccessible::ListItem);
+        EXPECT_EQ(list->child(child)->text(QAccessible::Name), expected);
+    }
+}
+
+// In the scrolling-text box the program's keys reach the program's actions (the main window's
+// Undo, Redo, Export Data Center and Save): the box keeps no undo history of its own.
+TEST_F(DialogTest, TextBoxLeavesTheProgramsKeysToTheProgram) {
+    Show();
+    const QKeyCombination keys[] = {Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::SHIFT | Qt::Key_Z,
+                                    Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::Key_E,
+                                    Qt::CTRL | Qt::Key_S};
+    std::vector<QKeyCombination> triggered;
+    for (QKeyCombination key : keys) {
+        auto* action = new QAction(dialog_.get());
+        action->setShortcut(key);
+        QObject::connect(action, &QAction::triggered,
+                         [&triggered, key] { triggered.push_back(key); });
+        dialog_->addAction(action);
+    }
+    auto* text = Get<QLineEdit>(id::kScrollText);
+    text->setFocus();
+    QTest::keyClicks(text, QStringLiteral("QQ"));
+    text->setCursorPosition(1);
+    for (QKeyCombination key : keys)
+        QTest::keyClick(dialog_->windowHandle(), key.key(), key.keyboardModifiers());
+    EXPECT_EQ(triggered, std::vector<QKeyCombination>(std::begin(keys), std::end(keys)));
+    EXPECT_EQ(text->text(), QStringLiteral("QQ"));
+    EXPECT_EQ(text->cursorPosition(), 1) << "Ctrl+E is not the end of the line";
+
+    // No action for them: the keys do nothing, least of all the box's own undo.
+    for (QAction* action : dialog_->actions())
+        dialog_->removeAction(action);
+    QTest::keyClick(dialog_->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(text->text(), QStringLiteral("QQ"));
+
+    // Enter takes the typing as one step and the program goes on; the box's menu undoes
+    // through the program, the grid first.
+    QTest::keyClick(text, Qt::Key_Return);
+    EXPECT_TRUE(dialog_->isVisible());
+    Click(id::kInvertGrid);
+    for (const char* step : {"edit-undo", "edit-undo", "edit-redo"}) {
+        const std::unique_ptr<QMenu> menu = dialog_->ScrollTextMenu();
+        auto* action = menu->findChild<QAction*>(QLatin1String(step));
+        ASSERT_NE(action, nullptr) << step;
+        action->trigger();
+    }
+    EXPECT_EQ(text->text(), QStringLiteral("QQ"));
+    EXPECT_EQ(LitCells(Panel()), Cells{});
 }
 
 TEST_F(DialogTest, MnemonicClicksItsButton) {

@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +26,7 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "control/control_ids.h"
 #include "device/simulated_transmitter.h"
@@ -76,7 +78,7 @@ class MainWindowTest : public ::testing::Test {
     QStringList asked_;
 };
 
-TEST_F(MainWindowTest, TitleBarsAndAnUnchangedPanel) {
+TEST_F(MainWindowTest, TitleBarsAndAPanelThatScalesWithTheWindow) {
     Make(false);
     EXPECT_EQ(window_->windowTitle(), QStringLiteral("Velta Control Center[*]"));
     EXPECT_FALSE(window_->isWindowModified());
@@ -84,11 +86,25 @@ TEST_F(MainWindowTest, TitleBarsAndAnUnchangedPanel) {
     Make(true);
     EXPECT_EQ(window_->windowTitle(),
               QStringLiteral("Velta Control Center[*] (simulated transmitter)"));
+    // It opens on its screen, at the desktop font's size or as much of it as fits.
     ControlCenterDialog& panel = window_->Panel();
-    EXPECT_EQ(panel.size(), QSize(1013, 522));
-    EXPECT_EQ(panel.y(), window_->menuBar()->height());
-    EXPECT_EQ(window_->height(),
-              window_->menuBar()->height() + 522 + window_->statusBar()->height());
+    EXPECT_LE(window_->height(), window_->screen()->availableGeometry().height());
+    EXPECT_LE(panel.PanelScale(), panel.NaturalScale());
+    EXPECT_EQ(panel.mapTo(window_.get(), QPoint(0, 0)).y(), window_->menuBar()->height());
+    // Resized, the panel fills the room between the bars at the largest scale that fits; smaller
+    // than its smallest readable size, it scrolls.
+    const int bars = window_->menuBar()->height() + window_->statusBar()->height();
+    const std::tuple<QSize, double, bool> sizes[] = {
+        {{2026, 1044 + bars}, 2.0, false},         {{1013, 522 + bars}, 1.0, false},
+        {{1300, 522 + bars}, 1.0, false},          {{1520, 1000}, 1.5, false},
+        {{500, 300}, panel.SmallestScale(), true},
+    };
+    for (const auto& [size, scale, scrolls] : sizes) {
+        window_->resize(size);
+        QApplication::processEvents();
+        EXPECT_EQ(panel.PanelScale(), scale) << size.width() << "x" << size.height();
+        EXPECT_EQ(panel.width() > window_->width(), scrolls) << size.width();
+    }
     QStringList menus;
     for (QAction* menu : window_->menuBar()->actions())
         menus << menu->text();
@@ -134,10 +150,10 @@ TEST_F(MainWindowTest, WaysOutAskOnlyWhenTheLogWouldBeLost) {
     // (Unsaved designs are covered below.)
     const std::function<void(MainWindow&)> ways[] = {
         [](MainWindow& w) { w.close(); },
-        [](MainWindow& w) {  // Enter in the scrolling-text box
-            auto* text = qobject_cast<QLineEdit*>(w.Panel().Control(panel_id::kScrollText));
-            text->setFocus();
-            QTest::keyClick(text, Qt::Key_Return);
+        [](MainWindow& w) {  // Enter on a check box
+            QWidget* box = w.Panel().Control(panel_id::kRgbPodsBox);
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_Return);
         },
         [](MainWindow& w) { QTest::keyClick(&w.Panel(), Qt::Key_Escape); },
     };
