@@ -6,9 +6,10 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMetaObject>
+#include <QSettings>
+#include <QStatusBar>
 #include <QStringList>
 #include <QStyleFactory>
-#include <QStatusBar>
 #include <cstdio>
 #include <memory>
 
@@ -36,6 +37,23 @@ class QuitAfterFirstPaint : public QObject {
   private:
     bool done_ = false;
 };
+
+// Qt's own dialogs keep a history in a settings file of the user's (the file dialog writes its
+// last folder, sidebar and column widths when it closes). The program keeps no settings: every
+// settings store Qt opens points at a place where no file can be made, so those writes fail
+// quietly and each run starts from the same defaults.
+void KeepNoSettings() {
+#ifdef Q_OS_WIN
+    const QString nowhere = QStringLiteral("NUL");  // a device: nothing can be made under it
+#else
+    const QString nowhere = QStringLiteral("/dev/null");
+#endif
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        for (const auto scope : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(format, scope, nowhere);
+    }
+}
 
 void NameApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("velta-control-center"));
@@ -81,6 +99,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
+    KeepNoSettings();
     QApplication app(argc, argv);
     NameApplication();
     // The window is laid out in fixed pixels; Fusion draws its controls the same, compact way on

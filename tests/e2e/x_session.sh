@@ -37,7 +37,11 @@ x_start() {
 
 # Starts the program and waits for its main window and the preview it opens beside it.
 x_start_program() {
-  QT_QPA_PLATFORM=xcb "$program" --simulate >"$work/program.log" 2>&1 &
+  # A home of its own, empty, so the run can check the program left no file of its own there.
+  mkdir -p "$work/home"
+  HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
+    XDG_DATA_HOME="$work/home/.local/share" QT_QPA_PLATFORM=xcb "$program" --simulate \
+    >"$work/program.log" 2>&1 &
   program_pid=$!
   x_pids+=("$program_pid")
   main_window=$(x_wait_window "^Velta Control Center")
@@ -45,6 +49,13 @@ x_start_program() {
   # Both painted once before anyone looks at them.
   sleep 0.5
   x_locate_panel
+}
+
+# True when the program wrote nothing into its home (no settings, caches or histories).
+x_home_untouched() {
+  local left
+  left=$(find "$work/home" -mindepth 1 -print 2>/dev/null)
+  [ -z "$left" ] || { echo "files left in the program's home:"; echo "$left"; return 1; }
 }
 
 # The first visible window whose name matches, waiting up to 10 s.
