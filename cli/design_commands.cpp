@@ -172,6 +172,7 @@ CommandRun SetupSend(CLI::App& command) {
             return code;
         ControlCenterController& controller = session.Controller();
         controller.OnRfMode();
+        session.WaitForSends();  // as a user sees how RF Mode went before the next click
         options->Apply(controller, *design);
         controller.OnUpdateData();
         return session.Finish(ReportPrinting::Described);

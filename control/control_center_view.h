@@ -23,7 +23,7 @@ class ControlCenterView : public LinkNotices, public DataCenterSink {
   public:
     // Caption of button 1061.
     virtual void SetRfButtonCaption(std::string_view caption) = 0;
-    // Starting a running timer restarts its period.
+    // Starting a running timer restarts its period: the first tick comes periodMs from now.
     virtual void StartTimer(int id, int periodMs) = 0;
     virtual void StopTimer(int id) = 0;
     // Pointer position in client pixels and the right/middle button states, now.
@@ -34,6 +34,9 @@ class ControlCenterView : public LinkNotices, public DataCenterSink {
     virtual void OnHistoryChanged() {}
     // A playing sequence ended (its last frame, Stop, an edit, or a failed write).
     virtual void OnPlayingStopped() {}
+    // Update Data (1038) or the RF button (1061) has a send in flight (busy) or no longer has:
+    // the button is disabled while it does. The controller ignores the command meanwhile.
+    virtual void SetCommandBusy(int /*controlId*/, bool /*busy*/) {}
 };
 
 }  // namespace velta

@@ -534,6 +534,20 @@ void ControlCenterDialog::ShowWriteError() {
     QMessageBox::critical(this, ToQString(kTextWriteErrorCaption), ToQString(kTextWriteError));
 }
 
+void ControlCenterDialog::SetCommandBusy(int controlId, bool busy) {
+    if (QWidget* button = Control(controlId))
+        button->setEnabled(!busy);
+}
+
+void ControlCenterDialog::DataCenterWarning(std::string_view text) {
+    emit StatusMessage(ToQString(text));
+}
+
+void ControlCenterDialog::DataCenterFull(std::string_view text) {
+    emit StatusMessage(ToQString(text));
+    QMessageBox::warning(this, tr("Data Center"), ToQString(text));
+}
+
 void ControlCenterDialog::SetStatusText(std::string_view text) {
     status_->setText(ToQString(text));
     emit LinkChanged();

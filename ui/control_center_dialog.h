@@ -65,6 +65,9 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     Color PickedColor() override;
     void OnHistoryChanged() override;
     void OnPlayingStopped() override;
+    void SetCommandBusy(int controlId, bool busy) override;
+    void DataCenterWarning(std::string_view text) override;
+    void DataCenterFull(std::string_view text) override;
 
     // PanelObserver
     void OnCellWritten(int index, bool on) override;
@@ -87,6 +90,8 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void PlayingStopped();
     // A field other than the LEDs changed (boxes, sliders, text, fill mode, RF mode).
     void FieldChanged();
+    // A line for the status bar (the Data Center growing large).
+    void StatusMessage(const QString& text);
     // What the display would make of the scrolling text: characters it gets as "?", a cut
     // after 62 bytes; empty when it shows the text as typed.
     void TextWarning(const QString& warning);

@@ -143,6 +143,7 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
         if (!reason.isEmpty())
             ShowMessage(reason);
     });
+    connect(panel_, &ControlCenterDialog::StatusMessage, this, &MainWindow::ShowMessage);
     DisplayTap& tap = panel_->Controller().Tap();
     tap.SetOnDisplayChanged([this] {
         if (preview_ != nullptr)

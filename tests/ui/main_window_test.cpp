@@ -186,6 +186,8 @@ TEST_F(MainWindowTest, ReportsWrittenReachThePreviewAndTheMonitor) {
     controller.OnFeatureBoxClicked(FeatureBox::LedGrid, true);
     controller.OnLedClicked(LedKind::GridCell, PanelState::CellIndex(3, 4));
     controller.OnUpdateData();
+    // The answers come back through the event loop.
+    QTRY_VERIFY_WITH_TIMEOUT(controller.SendsInFlight() == 0, 2000);
     EXPECT_TRUE(tap.State().rfOn);
     EXPECT_TRUE(tap.State().Lit(3, 4));
     EXPECT_EQ(tap.Journal().Size(), 3u);  // RF on, grid, tail
@@ -198,6 +200,7 @@ TEST_F(MainWindowTest, ReportsWrittenReachThePreviewAndTheMonitor) {
     controller.OnAutoUpdateClicked(true);
     controller.OnLedClicked(LedKind::GridCell, 0);
     controller.OnTimer(kAutoUpdateTimerId);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.SendsInFlight() == 0, 2000);
     EXPECT_TRUE(tap.State().Lit(0, 0));
     EXPECT_EQ(window_->ReportMonitor().Model().rowCount(), 5);
 }
