@@ -4,14 +4,26 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <array>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <sstream>
+#include <streambuf>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/console_view.h"
@@ -309,6 +321,84 @@ TEST(VeltaCommandsTest, ABadDesignFileIsRefusedNamingTheFileAndTheField) {
     EXPECT_THAT(run.err, ElementsAre(HasSubstr("is a directory")));
 }
 
+// A FIFO stands where a design should be; left alone, a reader would wait for a writer forever.
+// After a while the guard keeps opening the other end, so a reader that did block ends (and
+// fails the test) instead of hanging the run.
+class FifoGuard {
+  public:
+    explicit FifoGuard(std::string path) : path_(std::move(path)) {
+        std::filesystem::remove(path_);
+        EXPECT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+        guard_ = std::thread([this] {
+            std::unique_lock lock(mutex_);
+            if (done_.wait_for(lock, std::chrono::seconds(2), [this] { return finished_; }))
+                return;
+            while (!finished_) {
+                const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+                done_.wait_for(lock, std::chrono::milliseconds(5));
+            }
+        });
+    }
+    ~FifoGuard() {
+        {
+            const std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        done_.notify_all();
+        guard_.join();
+        std::filesystem::remove(path_);
+    }
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread guard_;
+};
+
+// A socket file: it can't even be opened, and is named for what it is.
+std::string SocketFile(const std::string& path) {
+    std::filesystem::remove(path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    ::close(fd);
+    return path;
+}
+
+// Anything but a regular file is refused at once, with what it is, by every command that reads a
+// design; nothing touches the transmitter.
+TEST(VeltaCommandsTest, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
+    const FifoGuard fifo(::testing::TempDir() + "velta_cli_fifo.velta");
+    const std::string socket = SocketFile(::testing::TempDir() + "velta_cli_socket.velta");
+    const struct {
+        std::string path;
+        const char* what;
+    } cases[] = {{fifo.Path(), "it is a FIFO, not a regular file"},
+                 {"/dev/zero", "it is a character device, not a regular file"},
+                 {socket, "it is a socket, not a regular file"},
+                 {::testing::TempDir(), "it is a directory"}};
+    for (const auto& c : cases) {
+        for (const Strings& args : {Strings{"datacenter", c.path}, Strings{"send", c.path},
+                                    Strings{"play", c.path, "--simulate"}}) {
+            SCOPED_TRACE(args[0] + " " + c.path);
+            Rig rig;
+            const Outcome run = rig.Velta(args);
+            EXPECT_EQ(run.code, kExitUsage);
+            EXPECT_THAT(run.err, ElementsAre("velta: cannot read " + c.path + ": " + c.what));
+            EXPECT_EQ(rig.devicesMade, 0);
+            EXPECT_THAT(rig.simulated.OpenedPaths(), IsEmpty());
+        }
+    }
+    std::filesystem::remove(socket);
+}
+
 // What the link says about a transmitter at `path` that failed to open with `error`.
 std::string OpenFailure(const std::string& path, int error) {
     return DescribeOpenFailure(path, HidFailure{error, {}}, UdevRulePath());
@@ -473,10 +563,15 @@ TEST(DecodeTest, ABadLineIsNamedAndNothingIsPrinted) {
         std::string input;
         std::string err;
     };
+    const std::string tooLong = "velta: line 2: longer than 65536 bytes";
     const std::vector<Case> cases = {
         {good + "\n00 F0\n", "velta: line 2: expected 65 bytes, found 2"},
         {"\n\n" + good.substr(0, good.size() - 2) + "G1\n", "velta: line 3: byte 64: "},
         {"hello\n", "velta: line 1: "},
+        {good + "\n" + std::string(65537, ' ') + good + "\n" + good + "\n", tooLong},
+        {good + "\n" + std::string(100000, '\0'), tooLong},
+        // 64 KiB exactly is still a line, and blanks around the bytes are allowed.
+        {good + "\n" + std::string(65536 - good.size(), ' ') + good + "\n00 F0", "velta: line 3: "},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -485,6 +580,34 @@ TEST(DecodeTest, ABadLineIsNamedAndNothingIsPrinted) {
         EXPECT_THAT(run.out, IsEmpty()) << c.input;
         EXPECT_THAT(run.err, ElementsAre(StartsWith(c.err))) << c.input;
     }
+}
+
+// An endless input without a line end, like /dev/zero: refused after the first 64 KiB, reading no
+// more than a little past them.
+TEST(DecodeTest, AnEndlessLineIsRefusedInBoundedMemory) {
+    class Zeros : public std::streambuf {
+      public:
+        std::size_t handedOut = 0;
+
+      protected:
+        int_type underflow() override {
+            handedOut += block_.size();
+            setg(block_.data(), block_.data(), block_.data() + block_.size());
+            return traits_type::to_int_type(block_[0]);
+        }
+
+      private:
+        std::array<char, 4096> block_{};
+    };
+    Zeros zeros;
+    std::istream in(&zeros);
+    std::ostringstream out;
+    std::ostringstream err;
+    Rig rig;
+    EXPECT_EQ(RunVelta({"decode"}, rig.transports, in, out, err), kExitUsage);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_THAT(err.str(), StartsWith("velta: line 1: longer than 65536 bytes"));
+    EXPECT_LE(zeros.handedOut, 2u * 65536u);
 }
 
 }  // namespace

@@ -17,8 +17,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "control/control_ids.h"
 #include "device/simulated_transmitter.h"
@@ -270,6 +277,33 @@ TEST_F(MainWindowTest, ABadDesignFileLeavesThePanelUntouched) {
     AnswerNextBox(QStringLiteral("OK"));
     EXPECT_FALSE(window_->OpenDesignFile(dir.filePath(QStringLiteral("missing.velta"))));
     EXPECT_TRUE(StatusMessage().startsWith(QStringLiteral("missing.velta: ")));
+
+    // A FIFO is refused at once, by Open Design (and a drop) as by Import Picture, where a reader
+    // would wait for a writer. Should one block, a writer comes along after two seconds and the
+    // test fails instead of hanging.
+    const QString fifo = dir.filePath(QStringLiteral("fifo.velta"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    std::atomic<bool> done{false};
+    std::thread unblock([&] {
+        for (int waited = 0; !done && waited < 60000; waited += 10) {
+            if (waited >= 2000) {
+                const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const QString refused = QStringLiteral("fifo.velta: it is a FIFO, not a regular file");
+    AnswerNextBox(QStringLiteral("OK"));
+    EXPECT_FALSE(window_->OpenDesignFile(fifo));
+    EXPECT_EQ(StatusMessage(), refused);
+    AnswerNextBox(QStringLiteral("OK"));
+    EXPECT_FALSE(window_->ImportPictureFile(fifo));
+    EXPECT_EQ(StatusMessage(), refused);
+    done = true;
+    unblock.join();
+    EXPECT_EQ(Controller().DesignText(), before);
 }
 
 TEST_F(MainWindowTest, UnsavedDesignIsAskedAboutBeforeQuitting) {
