@@ -481,6 +481,33 @@ TEST_F(HidLinkTest, AGivenUpWriteLandsBeforeTheNewLinksReports) {
     EXPECT_TRUE(link.IsConnected());
 }
 
+// The simulated transmitter keeps the latest reports and counts them all, so a long run (velta
+// play --loop, the window with --simulate) holds a bounded record; printing what is new goes by
+// the count, not by a place in the record.
+TEST_F(HidLinkTest, TheSimulatedRecordIsBounded) {
+    ASSERT_TRUE(link.Open());
+    const std::size_t limit = SimulatedTransmitter::kRecordLimit;
+    ReportBatch batch;
+    for (std::size_t i = 0; i < limit + 5; ++i)
+        batch.push_back(
+            DeviceReport{0, 0x11, static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8)});
+    ASSERT_TRUE(SendAndWait(link, notices, batch).written);
+    EXPECT_EQ(device.WrittenTotal(), limit + 5);
+    const std::vector<DeviceReport> kept = device.WrittenReports();
+    ASSERT_EQ(kept.size(), limit);
+    EXPECT_EQ(kept.front(), batch[5]);
+    EXPECT_EQ(kept.back(), batch.back());
+    std::uint64_t printed = limit;
+    EXPECT_EQ(device.WrittenSince(printed), (std::vector(batch.end() - 5, batch.end())));
+    EXPECT_EQ(printed, limit + 5);
+    std::uint64_t fromStart = 0;  // what left the record is not there
+    EXPECT_EQ(device.WrittenSince(fromStart).size(), limit);
+    device.ClearRecord();
+    EXPECT_TRUE(device.WrittenReports().empty());
+    EXPECT_TRUE(device.WrittenSince(printed).empty());
+    EXPECT_EQ(device.WrittenTotal(), limit + 5);
+}
+
 TEST(HidLinkStuckWrite, CloseAndDestructionDoNotWaitForTheDevice) {
     for (bool destroy : {false, true}) {
         SCOPED_TRACE(destroy ? "destroyed" : "closed");
