@@ -525,6 +525,13 @@ void ControlCenterController::OnBatchDone(SendKind kind, const BatchResult& resu
         else if (kind == SendKind::RfMode)
             view_.SetCommandBusy(id::kRfMode, false);
     }
+    if (!result.written && result.closed) {
+        // The user closed the link or opened it anew before the batch was out: nothing to
+        // report, but the display may hold part of it.
+        displayUnknown_ = kReportFeatures;
+        framePending_ = false;
+        return;
+    }
     if (!result.written) {
         framePending_ = false;
         if (result.droppedLink) {

@@ -20,6 +20,7 @@ struct HidLink::Batch {
     std::vector<char> written;  // per report, once tried
     BatchDone done;
     bool droppedLink = false;
+    bool closed = false;
 };
 
 // What the link's threads, and the work they post to the UI thread, share with the link. It
@@ -56,6 +57,7 @@ struct HidLink::Channel {
         result.written = std::all_of(batch.written.begin(), batch.written.end(),
                                      [](char written) { return written != 0; });
         result.droppedLink = batch.droppedLink;
+        result.closed = batch.closed;
         channel->Post([channel, reports = std::move(batch.reports),
                        written = std::move(batch.written), done = std::move(batch.done), result] {
             if (channel->Current() == nullptr)
@@ -165,6 +167,7 @@ struct HidLink::Writer {
                       batch.written.end(), 0);
             if (front && !dead && !closing)
                 batch.droppedLink = true;
+            batch.closed = closing;
             front = false;
             Channel::Answer(channel, batch);
         }
@@ -386,6 +389,7 @@ void HidLink::WriteLoop(const std::shared_ptr<Writer>& writer) {
             lock.unlock();
             const bool clear = w.gate->WaitClear(w.path, until, w.wait, w.abandoned);
             lock.lock();
+            ++w.step;  // over, whatever the clock says by now: nothing for the watchdog
             if (!clear || w.abandoned.load())
                 return false;
         }
@@ -398,6 +402,7 @@ void HidLink::WriteLoop(const std::shared_ptr<Writer>& writer) {
         w.gate->Leave(w.path);
         lock.lock();
         w.inDevice = false;
+        ++w.step;
         return result.status == WriteStatus::Written;
     };
 

@@ -35,6 +35,7 @@ using ReportBatch = std::vector<DeviceReport>;
 struct BatchResult {
     bool written = false;      // the device took every report of the batch
     bool droppedLink = false;  // a write of this batch failed or was given up: the link went down
+    bool closed = false;       // Close (or a new Open) came before the batch was all written
 };
 using BatchDone = std::function<void(const BatchResult&)>;
 

@@ -584,6 +584,16 @@ TEST_F(ControllerTest, CommandsReturnWhileTheDeviceHoldsAWrite) {
     Sent([&] { controller.OnTimer(103); });  // the waiting change goes out now
     EXPECT_THAT(Written(), ElementsAre("grid", "tail"));
     EXPECT_TRUE(Logged("LED_data[4]   = 0x010\r\n"));
+
+    // Closing with a send out answers it without a box: the user ended the link.
+    tx.StallWrites(true);
+    controller.OnUpdateData();
+    ASSERT_TRUE(testing::WaitUntil([&] { return tx.StalledWrites() == 1; }));
+    controller.OnClose();
+    Settle();
+    EXPECT_EQ(view.writeErrors, 0);
+    EXPECT_FALSE(view.busy.at(1038));
+    tx.StallWrites(false);
 }
 
 // After a send failed or was given up, the program no longer knows what the display holds: the

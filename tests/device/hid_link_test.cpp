@@ -423,6 +423,7 @@ TEST_F(HidLinkTest, BatchesGoOutInOrderAndEachIsAnsweredOnce) {
         link.Send({kReport}, [&answers, i](const BatchResult& result) {
             EXPECT_FALSE(result.written);
             EXPECT_FALSE(result.droppedLink);  // closed, not failed
+            EXPECT_TRUE(result.closed);
             answers.push_back(i);
         });
     }
