@@ -132,5 +132,29 @@ BENCHMARK(BM_AutoUpdateTickAllChanged)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
+// The same tick with the link closed: change tracking and the Data Center alone, so the difference
+// to the above is what handing the reports over and running the answer costs.
+void BM_AutoUpdateTickAllChangedNoLink(benchmark::State& state) {
+    SimulatedTransmitter tx;
+    BenchView view;
+    ControlCenterController controller{tx, view};
+    Prepare(controller, tx, view);
+    controller.OnClose();
+    view.Settle(controller);
+    PanelState& panel = controller.Panel();
+    const std::uint64_t before = tx.WrittenTotal();
+    std::int64_t iteration = 0;
+    for (auto _ : state) {
+        const int n = static_cast<int>(iteration++);
+        panel.ToggleCell(n % kCellCount);
+        panel.SetPodColor(n % kPodCount, static_cast<Color>(n + 1) & 0xFFFFFFu);
+        panel.ToggleRing(n % kRingCount);
+        controller.OnTimer(kAutoUpdateTimerId);
+    }
+    if (tx.WrittenTotal() != before || controller.SendsInFlight() != 0)
+        state.SkipWithError("the tick sent something");
+}
+BENCHMARK(BM_AutoUpdateTickAllChangedNoLink);
+
 }  // namespace
 }  // namespace velta
