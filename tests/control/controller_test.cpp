@@ -763,118 +763,109 @@ TEST_F(ControllerTest, RfOffSilencesRunningTimerAndRfOnResumesIt) {
 // script of edits runs twice on a clock the test moves: once firing the timers when the fake
 // window has them due, once with a tick on every 100 ms beat whatever the timer's state.
 TEST(AutoUpdateArming, SendsWhatAPollingTimerWouldOnTheSameTicks) {
-    struct Edit {
-        int atMs;
-        std::function<void(Rig&)> act;
-    };
-    const auto at = [](int ms, std::function<void(Rig&)> act) { return Edit{ms, std::move(act)}; };
-    const auto led = [](int cell) {
+    using Act = std::function<void(Rig&)>;
+    const auto led = [](int cell) -> Act {
         return [cell](Rig& r) { r.controller.OnLedClicked(LedKind::GridCell, cell); };
     };
-    const auto slider = [](int value) {
+    const auto speed = [](int value) -> Act {
         return [value](Rig& r) { r.controller.OnSliderMoved(1048, value); };
     };
-    const auto paint = [](bool held, int column) {
+    const auto paint = [](bool held, int column) -> Act {
         return [=](Rig& r) {
             r.view.pointer = PointerOver(3, column, held);
             r.controller.OnPaintButtonsChanged(held);
         };
     };
+    const Act rf = [](Rig& r) { r.controller.OnRfMode(); };
+    const auto box = [](bool on) -> Act {
+        return [on](Rig& r) { r.controller.OnFeatureBoxClicked(B::LedGrid, on); };
+    };
     struct Case {
         const char* name;
-        std::vector<Edit> edits;
-        int armedTicks;  // how often the armed timer fired
+        std::vector<std::pair<int, Act>> edits;  // at ms
+        int armedTicks;                          // how often the armed timer fired
     };
     const std::vector<Case> cases = {
-        {"one click, then nothing", {at(30, led(5))}, 2},
+        {"one click, then nothing", {{30, led(5)}}, 2},
         {"a drag across beats",
-         {at(20, [](Rig& r) { r.controller.OnSliderPressed(); }), at(30, slider(10)),
-          at(130, slider(8)), at(250, slider(6)), at(255, slider(4)), at(370, slider(3)),
-          at(380, [](Rig& r) { r.controller.OnSliderReleased(); })},
+         {{20, [](Rig& r) { r.controller.OnSliderPressed(); }},
+          {30, speed(10)},
+          {130, speed(8)},
+          {250, speed(6)},
+          {255, speed(4)},
+          {370, speed(3)},
+          {380, [](Rig& r) { r.controller.OnSliderReleased(); }}},
          5},
         {"a paint stroke",
-         {at(40, paint(true, 2)), at(140, paint(true, 9)), at(190, paint(false, 9))},
+         {{40, paint(true, 2)}, {140, paint(true, 9)}, {190, paint(false, 9)}},
          3},
         {"a pod coloured at the sampling tick",
-         {at(60, [](Rig& r) { r.controller.OnLedClicked(LedKind::Pod, 4); })},
+         {{60, [](Rig& r) { r.controller.OnLedClicked(LedKind::Pod, 4); }}},
          2},
         {"undo and redo",
-         {at(30, led(1)), at(260, [](Rig& r) { r.controller.Undo(); }),
-          at(410, [](Rig& r) { r.controller.Redo(); })},
+         {{30, led(1)},
+          {260, [](Rig& r) { r.controller.Undo(); }},
+          {410, [](Rig& r) { r.controller.Redo(); }}},
          6},
-        {"a box ticked later is looked at",
-         {at(30, [](Rig& r) { r.controller.OnFeatureBoxClicked(B::LedGrid, false); }),
-          at(50, led(7)),
-          at(520, [](Rig& r) { r.controller.OnFeatureBoxClicked(B::LedGrid, true); })},
-         3},
+        {"a box ticked later is looked at", {{30, box(false)}, {50, led(7)}, {520, box(true)}}, 3},
         {"changes while RF mode is off go out once it is on again",
-         {at(40, led(2)), at(60, [](Rig& r) { r.controller.OnRfMode(); }), at(140, led(3)),
-          at(430, [](Rig& r) { r.controller.OnRfMode(); })},
+         {{40, led(2)}, {60, rf}, {140, led(3)}, {430, rf}},
          3},
         {"unchecked with RF mode off: the timer stays started",
-         {at(50, [](Rig& r) { r.controller.OnRfMode(); }),
-          at(70, [](Rig& r) { r.controller.OnAutoUpdateClicked(false); }), at(90, led(8)),
-          at(330, [](Rig& r) { r.controller.OnRfMode(); })},
+         {{50, rf},
+          {70, [](Rig& r) { r.controller.OnAutoUpdateClicked(false); }},
+          {90, led(8)},
+          {330, rf}},
          3},
     };
     constexpr int kUntilMs = 1000;
-    using Sends = std::vector<std::pair<int, Strings>>;  // tick time, reports sent
+    using Sends = std::vector<std::pair<int, Strings>>;  // when, what
     const auto run = [&](const Case& c, bool polling, int& ticks) {
         Rig r;
         int now = 0;
         const auto origin = std::chrono::steady_clock::time_point(std::chrono::hours(1));
         r.controller.SetTickClock([&] { return origin + std::chrono::milliseconds(now); });
-        r.panel.SetCurrentColor(0x00FF00);
+        r.panel.SetCurrentColor(0x00FF00);  // what a coloured pod takes
         r.CheckGridPodsRings();
         r.ConnectWithRf();
         r.Sent([&] { r.controller.OnTimer(103); });  // the sliders' first look, off the record
-        r.tx.ClearRecord();
-        std::map<int, int> due;  // timer id -> when it fires next
+        std::map<int, int> due;  // the fake window's timers: id -> when each fires next
         std::size_t starts = r.view.timerStarts.size();
-        r.ClickAutoUpdate(true);  // the beat starts now
-        const auto follow = [&](int id, int firedAt) {
-            // The window's timers: a (re)start sets the next tick a period from now.
-            for (; starts < r.view.timerStarts.size(); ++starts)
+        const auto follow = [&](int fired) {
+            if (fired != 0 && r.view.TimerRunning(fired))
+                due[fired] = now + r.view.runningTimers.at(fired);
+            for (; starts < r.view.timerStarts.size(); ++starts)  // a (re)start counts from now
                 due[r.view.timerStarts[starts].first] = now + r.view.timerStarts[starts].second;
-            for (int timer : {kSampleTimerId, kAutoUpdateTimerId}) {
-                if (!r.view.TimerRunning(timer))
-                    due.erase(timer);
-                else if (timer == id && due[timer] == firedAt)
-                    due[timer] = firedAt + r.view.runningTimers.at(timer);
-            }
+            std::erase_if(due, [&](const auto& d) { return !r.view.TimerRunning(d.first); });
         };
-        follow(0, -1);
+        r.ClickAutoUpdate(true);  // the beat starts now
+        follow(0);
         Sends sends;
+        // Each step is answered before the next, as the event loop runs answers between ticks.
+        const auto step = [&](const std::function<void()>& act) {
+            const std::uint64_t before = r.tx.WrittenTotal();
+            r.Sent(act);
+            std::uint64_t total = before;
+            if (const auto sent = r.tx.WrittenSince(total); !sent.empty())
+                sends.emplace_back(now, ReportKinds(sent));
+        };
         std::size_t edit = 0;
         ticks = 0;
-        // Each step is answered before the next, as the event loop runs the link's answers
-        // between ticks; what it sent is noted with its time.
-        const auto step = [&](const std::function<void()>& act) {
-            const std::size_t before = r.tx.WrittenReports().size();
-            r.Sent(act);
-            const auto all = r.tx.WrittenReports();
-            if (all.size() > before)
-                sends.emplace_back(
-                    now,
-                    ReportKinds({all.begin() + static_cast<std::ptrdiff_t>(before), all.end()}));
-        };
         for (; now <= kUntilMs; ++now) {
-            for (; edit < c.edits.size() && c.edits[edit].atMs == now; ++edit) {
-                step([&] { c.edits[edit].act(r); });
-                follow(0, -1);
+            for (; edit < c.edits.size() && c.edits[edit].first == now; ++edit) {
+                step([&] { c.edits[edit].second(r); });
+                follow(0);
             }
-            if (due.count(kSampleTimerId) != 0 && due[kSampleTimerId] == now) {
+            if (due.contains(kSampleTimerId) && due[kSampleTimerId] == now) {
                 r.controller.OnTimer(kSampleTimerId);
-                follow(kSampleTimerId, now);
+                follow(kSampleTimerId);
             }
-            const bool beat =
-                polling ? now > 0 && now % 100 == 0
-                        : due.count(kAutoUpdateTimerId) != 0 && due[kAutoUpdateTimerId] == now;
-            if (!beat)
-                continue;
-            ++ticks;
-            step([&] { r.controller.OnTimer(kAutoUpdateTimerId); });
-            follow(kAutoUpdateTimerId, now);
+            if (polling ? now % 100 == 0 && now > 0
+                        : due.contains(kAutoUpdateTimerId) && due[kAutoUpdateTimerId] == now) {
+                ++ticks;
+                step([&] { r.controller.OnTimer(kAutoUpdateTimerId); });
+                follow(kAutoUpdateTimerId);
+            }
         }
         EXPECT_FALSE(!polling && r.view.TimerRunning(kAutoUpdateTimerId)) << "idle at the end";
         return std::make_pair(sends, r.LogText());
@@ -886,8 +877,8 @@ TEST(AutoUpdateArming, SendsWhatAPollingTimerWouldOnTheSameTicks) {
         const auto expected = run(c, true, polled);
         const auto actual = run(c, false, armed);
         EXPECT_FALSE(expected.first.empty());
-        EXPECT_EQ(actual.first, expected.first);
-        EXPECT_EQ(actual.second, expected.second);  // the Data Center too
+        EXPECT_EQ(actual.first, expected.first);    // the same reports on the same ticks
+        EXPECT_EQ(actual.second, expected.second);  // the same Data Center
         EXPECT_EQ(armed, c.armedTicks);
         EXPECT_EQ(polled, kUntilMs / 100);
     }

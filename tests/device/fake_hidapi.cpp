@@ -38,8 +38,6 @@ struct State {
     int stalledWrites = 0;
     int writeResult = 0;
     int writeError = EIO;
-    int failingWrites = 0;
-    int failingWriteError = 0;
     std::chrono::milliseconds writeDelay{0};
     std::vector<std::vector<std::uint8_t>> written;
     std::deque<FakeRead> reads;
@@ -103,7 +101,6 @@ void FakeHidapi::Reset() {
     s.failingOpens.clear();
     s.writeResult = 0;
     s.writeError = EIO;
-    s.failingWrites = 0;
     s.writeDelay = std::chrono::milliseconds(0);
     s.written.clear();
     s.reads.clear();
@@ -151,12 +148,6 @@ void FakeHidapi::SetWriteResult(int result, int error) {
     const std::lock_guard lock(Shared().mutex);
     Shared().writeResult = result;
     Shared().writeError = error;
-}
-
-void FakeHidapi::FailNextWrites(int n, int error) {
-    const std::lock_guard lock(Shared().mutex);
-    Shared().failingWrites = n;
-    Shared().failingWriteError = error;
 }
 
 void FakeHidapi::SetWriteDelay(std::chrono::milliseconds delay) {
@@ -295,11 +286,6 @@ hid_device* hid_open_path(const char* path) {
 int hid_write(hid_device* dev, const unsigned char* data, size_t length) {
     State& s = Shared();
     std::unique_lock lock(s.mutex);
-    if (s.failingWrites > 0) {
-        --s.failingWrites;
-        errno = s.failingWriteError;
-        return -1;
-    }
     if (s.writeDelay.count() > 0) {
         // The device is slow, not stuck: the write returns after the delay whatever happens.
         const auto delay = s.writeDelay;

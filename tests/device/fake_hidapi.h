@@ -56,8 +56,6 @@ class FakeHidapi {
     int StalledWrites() const;
     // Every write returns this (-1: failure with `error` as errno); 0 restores whole writes.
     void SetWriteResult(int result, int error = EIO);
-    // The next n writes fail with `error` as errno (EINTR, EAGAIN) before anything is written.
-    void FailNextWrites(int n, int error);
     // Every write takes this long in the device.
     void SetWriteDelay(std::chrono::milliseconds delay);
     std::vector<std::vector<std::uint8_t>> Written() const;

@@ -436,20 +436,6 @@ TEST_F(HidLinkTest, BatchesGoOutInOrderAndEachIsAnsweredOnce) {
     EXPECT_EQ(device.WrittenReports().size(), all.size() + 1);  // the one in the device landed
 }
 
-TEST_F(HidLinkTest, InterruptedWritesAreRetriedWithinTheDeadline) {
-    for (const int error : {EINTR, EAGAIN}) {
-        SCOPED_TRACE(error);
-        ASSERT_TRUE(link.Open());
-        device.ClearRecord();
-        device.InterruptWrites(3, error);
-        const BatchResult result = SendAndWait(link, notices, {kReport, kOtherReport});
-        EXPECT_TRUE(result.written);
-        EXPECT_EQ(device.WrittenReports(), (std::vector{kReport, kOtherReport}));
-        EXPECT_TRUE(link.IsConnected());
-        link.Close();
-    }
-}
-
 // A report given up at its deadline still lands when the device lets it go. A link opened on the
 // same path meanwhile holds its own reports back until then, so the display never ends with the
 // given-up report on top of newer ones.

@@ -133,35 +133,6 @@ TEST_F(HidapiTest, WriteOutcomes) {
     EXPECT_EQ(hid.OpenHandles(), 0);
 }
 
-// Over the link: interruptions are retried within the report's deadline and the report goes out
-// once; a short write fails the command and takes the link down.
-TEST_F(HidapiTest, InterruptedWritesAreRetriedAndShortOnesFail) {
-    const struct {
-        const char* name;
-        int interruptions;
-        int error;
-        int result;  // of the write that is not interrupted
-        bool written;
-    } cases[] = {{"signals", 3, EINTR, 0, true},
-                 {"would block", 3, EAGAIN, 0, true},
-                 {"short by the report id byte", 0, 0, 64, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        hid.Reset();
-        hid.SetDevices({kTransmitter});
-        HidapiTransport transport(kSlice);
-        FakeNotices notices;
-        HidLink link(transport, notices);
-        ASSERT_TRUE(link.Open());
-        hid.FailNextWrites(c.interruptions, c.error);
-        hid.SetWriteResult(c.result);
-        const BatchResult result = SendAndWait(link, notices, {kReport});
-        EXPECT_EQ(result.written, c.written);
-        EXPECT_EQ(link.IsConnected(), c.written);
-        EXPECT_EQ(hid.Written().size(), 1u);
-    }
-}
-
 // The reader over hidapi: interruptions and timeouts are retried, input reports reach the tap
 // and the reader keeps reading; only a real failure ends the link.
 TEST_F(HidapiTest, ReaderRetriesInterruptionsAndEndsOnlyOnRealFailures) {

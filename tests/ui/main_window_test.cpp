@@ -17,18 +17,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
-#include <thread>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "control/control_ids.h"
 #include "device/simulated_transmitter.h"
+#include "tests/support/fifo_guard.h"
 #include "ui/control_center_dialog.h"
 #include "ui/data_center_view.h"
 #include "ui/display_preview_window.h"
@@ -279,30 +273,16 @@ TEST_F(MainWindowTest, ABadDesignFileLeavesThePanelUntouched) {
     EXPECT_TRUE(StatusMessage().startsWith(QStringLiteral("missing.velta: ")));
 
     // A FIFO is refused at once, by Open Design (and a drop) as by Import Picture, where a reader
-    // would wait for a writer. Should one block, a writer comes along after two seconds and the
-    // test fails instead of hanging.
-    const QString fifo = dir.filePath(QStringLiteral("fifo.velta"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    std::atomic<bool> done{false};
-    std::thread unblock([&] {
-        for (int waited = 0; !done && waited < 60000; waited += 10) {
-            if (waited >= 2000) {
-                const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-                if (fd >= 0)
-                    ::close(fd);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    });
+    // would wait for a writer.
+    const testing::FifoGuard fifo(dir.filePath(QStringLiteral("fifo.velta")).toStdString());
+    ASSERT_TRUE(fifo.Made());
     const QString refused = QStringLiteral("fifo.velta: it is a FIFO, not a regular file");
     AnswerNextBox(QStringLiteral("OK"));
-    EXPECT_FALSE(window_->OpenDesignFile(fifo));
+    EXPECT_FALSE(window_->OpenDesignFile(QString::fromStdString(fifo.Path())));
     EXPECT_EQ(StatusMessage(), refused);
     AnswerNextBox(QStringLiteral("OK"));
-    EXPECT_FALSE(window_->ImportPictureFile(fifo));
+    EXPECT_FALSE(window_->ImportPictureFile(QString::fromStdString(fifo.Path())));
     EXPECT_EQ(StatusMessage(), refused);
-    done = true;
-    unblock.join();
     EXPECT_EQ(Controller().DesignText(), before);
 }
 
