@@ -1,11 +1,15 @@
-// How long the UI thread waits on a misbehaving transmitter, over the fake hidapi library with
-// the real HidapiTransport and HidLink (steady clock, 250 ms write budget): a whole command
-// (grid report + tail) while every write stalls for 2 s, Close with a write stuck, and the time
-// from removal to a link that knows it is down, in each state the link can be in.
+// The link over the fake hidapi library with the real HidapiTransport and HidLink (steady clock,
+// 250 ms per report): how long the UI thread spends handing a command over while the device
+// stalls, how long until such a command is answered, Close with a write stuck, the time from
+// removal to a link that knows it is down in each state the link can be in, how often an idle
+// reader wakes, and the CPU a four-report batch costs across every thread.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <string_view>
 #include <thread>
 
@@ -20,11 +24,36 @@ using testing::FakeHidapi;
 using testing::FakeRead;
 using Clock = std::chrono::steady_clock;
 
-class QuietNotices : public LinkNotices {
+// The UI thread's queue: the link's answers wait here until the timed thread runs them.
+class QueueNotices : public LinkNotices {
   public:
     void ShowWriteError() override {}
     void SetStatusText(std::string_view) override {}
-    void PostToUiThread(std::function<void()>) override {}
+    void PostToUiThread(std::function<void()> task) override {
+        {
+            const std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        posted_.notify_one();
+    }
+    // Runs posted work, waiting for it, until `done` holds.
+    void RunUntil(const std::function<bool()>& done) {
+        while (!done()) {
+            std::deque<std::function<void()>> tasks;
+            {
+                std::unique_lock lock(mutex_);
+                posted_.wait(lock, [&] { return !tasks_.empty(); });
+                tasks.swap(tasks_);
+            }
+            for (auto& task : tasks)
+                task();
+        }
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::deque<std::function<void()>> tasks_;
 };
 
 const DeviceReport kReport{0, 0x11};
@@ -36,13 +65,26 @@ void Plug(FakeHidapi& hid) {
 
 // A link opened on the one fake transmitter, as each iteration starts it.
 struct OpenLink {
-    OpenLink(FakeHidapi& hid, benchmark::State& state) {
+    explicit OpenLink(FakeHidapi& hid, benchmark::State& state,
+                      std::chrono::milliseconds slice = std::chrono::milliseconds(20))
+        : transport(slice) {
         Plug(hid);
         if (!link.Open())
             state.SkipWithError("open failed");
     }
+    // Sends and runs the answers until this batch's has come.
+    BatchResult SendAndWait(ReportBatch batch) {
+        bool answered = false;
+        BatchResult result;
+        link.Send(std::move(batch), [&](const BatchResult& r) {
+            result = r;
+            answered = true;
+        });
+        notices.RunUntil([&] { return answered; });
+        return result;
+    }
     HidapiTransport transport;
-    QuietNotices notices;
+    QueueNotices notices;
     HidLink link{transport, notices};
 };
 
@@ -50,18 +92,19 @@ double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-// The device holds every write for 2 s; the UI thread's share of a two-report command is timed.
+// The device holds every write for 2 s; the UI thread's share of a two-report command is timed:
+// it hands the batch over and returns.
 void BM_CommandWithStalledDevice(benchmark::State& state) {
     FakeHidapi& hid = FakeHidapi::Instance();
     for (auto _ : state) {
         OpenLink open(hid, state);
-        HidLink& link = open.link;
         hid.StallWrites(true);
         const auto stalledAt = Clock::now();
+        bool answered = false;
         const auto start = Clock::now();
-        link.WriteReport(kReport);
-        link.WriteReport(kReport);
+        open.link.Send({kReport, kReport}, [&](const BatchResult&) { answered = true; });
         state.SetIterationTime(Seconds(Clock::now() - start));
+        open.notices.RunUntil([&] { return answered; });
         std::this_thread::sleep_until(stalledAt + std::chrono::seconds(2));
         hid.ReleaseWrites();
     }
@@ -70,17 +113,37 @@ void BM_CommandWithStalledDevice(benchmark::State& state) {
 BENCHMARK(BM_CommandWithStalledDevice)
     ->UseManualTime()
     ->Iterations(5)
+    ->Unit(benchmark::kMicrosecond);
+
+// The same command, timed until its answer reaches the UI thread: the first report is given up at
+// its 250 ms deadline and the second fails at once behind it.
+void BM_CommandAnsweredWithStalledDevice(benchmark::State& state) {
+    FakeHidapi& hid = FakeHidapi::Instance();
+    for (auto _ : state) {
+        OpenLink open(hid, state);
+        hid.StallWrites(true);
+        const auto start = Clock::now();
+        const BatchResult result = open.SendAndWait({kReport, kReport});
+        state.SetIterationTime(Seconds(Clock::now() - start));
+        if (result.written)
+            state.SkipWithError("a stalled write counted as written");
+        hid.ReleaseWrites();
+    }
+    hid.Reset();
+}
+BENCHMARK(BM_CommandAnsweredWithStalledDevice)
+    ->UseManualTime()
+    ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
 
 void BM_CloseWithWriteStuck(benchmark::State& state) {
     FakeHidapi& hid = FakeHidapi::Instance();
     for (auto _ : state) {
-        OpenLink open(hid, state);
-        HidLink& link = open.link;
+        OpenLink open(hid, state, HidapiTransport::kReadSlice);
         hid.StallWrites(true);
-        link.WriteReport(kReport);
+        open.SendAndWait({kReport});
         const auto start = Clock::now();
-        link.Close();
+        open.link.Close();
         state.SetIterationTime(Seconds(Clock::now() - start));
         hid.ReleaseWrites();
     }
@@ -89,12 +152,12 @@ void BM_CloseWithWriteStuck(benchmark::State& state) {
 BENCHMARK(BM_CloseWithWriteStuck)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 
 // From the device going away (seen at the reader's next poll, the slow case) to IsConnected()
-// false. Arg: 0 idle, 1 after input reports, 2 after a failed write, 3 with a write stuck.
+// false, with the reader's real one-second slice. Arg: 0 idle, 1 after input reports, 2 after a
+// failed write, 3 with a write stuck.
 void BM_RemovalNoticed(benchmark::State& state) {
     FakeHidapi& hid = FakeHidapi::Instance();
     for (auto _ : state) {
-        OpenLink open(hid, state);
-        HidLink& link = open.link;
+        OpenLink open(hid, state, HidapiTransport::kReadSlice);
         switch (state.range(0)) {
             case 1:
                 hid.QueueReads({FakeRead::Data({1}), FakeRead::Data({2, 3})});
@@ -103,11 +166,11 @@ void BM_RemovalNoticed(benchmark::State& state) {
                 break;
             case 2:
                 hid.SetWriteResult(-1);
-                link.WriteReport(kReport);
+                open.SendAndWait({kReport});
                 break;
             case 3:
                 hid.StallWrites(true);
-                link.WriteReport(kReport);
+                open.SendAndWait({kReport});
                 break;
             default:
                 break;
@@ -122,7 +185,7 @@ void BM_RemovalNoticed(benchmark::State& state) {
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         state.SetIterationTime(Seconds(Clock::now() - start));
         hid.ReleaseWrites();
-        link.Close();
+        open.link.Close();
     }
     hid.Reset();
 }
@@ -134,6 +197,40 @@ BENCHMARK(BM_RemovalNoticed)
     ->UseManualTime()
     ->Iterations(10)
     ->Unit(benchmark::kMillisecond);
+
+// An open, idle link for 5 s with the real slice: how often the reader looks at the device.
+void BM_IdleReaderWakeups(benchmark::State& state) {
+    FakeHidapi& hid = FakeHidapi::Instance();
+    double perSecond = 0;
+    for (auto _ : state) {
+        OpenLink open(hid, state, HidapiTransport::kReadSlice);
+        while (!hid.ReadWaiting())
+            std::this_thread::yield();
+        const int before = hid.ReadCalls();
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        perSecond = (hid.ReadCalls() - before) / Seconds(Clock::now() - start);
+        const auto closing = Clock::now();
+        open.link.Close();
+        state.counters["close_ms"] = Seconds(Clock::now() - closing) * 1e3;
+    }
+    state.counters["reads_per_s"] = perSecond;
+    hid.Reset();
+}
+BENCHMARK(BM_IdleReaderWakeups)->Iterations(1)->Unit(benchmark::kSecond);
+
+// One auto-update tick's worth of reports (grid, tail, pods, rings) handed over and answered on
+// a device that takes them at once: the CPU of every thread of the process per batch.
+void BM_BatchOfFour(benchmark::State& state) {
+    FakeHidapi& hid = FakeHidapi::Instance();
+    OpenLink open(hid, state, HidapiTransport::kReadSlice);
+    const ReportBatch batch = {kReport, kReport, kReport, kReport};
+    for (auto _ : state) {
+        if (!open.SendAndWait(batch).written)
+            state.SkipWithError("a write failed");
+    }
+}
+BENCHMARK(BM_BatchOfFour)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace velta

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -96,8 +97,11 @@ class TransmitterSession {
     // command.
     void UpdateData();
 
-    // Runs what the link's reader posted, as the window's event loop would between frames.
+    // Runs what the link's threads posted, as the window's event loop would between frames.
     void RunPosted() { view_.RunPosted(); }
+    // Runs what the link posts until every send handed to it has been answered: the reports
+    // have gone out or failed (each report's deadline bounds the wait).
+    void WaitForSends();
     // Write Error has come up since the session began.
     bool WriteFailed() const { return view_.WriteFailures() > 0; }
     // With --simulate: prints, as hex, each report the simulated transmitter received since the
@@ -116,7 +120,7 @@ class TransmitterSession {
     Context& context_;
     std::unique_ptr<HidTransport> owned_;
     HidTransport& transport_;
-    std::size_t simulatedPrinted_;  // the simulated transmitter's reports already printed
+    std::uint64_t simulatedPrinted_;  // the simulated transmitter's WrittenTotal() printed up to
     ConsoleView view_;
     ControlCenterController controller_;
 };

@@ -23,9 +23,17 @@ void ConsoleView::ShowWriteError() {
     err_ << "velta: " << kTextWriteError << ": the transmitter did not take a report\n";
 }
 
+void ConsoleView::WaitForPosted() {
+    std::unique_lock lock(postedMutex_);
+    postedChanged_.wait(lock, [&] { return !posted_.empty(); });
+}
+
 void ConsoleView::PostToUiThread(std::function<void()> task) {
-    const std::lock_guard lock(postedMutex_);
-    posted_.push_back(std::move(task));
+    {
+        const std::lock_guard lock(postedMutex_);
+        posted_.push_back(std::move(task));
+    }
+    postedChanged_.notify_one();
 }
 
 }  // namespace velta::cli

@@ -2,6 +2,7 @@
 // what the window would have shown, so a command can turn it into an exit code and messages.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -32,6 +33,8 @@ class ConsoleView : public ControlCenterView {
     // Runs the work posted so far on the calling thread, the one that drives the controller;
     // the command loop calls it between steps, as an event loop would.
     void RunPosted();
+    // Blocks until work has been posted that RunPosted has not run yet.
+    void WaitForPosted();
 
     void ShowWriteError() override;
     void SetStatusText(std::string_view text) override { status_ = text; }
@@ -63,6 +66,7 @@ class ConsoleView : public ControlCenterView {
 
     // Filled by any thread, drained by the command thread.
     std::mutex postedMutex_;
+    std::condition_variable postedChanged_;
     std::deque<std::function<void()>> posted_;
 };
 

@@ -2,9 +2,9 @@
 // with each and what it shows at the end.
 #include <cstddef>
 #include <istream>
-#include <iterator>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/command.h"
 #include "display/report_decoder.h"
@@ -13,6 +13,48 @@
 namespace velta::cli {
 
 namespace {
+
+// A report line is 194 characters; this leaves room for any blanks around the bytes, and is what
+// is held of the input at any time.
+constexpr std::size_t kMaxLineBytes = 64 * 1024;
+
+struct DecodeInput {
+    std::vector<DeviceReport> reports;
+    std::string error;  // empty when every line was read
+};
+
+// Line by line, each at most kMaxLineBytes: all or nothing, like ParseReportHexLines, but a
+// longer line (or an endless one) is refused as soon as it is seen, without reading on.
+DecodeInput ReadReportLines(std::istream& in) {
+    DecodeInput input;
+    std::string line(kMaxLineBytes + 1, '\0');
+    for (std::size_t number = 1;; ++number) {
+        in.getline(line.data(), static_cast<std::streamsize>(line.size()));
+        const auto length = static_cast<std::size_t>(in.gcount());
+        if (in.fail() && !in.eof() && length == kMaxLineBytes) {
+            input.error = "line " + std::to_string(number) + ": longer than " +
+                          std::to_string(kMaxLineBytes) +
+                          " bytes; a report is one line of 65 hex bytes";
+            return input;
+        }
+        if (length == 0 && (in.eof() || in.fail()))
+            break;  // the end of the input
+        // gcount counts the newline that getline consumed.
+        const std::string_view text(line.data(), in.eof() || in.fail() ? length : length - 1);
+        if (text.find_first_not_of(" \t\r") != std::string_view::npos) {
+            DeviceReport report{};
+            std::string error;
+            if (!ParseReportHex(text, report, error)) {
+                input.error = "line " + std::to_string(number) + ": " + error;
+                return input;
+            }
+            input.reports.push_back(report);
+        }
+        if (in.eof() || in.fail())
+            break;
+    }
+    return input;
+}
 
 int LitCells(const DisplayState& state) {
     int lit = 0;
@@ -27,10 +69,8 @@ int LitCells(const DisplayState& state) {
 
 CommandRun SetupDecode(CLI::App& /*command*/) {
     return [](Context& context) {
-        const std::string text{std::istreambuf_iterator<char>(context.in),
-                               std::istreambuf_iterator<char>()};
-        const ReportHexLines lines = ParseReportHexLines(text);
-        if (!lines.ok) {
+        const DecodeInput lines = ReadReportLines(context.in);
+        if (!lines.error.empty()) {
             context.err << "velta: " << lines.error << '\n';
             return static_cast<int>(kExitUsage);
         }

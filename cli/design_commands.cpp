@@ -1,19 +1,16 @@
 // velta send and velta datacenter: a design file put on the panel, then Update Data, Save
 // Sequence or Export Sequence, exactly as the window runs them.
 #include <array>
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "cli/command.h"
 #include "device/simulated_transmitter.h"
 #include "model/design_file.h"
+#include "model/input_file.h"
 
 namespace velta::cli {
 
@@ -66,28 +63,14 @@ FeatureList ParseFeatureList(std::string_view list) {
 }  // namespace
 
 std::optional<std::string> DesignOptions::ReadBytes(std::ostream& err) const {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(file, ignored)) {
-        err << "velta: cannot read " << file << ": it is a directory\n";
-        return std::nullopt;
-    }
-    errno = 0;
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        const int error = errno;
-        err << "velta: cannot read " << file << ": "
-            << std::system_category().message(error != 0 ? error : EIO) << '\n';
-        return std::nullopt;
-    }
+    // Anything but a regular file (a directory, a FIFO, a device) is refused without blocking.
     // One byte past the limit is enough for the reader to refuse a file that is too large.
-    std::string bytes(kMaxDesignFileBytes + 1, '\0');
-    stream.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (stream.bad()) {
-        err << "velta: cannot read " << file << ": it is not a readable file\n";
+    InputFile input = ReadInputFile(file, kMaxDesignFileBytes + 1);
+    if (!input.bytes) {
+        err << "velta: cannot read " << file << ": " << input.error << '\n';
         return std::nullopt;
     }
-    bytes.resize(static_cast<std::size_t>(stream.gcount()));
-    return bytes;
+    return std::move(input.bytes);
 }
 
 std::optional<Design> DesignOptions::Load(std::ostream& err) const {
@@ -172,6 +155,7 @@ CommandRun SetupSend(CLI::App& command) {
             return code;
         ControlCenterController& controller = session.Controller();
         controller.OnRfMode();
+        session.WaitForSends();  // as a user sees how RF Mode went before the next click
         options->Apply(controller, *design);
         session.UpdateData();
         return session.Finish(ReportPrinting::Described);

@@ -1,5 +1,6 @@
 // velta: the command-line program. Everything but the real streams, the USB transport and the
 // signals is in RunVelta.
+#include <chrono>
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -36,7 +37,11 @@ int main(int argc, char* argv[]) {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     velta::SimulatedTransmitter simulated;
     velta::cli::Transports transports;
-    transports.makeDevice = [] { return std::make_unique<velta::HidapiTransport>(); };
+    // A command never sits idle: a short read slice lets it end as soon as it is done, without
+    // waiting up to a whole idle slice for its reader to let the device go.
+    transports.makeDevice = [] {
+        return std::make_unique<velta::HidapiTransport>(std::chrono::milliseconds(50));
+    };
     transports.simulated = &simulated;
     transports.catchStopSignals = &CatchStopSignals;
     transports.stopRequested = [] { return stopSignalled != 0; };

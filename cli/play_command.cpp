@@ -52,6 +52,7 @@ CommandRun SetupPlay(CLI::App& command) {
         controller.OnRfMode();
         if (!options->Open(controller, context.err))
             return static_cast<int>(kExitUsage);  // read once already; changed since
+        session.WaitForSends();
         session.PrintNewSimulatedReports();
         if (session.WriteFailed())
             return session.Finish(ReportPrinting::SimulatedHex);
@@ -79,14 +80,17 @@ CommandRun SetupPlay(CLI::App& command) {
 
         if (transports.catchStopSignals)
             transports.catchStopSignals();
+        // Each frame's reports are out (or failed, which stops the play) before the next frame.
         std::optional<Transports::TimePoint> next = controller.StartPlaying(*loop, true);
+        session.WaitForSends();
         printFrame(controller.LastPlayStep());
-        while (next && !stopRequested()) {
+        while (next && controller.Playing() && !stopRequested()) {
             sleepUntil(*next);
             if (stopRequested())
                 break;
             session.RunPosted();
             next = controller.PlayTick();
+            session.WaitForSends();
             printFrame(controller.LastPlayStep());
         }
         controller.StopPlaying();

@@ -39,8 +39,7 @@ HidTransport& ChooseTransport(Context& context, std::unique_ptr<HidTransport>& o
 TransmitterSession::TransmitterSession(Context& context)
     : context_(context),
       transport_(ChooseTransport(context, owned_)),
-      simulatedPrinted_(context.simulate ? context.transports.simulated->WrittenReports().size()
-                                         : 0),
+      simulatedPrinted_(context.simulate ? context.transports.simulated->WrittenTotal() : 0),
       view_(context.err),
       controller_(transport_, view_) {
     controller_.OnInitDialog();
@@ -91,16 +90,25 @@ void TransmitterSession::PrintWrittenReports() {
     }
 }
 
+void TransmitterSession::WaitForSends() {
+    view_.RunPosted();
+    while (controller_.SendsInFlight() > 0) {
+        view_.WaitForPosted();
+        view_.RunPosted();
+    }
+}
+
 void TransmitterSession::PrintNewSimulatedReports() {
     if (!context_.simulate)
         return;
-    const std::vector<DeviceReport> reports = context_.transports.simulated->WrittenReports();
-    for (; simulatedPrinted_ < reports.size(); ++simulatedPrinted_)
-        context_.out << FormatReportHex(reports[simulatedPrinted_]) << '\n';
+    // Counted by total, not by place in the record: the record keeps only the latest reports.
+    for (const DeviceReport& report :
+         context_.transports.simulated->WrittenSince(simulatedPrinted_))
+        context_.out << FormatReportHex(report) << '\n';
 }
 
 int TransmitterSession::Finish(ReportPrinting printing) {
-    view_.RunPosted();
+    WaitForSends();
     controller_.OnClose();
     view_.RunPosted();
     if (printing == ReportPrinting::Described) {

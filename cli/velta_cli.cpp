@@ -57,6 +57,7 @@ CommandRun SetupText(CLI::App& command) {
         ControlCenterController& controller = session.Controller();
         PanelState& panel = session.Panel();
         controller.OnRfMode();
+        session.WaitForSends();  // as a user sees how RF Mode went before the next click
         panel.SetScrollText(options->text);
         controller.OnFeatureBoxClicked(FeatureBox::ScrollingText, true);
         if (speed->count() > 0) {

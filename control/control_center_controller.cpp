@@ -1,6 +1,8 @@
 #include "control/control_center_controller.h"
 
 #include <array>
+#include <chrono>
+#include <numeric>
 #include <utility>
 
 #include "control/control_ids.h"
@@ -14,19 +16,10 @@ namespace velta {
 
 namespace {
 
-// Marks a sending command as running for its whole extent, also on early return.
-class BusyScope {
-  public:
-    explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~BusyScope() { flag_ = false; }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-  private:
-    bool& flag_;
-};
-
 namespace id = panel_id;
+
+// The features that have reports of their own; the text is sent only by Update Data.
+constexpr FeatureMask kReportFeatures = feature::kLedGrid | feature::kRgbPods | feature::kLedRings;
 
 constexpr std::array<std::pair<int, GridCommand>, 12> kGridCommandButtons = {{
     {id::kSelectAll, GridCommand::SelectAll},
@@ -128,6 +121,12 @@ ControlCenterController::ControlCenterController(HidTransport& transport, Contro
     link_.SetTap(&tap_);
 }
 
+ControlCenterController::ControlCenterController(HidTransport& transport, ControlCenterView& view,
+                                                 LinkWait& wait)
+    : view_(view), link_(transport, view, wait) {
+    link_.SetTap(&tap_);
+}
+
 void ControlCenterController::OnInitDialog() {
     panel_.SetFillMode(FillMode::AllOff);
     link_.Close();
@@ -171,22 +170,26 @@ void ControlCenterController::OnUpdateData() {
     if (const std::string_view hint = UpdateDataHint(panel_.RfMode(), link_.IsConnected());
         !hint.empty())
         view_.ShowHint(hint);
-    if (busy_)
-        return;
     if (!panel_.RfMode())
+        return;
+    // Its button is disabled until the answer to its last send has come back.
+    if (inFlight_[static_cast<std::size_t>(SendKind::UpdateData)] > 0)
         return;
     if (!link_.IsConnected()) {
         view_.SetStatusText(kTextDeviceNotDetected);
         return;
     }
-    const BusyScope busy(busy_);
     const FeatureMask mask = panel_.BuildFeatureMask(true);
-    // Each send goes out even after an earlier one failed; the link reports every failure.
-    SendChangedReports(mask);
+    ReportBatch batch;
+    AddChangedReports(mask, batch);
     if ((mask & feature::kScrollingText) != 0)
-        SendText(panel_, link_);
+        SendText(panel_, link_.IsConnected(), batch);
+    // Every ticked feature goes out: afterwards the display holds them as the panel shows them.
+    displayUnknown_ &= static_cast<FeatureMask>(~mask);
+    Submit(std::move(batch), SendKind::UpdateData);
     // Logs what changed since the last look and brings the snapshots up to date, so the next
-    // auto-update tick does not send this content again.
+    // auto-update tick does not send this content again. The log describes the same content as
+    // the batch, so it is written now, not when the batch's answer comes.
     log_.AppendBlocks(tracker_.DetectChanges());
 }
 
@@ -197,16 +200,20 @@ void ControlCenterController::OnSaveSequence() {
 void ControlCenterController::OnRfMode() {
     if (!link_.IsConnected())
         view_.ShowHint(kHintRfWithoutTransmitter);  // beside the Write Error box that follows
-    if (busy_)
+    if (inFlight_[static_cast<std::size_t>(SendKind::RfMode)] > 0)
         return;
-    const BusyScope busy(busy_);
-    // The toggle happens even when the write fails; the link has already told the user.
+    // The toggle happens whatever becomes of the write; a failure is reported when it comes back.
+    ReportBatch batch;
     if (!panel_.RfMode()) {
-        SendRfOn(link_);
+        SendRfOn(batch);
+        Submit(std::move(batch), SendKind::RfMode);
         view_.SetRfButtonCaption(kCaptionDisableRf);
         panel_.SetRfMode(true);
+        // Changes made while RF mode was off go out at the next beat of a started timer.
+        ArmAutoUpdate();
     } else {
-        SendRfOff(link_);
+        SendRfOff(batch);
+        Submit(std::move(batch), SendKind::RfMode);
         view_.SetRfButtonCaption(kCaptionActivateRf);
         panel_.SetRfMode(false);
     }
@@ -300,6 +307,7 @@ void ControlCenterController::OnSliderMoved(int controlId, int value) {
             slideStepOpen_ = true;
         }
         set();
+        ArmAutoUpdate();
         return;
     }
     FinishOpenSteps();
@@ -333,14 +341,42 @@ void ControlCenterController::OnScrollTextEditFinished() {
 }
 
 void ControlCenterController::OnAutoUpdate() {
-    // With RF mode off the check mark alone changes; a running timer keeps running.
+    // With RF mode off the check mark alone changes; a started timer stays started.
     if (!panel_.RfMode())
         return;
     if (panel_.AutoUpdate()) {
+        // Starting it again restarts the beat.
+        autoUpdateStarted_ = true;
+        autoUpdateStart_ = tickClock_();
+        ticking_ = true;
+        tickInterval_ = kAutoUpdateTimerPeriodMs;
         view_.StartTimer(kAutoUpdateTimerId, kAutoUpdateTimerPeriodMs);
     } else {
-        view_.StopTimer(kAutoUpdateTimerId);
+        autoUpdateStarted_ = false;
+        StopAutoUpdateTicks();
     }
+}
+
+void ControlCenterController::ArmAutoUpdate() {
+    // Ticks do nothing while RF mode is off; turning it on arms the timer again.
+    if (!autoUpdateStarted_ || ticking_ || !panel_.RfMode())
+        return;
+    // The first tick comes on the beat the polling timer would have kept since it was started,
+    // so changes go out on the same ticks as they would with a timer that never stopped.
+    using std::chrono::milliseconds;
+    const auto elapsed =
+        std::chrono::duration_cast<milliseconds>(tickClock_() - autoUpdateStart_).count();
+    const auto intoPeriod = elapsed < 0 ? 0 : elapsed % kAutoUpdateTimerPeriodMs;
+    tickInterval_ = static_cast<int>(kAutoUpdateTimerPeriodMs - intoPeriod);
+    ticking_ = true;
+    view_.StartTimer(kAutoUpdateTimerId, tickInterval_);
+}
+
+void ControlCenterController::StopAutoUpdateTicks() {
+    if (!ticking_)
+        return;
+    ticking_ = false;
+    view_.StopTimer(kAutoUpdateTimerId);
 }
 
 void ControlCenterController::OnLedRings() {
@@ -371,10 +407,11 @@ void ControlCenterController::OnTimer(int id) {
 }
 
 void ControlCenterController::SampleTimerTick() {
-    // Painting only touches cells and pod colours, so it may run even inside a send's modal box;
-    // the send picks the new content up at its next look.
+    // Painting only touches cells and pod colours, so it may run even inside a modal box; the
+    // next send picks the new content up at its next look.
     const PointerSample sample = view_.SamplePointer();
     SampleTick(panel_, sample);
+    ArmAutoUpdate();
     if (sampling_ && !sample.rightHeld && !sample.middleHeld && !AnyPodMarked(panel_)) {
         view_.StopTimer(kSampleTimerId);
         sampling_ = false;
@@ -409,6 +446,7 @@ void ControlCenterController::BeginStep(std::string label) {
 void ControlCenterController::EndStep() {
     history_.End(panel_);
     view_.OnHistoryChanged();
+    ArmAutoUpdate();
 }
 
 void ControlCenterController::RecordStep(std::string label, const std::function<void()>& edit) {
@@ -453,6 +491,7 @@ void ControlCenterController::ReplaceDesign(Design design, const char* label) {
     sequence_.SetFrames(std::move(design.frames));
     history_.Record(before, CaptureSnapshot(panel_, sequence_), label);
     MarkDesignSaved();
+    ArmAutoUpdate();
 }
 
 void ControlCenterController::MarkDesignSaved() {
@@ -482,6 +521,7 @@ bool ControlCenterController::Undo() {
     FinishOpenSteps();
     const bool done = history_.Undo(panel_, sequence_);
     view_.OnHistoryChanged();
+    ArmAutoUpdate();
     return done;
 }
 
@@ -489,6 +529,7 @@ bool ControlCenterController::Redo() {
     FinishOpenSteps();
     const bool done = history_.Redo(panel_, sequence_);
     view_.OnHistoryChanged();
+    ArmAutoUpdate();
     return done;
 }
 
@@ -501,42 +542,122 @@ void ControlCenterController::OnClose() {
     link_.Close();
 }
 
-void ControlCenterController::SendChangedReports(FeatureMask changes) {
+int ControlCenterController::SendsInFlight() const {
+    return std::accumulate(inFlight_.begin(), inFlight_.end(), 0);
+}
+
+void ControlCenterController::Submit(ReportBatch batch, SendKind kind) {
+    if (batch.empty())
+        return;
+    int& inFlight = inFlight_[static_cast<std::size_t>(kind)];
+    if (inFlight++ == 0) {
+        if (kind == SendKind::UpdateData)
+            view_.SetCommandBusy(id::kUpdateData, true);
+        else if (kind == SendKind::RfMode)
+            view_.SetCommandBusy(id::kRfMode, true);
+    }
+    link_.Send(std::move(batch),
+               [this, kind](const BatchResult& result) { OnBatchDone(kind, result); });
+}
+
+void ControlCenterController::OnBatchDone(SendKind kind, const BatchResult& result) {
+    // The link has shown each report to the tap already. The batch is answered before anything
+    // that may run a nested event loop (the box), so the ticks in there see it answered.
+    if (--inFlight_[static_cast<std::size_t>(kind)] == 0) {
+        if (kind == SendKind::UpdateData)
+            view_.SetCommandBusy(id::kUpdateData, false);
+        else if (kind == SendKind::RfMode)
+            view_.SetCommandBusy(id::kRfMode, false);
+    }
+    if (!result.written && result.closed) {
+        // The user closed the link or opened it anew before the batch was out: nothing to
+        // report, but the display may hold part of it.
+        displayUnknown_ = kReportFeatures;
+        framePending_ = false;
+        return;
+    }
+    if (!result.written) {
+        framePending_ = false;
+        if (result.droppedLink) {
+            // A write failed or was given up on a working link: part of the batch may have
+            // landed, or may land later, so the next send carries every ticked feature in full.
+            // The link went down the moment the writer gave up; the Status box says so unless a
+            // newer Connect Tx has brought it up since.
+            displayUnknown_ = kReportFeatures;
+            if (!link_.IsConnected())
+                view_.SetStatusText(kTextDeviceNotDetected);
+        }
+        // One box per failed command, however many of its reports failed.
+        view_.ShowWriteError();
+        if (kind == SendKind::Frame && Playing() && sendWhilePlaying_)
+            StopPlaying();
+        return;
+    }
+    // A frame shown while this send was out goes out now, with the frame showing now.
+    if (framePending_ && SendsInFlight() == 0)
+        SendFrameChanges();
+}
+
+void ControlCenterController::AddChangedReports(FeatureMask changes, ReportBatch& batch) const {
     if ((changes & feature::kLedGrid) != 0)
-        SendGrid(panel_, link_);
+        SendGrid(panel_, batch);
     if ((changes & feature::kRgbPods) != 0)
-        SendPods(panel_, link_);
+        SendPods(panel_, batch);
     if ((changes & feature::kLedRings) != 0)
-        SendRings(panel_, link_);
+        SendRings(panel_, batch);
+}
+
+void ControlCenterController::SendChanges(FeatureMask changes, SendKind kind) {
+    const FeatureMask mask = changes | (displayUnknown_ & panel_.BuildFeatureMask(false));
+    if (mask == 0)
+        return;
+    ReportBatch batch;
+    AddChangedReports(mask, batch);
+    displayUnknown_ &= static_cast<FeatureMask>(~mask);
+    Submit(std::move(batch), kind);
 }
 
 void ControlCenterController::AutoUpdateTick() {
-    // A tick that arrives inside a send's "Write Error" box is dropped, like any missed tick:
-    // running it there would interleave reports and log blocks with the command in progress.
-    if (busy_)
+    if (ticking_ && tickInterval_ != kAutoUpdateTimerPeriodMs) {
+        // Armed off the beat's start: from this tick on the timer keeps the beat by itself.
+        tickInterval_ = kAutoUpdateTimerPeriodMs;
+        view_.StartTimer(kAutoUpdateTimerId, kAutoUpdateTimerPeriodMs);
+    }
+    if (!panel_.RfMode()) {
+        StopAutoUpdateTicks();
         return;
-    if (!panel_.RfMode())
+    }
+    // A send still out: this tick's changes wait for the next tick and go out merged with its.
+    if (SendsInFlight() > 0)
         return;
-    const BusyScope busy(busy_);
     const FeatureMask changes = tracker_.DetectChanges();
-    if (changes == 0)
+    if (changes == 0) {
+        StopAutoUpdateTicks();
         return;
+    }
     if (link_.IsConnected())
-        SendChangedReports(changes);
+        SendChanges(changes, SendKind::AutoUpdate);
     log_.AppendBlocks(changes);
 }
 
-bool ControlCenterController::ShowFrame(const SequenceFrame& frame, bool sendWhilePlaying) {
-    if (busy_)
-        return true;
+void ControlCenterController::ShowFrame(const SequenceFrame& frame, bool sendWhilePlaying) {
     ApplyFrame(panel_, frame);
+    ArmAutoUpdate();
     if (!sendWhilePlaying || !panel_.RfMode() || !link_.IsConnected())
-        return true;
-    const BusyScope busy(busy_);
+        return;
+    if (SendsInFlight() > 0) {
+        framePending_ = true;
+        return;
+    }
+    SendFrameChanges();
+}
+
+void ControlCenterController::SendFrameChanges() {
+    framePending_ = false;
+    if (!panel_.RfMode() || !link_.IsConnected())
+        return;
     // Against what was last sent, so only what changed from the previous frame goes out.
-    SendChangedReports(tracker_.DetectChanges());
-    // A failed write closes the link.
-    return link_.IsConnected();
+    SendChanges(tracker_.DetectChanges(), SendKind::Frame);
 }
 
 bool ControlCenterController::EditFrames(const std::function<bool()>& edit) {
@@ -610,10 +731,8 @@ std::optional<std::chrono::steady_clock::time_point> ControlCenterController::Pl
         return std::nullopt;
     const PlaybackStep step = player_.Tick();
     lastPlayStep_ = step;
-    if (step.changed && step.frame != nullptr && !ShowFrame(*step.frame, sendWhilePlaying_)) {
-        player_.Stop();  // the link has shown Write Error
-        return std::nullopt;
-    }
+    if (step.changed && step.frame != nullptr)
+        ShowFrame(*step.frame, sendWhilePlaying_);
     if (!player_.IsPlaying())
         return std::nullopt;  // a single pass has shown its last frame
     return step.nextChange;
@@ -623,8 +742,12 @@ void ControlCenterController::StopPlaying() {
     player_.Stop();
     lastPlayStep_ = {};
     if (restoreAfterPlay_) {
+        // The display keeps the last frame shown, so a frame still waiting goes out first.
+        if (framePending_)
+            SendFrameChanges();
         ApplyContent(panel_, *restoreAfterPlay_);
         restoreAfterPlay_.reset();
+        ArmAutoUpdate();
         view_.OnPlayingStopped();
     }
 }

@@ -41,6 +41,8 @@ enum class GridCommand {
 class ControlCenterController {
   public:
     ControlCenterController(HidTransport& transport, ControlCenterView& view);
+    // `wait` decides when the link gives a report up (tests); it must outlive the controller.
+    ControlCenterController(HidTransport& transport, ControlCenterView& view, LinkWait& wait);
 
     PanelState& Panel() { return panel_; }
     const PanelState& Panel() const { return panel_; }
@@ -83,8 +85,6 @@ class ControlCenterController {
     void OnTimer(int id);
     void OnClose();
 
-    void SendChangedReports(FeatureMask changes);
-
     // Designs. Opening or starting a design replaces content, feature boxes and fill mode as one
     // undoable step; Auto Update then sends what changed, like after any edit.
     std::string DesignText() const;
@@ -107,16 +107,18 @@ class ControlCenterController {
     void MarkDataCenterKept() { keptLogLength_ = log_.ShownLength(); }
     void ClearDataCenter();
 
-    // True while Update Data, an auto-update tick or the RF toggle is sending; a modal box
-    // raised inside such a command lets ticks in, and those must not start another send.
-    bool Busy() const { return busy_; }
+    // Sends handed to the link whose outcome has not come back yet. Commands never wait for
+    // them: a later command's reports go out behind them, an auto-update tick that finds one
+    // leaves its changes to the next tick, and Update Data and the RF button ignore a click while
+    // their own send is out (the window disables them meanwhile).
+    int SendsInFlight() const;
 
     // A frame of a playing sequence: written into the panel (only what differs), and with
     // `sendWhilePlaying`, RF mode on and the link connected, the changed reports of the ticked
-    // features sent as Auto Update sends them; nothing goes to the Data Center. False when a
-    // write failed (the link has shown Write Error): the window stops playing then. Inside
-    // another send's Write Error box the frame is skipped (true, nothing written).
-    bool ShowFrame(const SequenceFrame& frame, bool sendWhilePlaying);
+    // features sent as Auto Update sends them; nothing goes to the Data Center. While another
+    // send is in flight the frame's changes wait for its outcome and go out with the frame
+    // showing then. A failed send stops the play (Write Error, then PlayingStopped).
+    void ShowFrame(const SequenceFrame& frame, bool sendWhilePlaying);
 
     // The design's sequence. Every change to the list is one undo step, in the same history as
     // the panel's edits; loading a frame into the panel is one too.
@@ -144,8 +146,27 @@ class ControlCenterController {
     // What the last StartPlaying or PlayTick did: the frame showing, and whether it changed.
     const PlaybackStep& LastPlayStep() const { return lastPlayStep_; }
     void SetPlayClock(SequencePlayer::Clock clock) { player_ = SequencePlayer(std::move(clock)); }
+    // The clock that keeps Auto Update's ticks on the 100 ms beat that started with the timer.
+    void SetTickClock(SequencePlayer::Clock clock) { tickClock_ = std::move(clock); }
 
   private:
+    // Who sent a batch: each answer goes back to its sender.
+    enum class SendKind { UpdateData, RfMode, AutoUpdate, Frame };
+    static constexpr std::size_t kSendKinds = 4;
+
+    // Hands the batch to the link and counts it in flight until its answer comes back.
+    void Submit(ReportBatch batch, SendKind kind);
+    // The answer, on the UI thread: a failed batch takes the rules of a failed write.
+    void OnBatchDone(SendKind kind, const BatchResult& result);
+    void AddChangedReports(FeatureMask changes, ReportBatch& batch) const;
+    // The changed reports of the ticked features, or after a failed send every ticked feature.
+    void SendChanges(FeatureMask changes, SendKind kind);
+    void SendFrameChanges();
+    // Auto Update's timer runs while the user has it started, RF mode is on and something may
+    // have changed: an edit arms it, a tick that finds nothing changed stops it.
+    void ArmAutoUpdate();
+    void StopAutoUpdateTicks();
+
     void OnAutoUpdate();
     void OnLedRings();
     void OnScrollingText();
@@ -173,7 +194,16 @@ class ControlCenterController {
     DataCenterLog log_{panel_, view_};
     DisplayTap tap_;  // declared before the link, which holds a pointer to it
     HidLink link_;
-    bool busy_ = false;
+    std::array<int, kSendKinds> inFlight_{};
+    // Features whose content on the display is unknown since a send failed or was given up: the
+    // next tick or frame that sends carries each of them that is ticked in full, changed or not.
+    FeatureMask displayUnknown_ = 0;
+    bool framePending_ = false;       // a frame's changes wait for a send in flight
+    bool autoUpdateStarted_ = false;  // the timer as the user started and stopped it
+    bool ticking_ = false;            // the timer runs now
+    int tickInterval_ = 0;            // the interval it was started with
+    std::chrono::steady_clock::time_point autoUpdateStart_{};  // the beat's origin
+    SequencePlayer::Clock tickClock_ = &std::chrono::steady_clock::now;
     bool sampling_ = false;
     EditHistory history_;
     Design saved_;  // the design as last saved, opened or started

@@ -23,7 +23,7 @@ class ControlCenterView : public LinkNotices, public DataCenterSink {
   public:
     // Caption of button 1061.
     virtual void SetRfButtonCaption(std::string_view caption) = 0;
-    // Starting a running timer restarts its period.
+    // Starting a running timer restarts its period: the first tick comes periodMs from now.
     virtual void StartTimer(int id, int periodMs) = 0;
     virtual void StopTimer(int id) = 0;
     // Pointer position in client pixels and the right/middle button states, now.
@@ -37,6 +37,9 @@ class ControlCenterView : public LinkNotices, public DataCenterSink {
     // Why a click could do nothing, and what to do next; shown beside the panel's own texts
     // (the window's status bar), never instead of them.
     virtual void ShowHint(std::string_view /*hint*/) {}
+    // Update Data (1038) or the RF button (1061) has a send in flight (busy) or no longer has:
+    // the button is disabled while it does. The controller ignores the command meanwhile.
+    virtual void SetCommandBusy(int /*controlId*/, bool /*busy*/) {}
 };
 
 }  // namespace velta

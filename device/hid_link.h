@@ -1,16 +1,18 @@
 // The one connection to the transmitter: finds it by vendor and product id, opens it twice
-// (write handle, read handle), writes reports through a writer thread with a deadline, and keeps
-// a reader waiting on the device so a removed device is noticed and input reports are seen.
+// (write handle, read handle), writes each command's reports on a writer thread with a deadline
+// per report, and keeps a reader waiting on the device so a removed device is noticed and input
+// reports are seen. The UI thread never waits for the device: it hands a command's reports over
+// in one go and hears how they went later, as posted work.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "device/device_reports.h"
 #include "device/hid_transport.h"
@@ -27,66 +29,90 @@ constexpr std::uint16_t kTransmitterProductId = 0x003F;
 // report the transport could not size: the whole buffer) and every byte past it zero.
 void NormaliseInputReport(InputReport& report, std::size_t& length);
 
+// One command's reports, written in this order with nothing between them.
+using ReportBatch = std::vector<DeviceReport>;
+
+struct BatchResult {
+    bool written = false;      // the device took every report of the batch
+    bool droppedLink = false;  // a write of this batch failed or was given up: the link went down
+    bool closed = false;       // Close (or a new Open) came before the batch was all written
+};
+using BatchDone = std::function<void(const BatchResult&)>;
+
 class HidLink {
   public:
-    // How long WriteReport waits for the device to take one report before it counts as failed.
+    // How long one report may take the device: a write still in the device after this is given
+    // up, and so is every report after it.
     static constexpr std::chrono::milliseconds kWriteBudget{250};
 
     HidLink(HidTransport& transport, LinkNotices& notices);
-    // `wait` decides when a write's budget has run out; it must outlive the link.
+    // `wait` decides when a report's deadline has passed; it must outlive the link.
     HidLink(HidTransport& transport, LinkNotices& notices, LinkWait& wait);
-    ~HidLink();  // closes the link: the reader is joined, a stuck writer is left to finish alone
+    // Closes the link; nothing it posted runs any more.
+    ~HidLink();
     HidLink(const HidLink&) = delete;
     HidLink& operator=(const HidLink&) = delete;
 
     // UI thread. On failure the notices get the reason (ShowLinkDiagnostic).
     bool Open();
-    // UI thread. Waits at most kWriteBudget for the device.
-    bool WriteReport(const DeviceReport& report);
-    // UI thread. Returns promptly even with a write stuck in the device.
+    // UI thread; returns at once. The reports go to the writer in one hand-off, behind every
+    // batch sent before. Later, as posted work on the UI thread and in the order the batches were
+    // sent, the tap sees each report with its outcome and then `done` runs: exactly once per
+    // batch, also when the link fails, is closed or is opened anew first (a report not written
+    // by then counts as failed), and never once the link is gone. The connected flag is already
+    // clear from the moment a write failed or was given up.
+    void Send(ReportBatch reports, BatchDone done = {});
+    // UI thread. Returns promptly even with a write stuck in the device or a read waiting in it;
+    // batches not yet written are answered as failed.
     void Close();
-    bool IsConnected() const { return connected_.load(); }
+    bool IsConnected() const;
     // UI thread. True when the link is connected and its transmitter is still listed.
     bool DevicePresent();
     // UI thread. Sees every written report and every input report from now on; nullptr stops it.
-    // The tap must outlive the link's posted work (the UI thread's queue) or be unset first.
+    // The tap must outlive the link or be unset first.
     void SetTap(ReportTap* tap);
 
   private:
-    // Shared with work still queued for the UI thread, so a notice can tell whether it belongs to
-    // the current link even after this object is gone.
-    struct NoticeToken {
-        std::atomic<std::uint64_t> generation{0};
-        std::atomic<ReportTap*> tap{nullptr};
-    };
+    struct Channel;
+    struct DeviceGate;
+    struct Batch;
     struct Writer;
+    struct Reader;
 
-    void ReadWatch(const std::stop_token& stop, std::uint64_t generation);
+    static void ReadWatch(const std::shared_ptr<Reader>& reader,
+                          const std::shared_ptr<Channel>& channel, std::uint64_t generation);
     static void WriteLoop(const std::shared_ptr<Writer>& writer);
-    // Lets the writer go: joined when it is idle, left to finish alone when a write is stuck.
-    void ReleaseWriter();
-    bool FailWrite(const DeviceReport& report);
+    static void WatchLoop(const std::shared_ptr<Writer>& writer);
+    // Starts the writer and its watchdog on `handle`; false (nothing left running) when a thread
+    // could not be started.
+    bool StartWriter(std::shared_ptr<HidDevice> handle);
+    void StopReader();
+    void StopWriter();
     void Diagnose(const std::string& reason, bool permissionProblem);
 
     HidTransport& transport_;
     LinkNotices& notices_;
     SteadyLinkWait steadyWait_;
     LinkWait& wait_;
-    std::shared_ptr<NoticeToken> token_ = std::make_shared<NoticeToken>();
-    ReportTap* tap_ = nullptr;  // UI thread's copy
-    std::string path_;          // the transmitter's path while open
+    // Shared with the link's threads and with the work they post.
+    std::shared_ptr<Channel> channel_;
+    // Shared with every writer this link has had, including ones still stuck in the device.
+    std::shared_ptr<DeviceGate> gate_;
+    std::string path_;  // the transmitter's path while open
 
-    // The write handle lives inside the writer, which the writer thread releases on its way out,
-    // so a handle is never closed under a write.
+    // The write handle lives in the writer. The writer thread owns it while it runs; the watchdog
+    // only watches the clock. Both are joined by Close, except a writer with a write in the device:
+    // that one is left to finish alone and lets the handle go when its write returns, so a handle
+    // is never closed under a write and Close never waits for the device.
     std::shared_ptr<Writer> writer_;
     std::thread writerThread_;
+    std::thread watchdogThread_;
 
-    // Owned by the reader thread while it runs; the UI thread touches it only before the reader
-    // starts and after it has been joined.
-    std::unique_ptr<HidDevice> readHandle_;
-    std::jthread reader_;
-
-    std::atomic<bool> connected_{false};
+    // The read handle lives in the reader, owned by the reader thread. Close joins the thread when
+    // the platform ends a read at once, and otherwise leaves it to end at its next look at the
+    // device, which then lets the handle go.
+    std::shared_ptr<Reader> reader_;
+    std::thread readerThread_;
 };
 
 }  // namespace velta

@@ -2,16 +2,22 @@
 
 #include <hidapi.h>
 
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cwchar>
+#include <mutex>
 
 namespace velta {
 
-namespace {
+// Every handle holds this, so the transport can wait for the last one before hid_exit.
+struct HidapiTransport::Handles {
+    std::mutex mutex;
+    std::condition_variable closed;
+    int open = 0;
+};
 
-// hidapi cannot close a handle under a blocked read, so the read waits in short slices and
-// looks at the stop token between them; a stop is therefore seen within one slice.
-constexpr int kReadSliceMs = 100;
+namespace {
 
 // hidapi's wide error text, narrowed: ASCII as is, anything else as '?'.
 std::string Narrow(const wchar_t* text) {
@@ -23,27 +29,46 @@ std::string Narrow(const wchar_t* text) {
     return narrow;
 }
 
+template <typename Handles>
 class HidapiDevice : public HidDevice {
   public:
-    explicit HidapiDevice(hid_device* handle) : handle_(handle) {}
-    ~HidapiDevice() override { hid_close(handle_); }
+    HidapiDevice(hid_device* handle, std::shared_ptr<Handles> handles,
+                 std::chrono::milliseconds readSlice)
+        : handle_(handle), handles_(std::move(handles)), readSlice_(readSlice) {}
+    ~HidapiDevice() override {
+        hid_close(handle_);
+        const std::lock_guard lock(handles_->mutex);
+        if (--handles_->open == 0)
+            handles_->closed.notify_all();
+    }
     HidapiDevice(const HidapiDevice&) = delete;
     HidapiDevice& operator=(const HidapiDevice&) = delete;
 
-    bool Write(const DeviceReport& report) override {
-        // The count hidapi returns differs between back ends: with the report id byte or
-        // without it. Anything under the 64 bytes of the report proper is a short write.
+    WriteResult Write(const DeviceReport& report, LinkClock::time_point /*deadline*/) override {
+        // hid_write blocks until the device takes the report; it can't be given up.
+        errno = 0;
         const int written = hid_write(handle_, report.data(), report.size());
-        return written >= static_cast<int>(report.size()) - 1;
+        if (written < 0) {
+            const int error = errno;
+            const bool interrupted = error == EINTR || error == EAGAIN || error == EWOULDBLOCK;
+            return {interrupted ? WriteStatus::Interrupted : WriteStatus::Failed, error};
+        }
+        // Every back end counts the report id byte, so a whole report is all 65 bytes.
+        if (static_cast<std::size_t>(written) < report.size())
+            return {WriteStatus::Short, 0};
+        return {WriteStatus::Written, 0};
     }
 
-    ReadOutcome Read(InputReport& buffer, std::size_t& length, std::stop_token stop) override {
-        while (!stop.stop_requested()) {
+    ReadOutcome Read(InputReport& buffer, std::size_t& length) override {
+        const int slice = static_cast<int>(readSlice_.count());
+        while (!cancelled_.load()) {
             buffer.fill(0);
             // A removed device fails the poll without touching errno, so a stale EINTR must not
             // be taken for a fresh one.
             errno = 0;
-            const int got = hid_read_timeout(handle_, buffer.data(), buffer.size(), kReadSliceMs);
+            const int got = hid_read_timeout(handle_, buffer.data(), buffer.size(), slice);
+            if (cancelled_.load())
+                break;  // whatever came, the reader no longer wants it
             if (got < 0) {
                 if (errno == EINTR || errno == EAGAIN)
                     continue;  // a signal or a spurious wake-up: the device is still there
@@ -59,13 +84,23 @@ class HidapiDevice : public HidDevice {
         return ReadOutcome::Cancelled;
     }
 
+    // Seen at the end of the current slice: hidapi has no way to end a read from outside.
+    bool CancelRead() override {
+        cancelled_.store(true);
+        return false;
+    }
+
   private:
     hid_device* handle_;
+    std::shared_ptr<Handles> handles_;
+    std::chrono::milliseconds readSlice_;
+    std::atomic<bool> cancelled_{false};
 };
 
 }  // namespace
 
-HidapiTransport::HidapiTransport() : initialised_(hid_init() == 0) {
+HidapiTransport::HidapiTransport(std::chrono::milliseconds readSlice)
+    : initialised_(hid_init() == 0), readSlice_(readSlice), handles_(std::make_shared<Handles>()) {
     if (!initialised_) {
         startFailure_ = Narrow(hid_error(nullptr));
         if (startFailure_.empty())
@@ -74,7 +109,13 @@ HidapiTransport::HidapiTransport() : initialised_(hid_init() == 0) {
 }
 
 HidapiTransport::~HidapiTransport() {
-    if (initialised_)
+    if (!initialised_)
+        return;
+    // A reader ends within one slice of being cancelled; a write stuck in the device may never
+    // end, and then the library is left to the process's exit rather than shut under it.
+    std::unique_lock lock(handles_->mutex);
+    const auto wait = readSlice_ + std::chrono::milliseconds(500);
+    if (handles_->closed.wait_for(lock, wait, [&] { return handles_->open == 0; }))
         hid_exit();
 }
 
@@ -104,7 +145,11 @@ std::unique_ptr<HidDevice> HidapiTransport::OpenPath(const std::string& path, Hi
         failure = HidFailure{error, Narrow(hid_error(nullptr))};
         return nullptr;
     }
-    return std::make_unique<HidapiDevice>(handle);
+    {
+        const std::lock_guard lock(handles_->mutex);
+        ++handles_->open;
+    }
+    return std::make_unique<HidapiDevice<Handles>>(handle, handles_, readSlice_);
 }
 
 }  // namespace velta

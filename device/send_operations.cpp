@@ -2,37 +2,34 @@
 
 namespace velta {
 
-// Every send writes every report even when an earlier one failed: the link reports each failed
-// write itself.
-
-void SendGrid(const PanelState& panel, HidLink& link) {
+void SendGrid(const PanelState& panel, ReportBatch& batch) {
     const PanelState::LedData words = panel.LED_data();
     DeviceReport report = GridReport(words);
-    link.WriteReport(report);
+    batch.push_back(report);
     GridTailReport(report, words[kColumns - 1]);
-    link.WriteReport(report);
+    batch.push_back(report);
 }
 
-void SendPods(const PanelState& panel, HidLink& link) {
-    link.WriteReport(PodReport(panel.RGB_data()));
+void SendPods(const PanelState& panel, ReportBatch& batch) {
+    batch.push_back(PodReport(panel.RGB_data()));
 }
 
-void SendRings(const PanelState& panel, HidLink& link) {
-    link.WriteReport(RingReport(panel.ring_data(), panel.ScrollSpeed(), panel.GridBrightness()));
+void SendRings(const PanelState& panel, ReportBatch& batch) {
+    batch.push_back(RingReport(panel.ring_data(), panel.ScrollSpeed(), panel.GridBrightness()));
 }
 
-void SendText(const PanelState& panel, HidLink& link) {
-    if (!panel.RfMode() || !link.IsConnected() || panel.ScrollText().empty())
+void SendText(const PanelState& panel, bool linkConnected, ReportBatch& batch) {
+    if (!panel.RfMode() || !linkConnected || panel.ScrollText().empty())
         return;
-    link.WriteReport(TextReport(panel.ScrollText()));
+    batch.push_back(TextReport(panel.ScrollText()));
 }
 
-void SendRfOn(HidLink& link) {
-    link.WriteReport(RfOnReport());
+void SendRfOn(ReportBatch& batch) {
+    batch.push_back(RfOnReport());
 }
 
-void SendRfOff(HidLink& link) {
-    link.WriteReport(RfOffReport());
+void SendRfOff(ReportBatch& batch) {
+    batch.push_back(RfOffReport());
 }
 
 }  // namespace velta

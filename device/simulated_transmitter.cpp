@@ -15,7 +15,7 @@ namespace velta {
 
 struct SimulatedTransmitter::Shared {
     mutable std::mutex mutex;
-    std::condition_variable_any changed;
+    std::condition_variable changed;
 
     std::vector<HidInterfaceInfo> interfaces;
     std::string startFailure;
@@ -23,7 +23,11 @@ struct SimulatedTransmitter::Shared {
     int writesUntilFailure = 0;               // 0: no scheduled failure
     bool failAllWrites = false;
     bool stallWrites = false;
+    bool stallNextWrite = false;
+    std::uint64_t releases = 0;  // bumped by each release of the stalled writes
     bool shortWrites = false;
+    int writeInterrupts = 0;
+    int writeInterruptError = EINTR;
     int stalledWrites = 0;
     int interruptsPending = 0;
     int interrupted = 0;
@@ -31,8 +35,10 @@ struct SimulatedTransmitter::Shared {
     std::uint64_t plug = 0;
     std::deque<std::vector<std::uint8_t>> inputReports;
 
-    std::vector<DeviceReport> written;
-    std::vector<std::string> writtenPaths;
+    // The last kRecordLimit reports accepted and their paths; `writtenTotal` counts them all.
+    std::deque<DeviceReport> written;
+    std::deque<std::string> writtenPaths;
+    std::uint64_t writtenTotal = 0;
     std::vector<std::string> opened;
     int openHandles = 0;
     int readersWaiting = 0;
@@ -51,38 +57,51 @@ class SimulatedTransmitter::Handle : public HidDevice {
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
 
-    bool Write(const DeviceReport& report) override {
+    WriteResult Write(const DeviceReport& report, LinkClock::time_point /*deadline*/) override {
         std::unique_lock lock(shared_->mutex);
         Shared& s = *shared_;
-        if (s.stallWrites && plug_ == s.plug) {
+        if (s.writeInterrupts > 0) {
+            --s.writeInterrupts;
+            return {WriteStatus::Interrupted, s.writeInterruptError};
+        }
+        // Like a device behind hidapi, a stalled write can't be given up: it waits for the device.
+        if ((s.stallWrites || s.stallNextWrite) && plug_ == s.plug) {
+            s.stallNextWrite = false;
             ++s.stalledWrites;
-            s.changed.wait(lock, [&] { return !s.stallWrites || plug_ != s.plug; });
+            const std::uint64_t ticket = s.releases;
+            s.changed.wait(lock, [&] { return s.releases != ticket || plug_ != s.plug; });
             --s.stalledWrites;
         }
-        bool fail = s.failAllWrites || s.shortWrites || plug_ != s.plug;
         if (s.writesUntilFailure > 0 && --s.writesUntilFailure == 0)
-            fail = true;
-        if (fail)
-            return false;
+            return {WriteStatus::Failed, EIO};
+        if (s.failAllWrites || plug_ != s.plug)
+            return {WriteStatus::Failed, EIO};
+        if (s.shortWrites)
+            return {WriteStatus::Short, 0};
         s.written.push_back(report);
         s.writtenPaths.push_back(path_);
-        return true;
+        ++s.writtenTotal;
+        if (s.written.size() > kRecordLimit) {
+            s.written.pop_front();
+            s.writtenPaths.pop_front();
+        }
+        return {WriteStatus::Written, 0};
     }
 
-    ReadOutcome Read(InputReport& buffer, std::size_t& length, std::stop_token stop) override {
+    ReadOutcome Read(InputReport& buffer, std::size_t& length) override {
         std::unique_lock lock(shared_->mutex);
         Shared& s = *shared_;
         // An interrupted read is retried, as the platform layer must.
         for (; s.interruptsPending > 0; --s.interruptsPending)
             ++s.interrupted;
         ++s.readersWaiting;
-        const bool woken =
-            s.changed.wait(lock, stop, [&] { return plug_ != s.plug || !s.inputReports.empty(); });
+        s.changed.wait(lock,
+                       [&] { return cancelled_ || plug_ != s.plug || !s.inputReports.empty(); });
         --s.readersWaiting;
+        if (cancelled_)
+            return ReadOutcome::Cancelled;
         if (plug_ != s.plug)
             return ReadOutcome::Failed;
-        if (!woken)
-            return ReadOutcome::Cancelled;
         const std::vector<std::uint8_t> bytes = std::move(s.inputReports.front());
         s.inputReports.pop_front();
         ++s.inputReportsDelivered;
@@ -94,10 +113,21 @@ class SimulatedTransmitter::Handle : public HidDevice {
         return ReadOutcome::Report;
     }
 
+    // A wait on a condition: it ends at once.
+    bool CancelRead() override {
+        {
+            const std::lock_guard lock(shared_->mutex);
+            cancelled_ = true;
+        }
+        shared_->changed.notify_all();
+        return true;
+    }
+
   private:
     std::shared_ptr<Shared> shared_;
     std::string path_;
     std::uint64_t plug_;
+    bool cancelled_ = false;  // guarded by the shared mutex
 };
 
 HidInterfaceInfo SimulatedTransmitter::TransmitterInterface(std::string path) {
@@ -148,8 +178,15 @@ void SimulatedTransmitter::StallWrites(bool stall) {
     {
         const std::lock_guard lock(shared_->mutex);
         shared_->stallWrites = stall;
+        if (!stall)
+            ++shared_->releases;
     }
     shared_->changed.notify_all();
+}
+
+void SimulatedTransmitter::StallNextWrite() {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->stallNextWrite = true;
 }
 
 int SimulatedTransmitter::StalledWrites() const {
@@ -160,6 +197,12 @@ int SimulatedTransmitter::StalledWrites() const {
 void SimulatedTransmitter::ShortWrites(bool shortWrites) {
     const std::lock_guard lock(shared_->mutex);
     shared_->shortWrites = shortWrites;
+}
+
+void SimulatedTransmitter::InterruptWrites(int n, int error) {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->writeInterrupts = std::max(n, 0);
+    shared_->writeInterruptError = error;
 }
 
 void SimulatedTransmitter::InterruptReads(int n) {
@@ -196,12 +239,29 @@ void SimulatedTransmitter::SendInputReport(std::vector<std::uint8_t> bytes) {
 
 std::vector<DeviceReport> SimulatedTransmitter::WrittenReports() const {
     const std::lock_guard lock(shared_->mutex);
-    return shared_->written;
+    return {shared_->written.begin(), shared_->written.end()};
 }
 
 std::vector<std::string> SimulatedTransmitter::WrittenPaths() const {
     const std::lock_guard lock(shared_->mutex);
-    return shared_->writtenPaths;
+    return {shared_->writtenPaths.begin(), shared_->writtenPaths.end()};
+}
+
+std::uint64_t SimulatedTransmitter::WrittenTotal() const {
+    const std::lock_guard lock(shared_->mutex);
+    return shared_->writtenTotal;
+}
+
+std::vector<DeviceReport> SimulatedTransmitter::WrittenSince(std::uint64_t& total) const {
+    const std::lock_guard lock(shared_->mutex);
+    const Shared& s = *shared_;
+    // The record holds reports writtenTotal - size .. writtenTotal - 1.
+    const std::uint64_t first = s.writtenTotal - s.written.size();
+    const std::uint64_t from = std::max(total, first);
+    total = s.writtenTotal;
+    if (from >= s.writtenTotal)
+        return {};
+    return {s.written.begin() + static_cast<std::ptrdiff_t>(from - first), s.written.end()};
 }
 
 std::vector<std::string> SimulatedTransmitter::OpenedPaths() const {
@@ -226,8 +286,9 @@ int SimulatedTransmitter::InputReportsDelivered() const {
 
 void SimulatedTransmitter::ClearRecord() {
     const std::lock_guard lock(shared_->mutex);
-    shared_->written.clear();
-    shared_->writtenPaths.clear();
+    // Swapped out rather than cleared: a deque keeps its blocks until it is destroyed.
+    std::deque<DeviceReport>().swap(shared_->written);
+    std::deque<std::string>().swap(shared_->writtenPaths);
 }
 
 std::vector<HidInterfaceInfo> SimulatedTransmitter::Enumerate() {

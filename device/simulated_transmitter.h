@@ -1,8 +1,9 @@
-// A transmitter in software: a scriptable list of HID interfaces, a record of every report the
-// program wrote, and faults on demand (the HID library fails to start, an open fails with an
-// errno, the n-th write fails, writes stall or come back short, reads are interrupted, unplug,
-// the device sends an input report). The tests drive the link with it, and `--simulate` lets anyone
-// try the program without the hardware. Every member is safe to call from any thread.
+// A transmitter in software: a scriptable list of HID interfaces, a record of the reports the
+// program wrote (the last kRecordLimit, and a count of all), and faults on demand (the HID library
+// fails to start, an open fails with an errno, the n-th write fails, writes stall, come back short
+// or are interrupted, reads are interrupted, unplug, the device sends an input report). The tests
+// drive the link with it, and `--simulate` lets anyone try the program without the hardware.
+// Every member is safe to call from any thread.
 #pragma once
 
 #include <cerrno>
@@ -19,6 +20,8 @@ namespace velta {
 class SimulatedTransmitter : public HidTransport {
   public:
     static constexpr const char* kDefaultPath = "sim:transmitter";
+    // Reports kept in the record; older ones leave it, the count goes on.
+    static constexpr std::size_t kRecordLimit = 10000;
 
     // The interface entry of a transmitter at the given path (vendor 0x04D8, product 0x003F).
     static HidInterfaceInfo TransmitterInterface(std::string path = kDefaultPath);
@@ -42,9 +45,14 @@ class SimulatedTransmitter : public HidTransport {
     void FailAllWrites(bool fail);
     // Writes block in the device until stalling is turned off again (or the device is unplugged).
     void StallWrites(bool stall);
+    // Only the next write blocks, until StallWrites(false); later ones go through meanwhile.
+    void StallNextWrite();
     int StalledWrites() const;  // writes blocked in the device right now
     // The device takes only part of each report: the write reports failure, nothing is recorded.
     void ShortWrites(bool shortWrites);
+    // The next n write attempts are interrupted (by a signal, or would block with EAGAIN) before
+    // anything is written.
+    void InterruptWrites(int n, int error = EINTR);
     // The next n reads are interrupted by a signal before anything arrives; the handle retries.
     void InterruptReads(int n);
     int InterruptedReads() const;  // interruptions retried so far
@@ -56,13 +64,18 @@ class SimulatedTransmitter : public HidTransport {
     void SendInputReport();
     void SendInputReport(std::vector<std::uint8_t> bytes);
 
-    std::vector<DeviceReport> WrittenReports() const;  // every report accepted, in order
-    std::vector<std::string> WrittenPaths() const;     // path of each accepted report
-    std::vector<std::string> OpenedPaths() const;      // every successful open, in order
-    int OpenHandleCount() const;                       // handles open right now
-    bool ReadPending() const;                          // a reader is blocked in Read right now
-    int InputReportsDelivered() const;                 // input reports reads have returned
-    void ClearRecord();                                // forgets written reports and paths
+    std::vector<DeviceReport> WrittenReports() const;  // the reports kept, oldest first
+    std::vector<std::string> WrittenPaths() const;     // path of each report kept
+    std::uint64_t WrittenTotal() const;                // reports accepted since construction
+    // The reports kept that were accepted after the first `total` (a WrittenTotal() taken
+    // earlier; those that have left the record since are not there), and `total` moved on to
+    // WrittenTotal() in the same breath.
+    std::vector<DeviceReport> WrittenSince(std::uint64_t& total) const;
+    std::vector<std::string> OpenedPaths() const;  // every successful open, in order
+    int OpenHandleCount() const;                   // handles open right now
+    bool ReadPending() const;                      // a reader is blocked in Read right now
+    int InputReportsDelivered() const;             // input reports reads have returned
+    void ClearRecord();  // forgets the reports and paths kept and frees their memory
 
     std::vector<HidInterfaceInfo> Enumerate() override;
     std::string StartFailure() const override;

@@ -1,6 +1,7 @@
 #include "export/data_center_log.h"
 
 #include <cstdint>
+#include <string>
 
 namespace velta {
 
@@ -66,14 +67,39 @@ void AppendBlockLines(std::string& out, std::string_view prefix, const Value* va
 
 }  // namespace
 
-DataCenterLog::DataCenterLog(const PanelState& panel, DataCenterSink& sink)
-    : panel_(panel), sink_(sink) {}
+DataCenterLimits DataCenterLimits::None() {
+    return {SIZE_MAX, SIZE_MAX};
+}
+
+DataCenterLog::DataCenterLog(const PanelState& panel, DataCenterSink& sink, DataCenterLimits limits)
+    : panel_(panel), sink_(sink), limits_(limits) {}
 
 void DataCenterLog::Clear() {
     text_.clear();
     text_.shrink_to_fit();
     shown_ = 0;
+    warned_ = false;
+    full_ = false;
     sink_.RefreshDataCenter(text_, shown_);
+}
+
+std::string DataCenterLog::Size(std::size_t bytes) {
+    return bytes % DataCenterLimits::kMiB == 0
+               ? std::to_string(bytes / DataCenterLimits::kMiB) + " MiB"
+               : std::to_string(bytes) + " bytes";
+}
+
+bool DataCenterLog::Admit(std::size_t blockBytes) {
+    if (full_)
+        return false;
+    if (text_.size() + blockBytes <= limits_.stopAt)
+        return true;
+    full_ = true;
+    sink_.DataCenterFull("The Data Center is full (" + Size(limits_.stopAt) +
+                         ") and takes no more blocks; sending goes on. To keep more, export it "
+                         "(File > Export Data Center...), then clear it (Edit > Clear Data "
+                         "Center).");
+    return false;
 }
 
 void DataCenterLog::AppendFrames(const std::vector<SequenceFrame>& frames, FeatureMask mask) {
@@ -87,17 +113,28 @@ void DataCenterLog::AppendFrames(const std::vector<SequenceFrame>& frames, Featu
 }
 
 void DataCenterLog::AppendBlocksOf(const PanelState& panel, FeatureMask mask) {
-    const bool grid = (mask & feature::kLedGrid) != 0;
-    const bool pods = (mask & feature::kRgbPods) != 0;
-    const bool rings = (mask & feature::kLedRings) != 0;
+    // Each block is admitted whole or not at all, counted at its largest size, so the log never
+    // passes its limit; once it is full no block is appended until it is cleared.
+    std::size_t adding = 0;
+    const auto admit = [&](FeatureMask bit, int lines) {
+        if ((mask & bit) == 0)
+            return false;
+        const std::size_t bytes =
+            static_cast<std::size_t>(lines) * kMaxLineBytes + kBlockSeparator.size();
+        if (!Admit(adding + bytes))
+            return false;
+        adding += bytes;
+        return true;
+    };
+    const bool grid = admit(feature::kLedGrid, kLedDataWords);
+    const bool pods = admit(feature::kRgbPods, kRgbDataUsed);
+    const bool rings = admit(feature::kLedRings, kRingDataBytes);
     if (!grid && !pods && !rings)
         return;
 
     // One reservation for everything this export adds; std::string grows geometrically, so a
     // long log is not copied on every export.
-    const std::size_t lines =
-        (grid ? kLedDataWords : 0) + (pods ? kRgbDataUsed : 0) + (rings ? kRingDataBytes : 0);
-    text_.reserve(text_.size() + lines * kMaxLineBytes + 3 * kBlockSeparator.size());
+    text_.reserve(text_.size() + adding);
 
     // Each block ends with a refresh, so the box shows the block at once; the separator that
     // follows is shown by the next refresh.
@@ -122,6 +159,13 @@ void DataCenterLog::AppendBlocksOf(const PanelState& panel, FeatureMask mask) {
         const PanelState::RingData bytes = panel.ring_data();
         AppendBlockLines(text_, "ring_data[", bytes.data(), kRingDataBytes, 2, true);
         finishBlock();
+    }
+    if (!warned_ && text_.size() > limits_.warnAt) {
+        warned_ = true;
+        sink_.DataCenterWarning("The Data Center holds over " + Size(limits_.warnAt) + "; at " +
+                                Size(limits_.stopAt) +
+                                " it stops taking blocks. Export it, then clear it, to keep "
+                                "more.");
     }
 }
 

@@ -17,7 +17,7 @@ class NoBox : public DataCenterSink {
 std::string ExportSequenceText(const std::vector<SequenceFrame>& frames, FeatureMask features) {
     const PanelState unused;
     NoBox box;
-    DataCenterLog log(unused, box);
+    DataCenterLog log(unused, box, DataCenterLimits::None());
     log.AppendFrames(frames, features);
     return std::string(log.ShownText());
 }

@@ -715,7 +715,21 @@ void ControlCenterDialog::ShowWriteError() {
 }
 
 void ControlCenterDialog::ShowHint(std::string_view hint) {
-    emit Hint(ToQString(hint));
+    emit StatusMessage(ToQString(hint));
+}
+
+void ControlCenterDialog::SetCommandBusy(int controlId, bool busy) {
+    if (QWidget* button = Control(controlId))
+        button->setEnabled(!busy);
+}
+
+void ControlCenterDialog::DataCenterWarning(std::string_view text) {
+    emit StatusMessage(ToQString(text));
+}
+
+void ControlCenterDialog::DataCenterFull(std::string_view text) {
+    emit StatusMessage(ToQString(text));
+    QMessageBox::warning(this, tr("Data Center"), ToQString(text));
 }
 
 void ControlCenterDialog::SetStatusText(std::string_view text) {

@@ -87,6 +87,9 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void OnHistoryChanged() override;
     void OnPlayingStopped() override;
     void ShowHint(std::string_view hint) override;
+    void SetCommandBusy(int controlId, bool busy) override;
+    void DataCenterWarning(std::string_view text) override;
+    void DataCenterFull(std::string_view text) override;
 
     // PanelObserver
     void OnCellWritten(int index, bool on) override;
@@ -109,11 +112,12 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
     void PlayingStopped();
     // A field other than the LEDs changed (boxes, sliders, text, fill mode, RF mode).
     void FieldChanged();
+    // A line for the status bar: why a click could do nothing and what to do next, the Data
+    // Center growing large.
+    void StatusMessage(const QString& text);
     // What the display would make of the scrolling text: characters it gets as "?", a cut
     // after 62 bytes; empty when it shows the text as typed.
     void TextWarning(const QString& warning);
-    // Why a click could do nothing and what to do next, for the status bar.
-    void Hint(const QString& text);
 
   public slots:
     void done(int result) override;

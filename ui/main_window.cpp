@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -32,6 +33,7 @@
 #include "control/guidance.h"
 #include "device/hid_link.h"
 #include "model/design_file.h"
+#include "model/input_file.h"
 #include "ui/control_center_dialog.h"
 #include "ui/display_preview_window.h"
 #include "ui/getting_started_window.h"
@@ -75,18 +77,12 @@ QString DesignFilter() {
 
 // The whole file, or the reason it can't be read. Reads at most one byte past the size a design
 // may have, so a huge file costs nothing and is refused by the reader with its own message.
-std::optional<QByteArray> ReadSmallFile(const QString& path, qint64 limit, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QObject::tr("%1: %2").arg(FileName(path), file.errorString());
-        return std::nullopt;
-    }
-    QByteArray bytes = file.read(limit + 1);
-    if (file.error() != QFileDevice::NoError) {
-        error = QObject::tr("%1: %2").arg(FileName(path), file.errorString());
-        return std::nullopt;
-    }
-    return bytes;
+// Anything but a regular file (a FIFO, a device) is refused without blocking.
+std::optional<std::string> ReadSmallFile(const QString& path, std::size_t limit, QString& error) {
+    InputFile file = ReadInputFile(QFile::encodeName(path).toStdString(), limit + 1);
+    if (!file.bytes)
+        error = QObject::tr("%1: %2").arg(FileName(path), QString::fromStdString(file.error));
+    return std::move(file.bytes);
 }
 
 // Written beside the target and renamed over it only once complete: a failed write leaves any
@@ -165,7 +161,7 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
             ShowMessage(reason);
         ExplainStatus();
     });
-    connect(panel_, &ControlCenterDialog::Hint, this, &MainWindow::ShowMessage);
+    connect(panel_, &ControlCenterDialog::StatusMessage, this, &MainWindow::ShowMessage);
     DisplayTap& tap = panel_->Controller().Tap();
     tap.SetOnDisplayChanged([this] {
         if (preview_ != nullptr)
@@ -361,11 +357,10 @@ void MainWindow::OpenDesign() {
 
 bool MainWindow::OpenDesignFile(const QString& path) {
     QString error;
-    const auto bytes = ReadSmallFile(path, static_cast<qint64>(kMaxDesignFileBytes), error);
+    const auto bytes = ReadSmallFile(path, kMaxDesignFileBytes, error);
     std::string readError;
-    if (bytes && !panel_->Controller().OpenDesign(
-                     std::string_view(bytes->constData(), static_cast<std::size_t>(bytes->size())),
-                     FileName(path).toStdString(), readError)) {
+    if (bytes &&
+        !panel_->Controller().OpenDesign(*bytes, FileName(path).toStdString(), readError)) {
         error = QString::fromStdString(readError);
     }
     if (!error.isEmpty()) {
@@ -417,6 +412,13 @@ void MainWindow::ImportPicture() {
 }
 
 bool MainWindow::ImportPictureFile(const QString& path) {
+    // The picture reader opens the file itself, and would wait forever on a FIFO.
+    if (const std::string refused = RefuseIrregularFile(QFile::encodeName(path).toStdString());
+        !refused.empty()) {
+        ReportFailure(tr("Import Picture"),
+                      tr("%1: %2").arg(FileName(path), QString::fromStdString(refused)));
+        return false;
+    }
     QString error;
     const std::optional<GridCells> cells = PictureImportDialog::Run(this, path, &error);
     if (!cells) {

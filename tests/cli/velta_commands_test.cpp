@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,7 @@
 #include "model/design_file.h"
 #include "net/fixture_file.h"
 #include "tests/cli/velta_rig.h"
+#include "tests/support/fifo_guard.h"
 
 namespace velta::cli {
 namespace {
@@ -363,6 +366,31 @@ TEST(VeltaCommandsTest, ABadDesignFileIsRefusedNamingTheFileAndTheField) {
     EXPECT_THAT(run.err, ElementsAre(HasSubstr("is a directory")));
 }
 
+// Anything but a regular file is refused at once, with what it is, by every command that reads a
+// design; nothing touches the transmitter.
+TEST(VeltaCommandsTest, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
+    const testing::FifoGuard fifo(::testing::TempDir() + "velta_cli_fifo.velta");
+    ASSERT_TRUE(fifo.Made());
+    const struct {
+        std::string path;
+        const char* what;
+    } cases[] = {{fifo.Path(), "it is a FIFO, not a regular file"},
+                 {"/dev/zero", "it is a character device, not a regular file"},
+                 {::testing::TempDir(), "it is a directory"}};
+    for (const auto& c : cases) {
+        for (const Strings& args : {Strings{"datacenter", c.path}, Strings{"send", c.path},
+                                    Strings{"play", c.path, "--simulate"}}) {
+            SCOPED_TRACE(args[0] + " " + c.path);
+            Rig rig;
+            const Outcome run = rig.Velta(args);
+            EXPECT_EQ(run.code, kExitUsage);
+            EXPECT_THAT(run.err, ElementsAre("velta: cannot read " + c.path + ": " + c.what));
+            EXPECT_EQ(rig.devicesMade, 0);
+            EXPECT_THAT(rig.simulated.OpenedPaths(), IsEmpty());
+        }
+    }
+}
+
 // What the link says about a transmitter at `path` that failed to open with `error`.
 std::string OpenFailure(const std::string& path, int error) {
     return DescribeOpenFailure(path, HidFailure{error, {}}, UdevRulePath());
@@ -527,10 +555,14 @@ TEST(DecodeTest, ABadLineIsNamedAndNothingIsPrinted) {
         std::string input;
         std::string err;
     };
+    const std::string tooLong = "velta: line 2: longer than 65536 bytes";
     const std::vector<Case> cases = {
         {good + "\n00 F0\n", "velta: line 2: expected 65 bytes, found 2"},
         {"\n\n" + good.substr(0, good.size() - 2) + "G1\n", "velta: line 3: byte 64: "},
         {"hello\n", "velta: line 1: "},
+        {good + "\n" + std::string(65537, ' ') + good + "\n" + good + "\n", tooLong},
+        // 64 KiB exactly is still a line, and blanks around the bytes are allowed.
+        {good + "\n" + std::string(65536 - good.size(), ' ') + good + "\n00 F0", "velta: line 3: "},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -539,6 +571,34 @@ TEST(DecodeTest, ABadLineIsNamedAndNothingIsPrinted) {
         EXPECT_THAT(run.out, IsEmpty()) << c.input;
         EXPECT_THAT(run.err, ElementsAre(StartsWith(c.err))) << c.input;
     }
+}
+
+// An endless input without a line end, like /dev/zero: refused after the first 64 KiB, reading no
+// more than a little past them.
+TEST(DecodeTest, AnEndlessLineIsRefusedInBoundedMemory) {
+    class Zeros : public std::streambuf {
+      public:
+        std::size_t handedOut = 0;
+
+      protected:
+        int_type underflow() override {
+            handedOut += block_.size();
+            setg(block_.data(), block_.data(), block_.data() + block_.size());
+            return traits_type::to_int_type(block_[0]);
+        }
+
+      private:
+        std::array<char, 4096> block_{};
+    };
+    Zeros zeros;
+    std::istream in(&zeros);
+    std::ostringstream out;
+    std::ostringstream err;
+    Rig rig;
+    EXPECT_EQ(RunVelta({"decode"}, rig.transports, in, out, err), kExitUsage);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_THAT(err.str(), StartsWith("velta: line 1: longer than 65536 bytes"));
+    EXPECT_LE(zeros.handedOut, 2u * 65536u);
 }
 
 }  // namespace

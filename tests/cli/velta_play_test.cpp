@@ -72,6 +72,14 @@ struct Window {
         std::string error;
         EXPECT_TRUE(controller.OpenDesign(WriteDesign(opened), "window.velta", error)) << error;
     }
+    // Runs the link's answers until every send has been answered, as the event loop would.
+    void Settle() {
+        view.RunPosted();
+        while (controller.SendsInFlight() > 0) {
+            view.WaitForPosted();
+            view.RunPosted();
+        }
+    }
 };
 
 TEST(DatacenterTest, ADesignWithFramesGivesWhatExportSequenceGives) {
@@ -175,12 +183,16 @@ std::vector<DeviceReport> PlayInTheWindow(const Design& design, bool loop, int t
     window.controller.SetPlayClock([&now] { return now; });
     window.controller.OnConnectTx();
     window.controller.OnRfMode();
+    window.Settle();
     std::optional<TimePoint> next = window.controller.StartPlaying(loop, true);
     for (int tick = 0; next && tick < ticks; ++tick) {
+        window.Settle();
         now = *next;
         next = window.controller.PlayTick();
     }
+    window.Settle();
     window.controller.StopPlaying();
+    window.Settle();
     return window.transmitter.WrittenReports();
 }
 

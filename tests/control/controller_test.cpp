@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
@@ -56,7 +58,20 @@ struct Rig {
         ASSERT_TRUE(controller.Link().IsConnected());
         controller.OnRfMode();
         ASSERT_TRUE(panel.RfMode());
+        Settle();
         tx.ClearRecord();
+    }
+    // Runs the link's posted work until every send has been answered, as the event loop would.
+    void Settle() {
+        ASSERT_TRUE(testing::WaitUntil([&] {
+            view.RunPosted();
+            return controller.SendsInFlight() == 0;
+        }));
+    }
+    // A command that sends, and its answer.
+    void Sent(const std::function<void()>& command) {
+        command();
+        Settle();
     }
     Strings Written() const { return ReportKinds(tx.WrittenReports()); }
     const std::string& LogText() const { return controller.Log().Text(); }
@@ -231,11 +246,11 @@ TEST_F(ControllerTest, ButtonIdsReachTheirCommands) {
     Click(B::LedGrid);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.controlId);
-        controller.OnButtonClicked(c.controlId);
+        Sent([&] { controller.OnButtonClicked(c.controlId); });
         c.check(*this);
     }
     tx.ClearRecord();
-    controller.OnButtonClicked(1038);  // Update Data
+    Sent([&] { controller.OnButtonClicked(1038); });  // Update Data
     EXPECT_THAT(Written(), ElementsAre("grid", "tail"));
 }
 
@@ -316,7 +331,7 @@ TEST_F(ControllerTest, ReadErrorThenConnectTxOpensAnew) {
     EXPECT_TRUE(controller.Link().IsConnected());
     EXPECT_THAT(view.statusTexts, ElementsAre(kDetected, "Read Error - 0xA0", kDetected));
 
-    controller.OnRfMode();
+    Sent([&] { controller.OnRfMode(); });
     EXPECT_THAT(Written(), ElementsAre("rf-on"));
     EXPECT_EQ(view.writeErrors, 0);
 }
@@ -341,13 +356,18 @@ TEST(Controller, RfToggleFlipsModeAndCaption) {
             r.controller.OnConnectTx();
         for (int toggle = 1; toggle <= 2; ++toggle) {
             r.controller.OnRfMode();
+            // The toggle is done before the write's answer comes back.
             EXPECT_EQ(r.panel.RfMode(), toggle % 2 == 1);
+            r.Settle();
             EXPECT_EQ(r.view.caption, toggle == 1 ? "Disable RF Mode" : "Activate RF Mode");
             EXPECT_EQ(r.view.writeErrors, connected ? 0 : toggle);
         }
         EXPECT_THAT(r.Written(),
                     ElementsAreArray(connected ? Strings{"rf-on", "rf-off"} : Strings{}));
         EXPECT_THAT(r.view.timerStarts, IsEmpty());  // no auto update
+        // Never connected: a failed write took no link down, so the Status box stays as it was.
+        EXPECT_THAT(r.view.statusTexts,
+                    ElementsAreArray(connected ? Strings{kDetected} : Strings{}));
     }
 }
 
@@ -417,7 +437,7 @@ TEST_F(ControllerTest, UpdateDataWithRfOffDoesNothing) {
 
 TEST_F(ControllerTest, UpdateDataWithoutLinkShowsNotDetectedAndLeavesTrackingAlone) {
     CheckGridPodsRings();
-    controller.OnRfMode();  // no link: reported, but RF mode is on
+    Sent([&] { controller.OnRfMode(); });  // no link: reported, but RF mode is on
     view.writeErrors = 0;
     controller.OnUpdateData();
     EXPECT_THAT(view.statusTexts, ElementsAre(kNotDetected));
@@ -436,7 +456,7 @@ TEST_F(ControllerTest, StartUpUpdateDataLogsOnlyTheRingBlock) {
     panel.SetRingOn(1, true);
     panel.SetRingLevel(0xABC);
     ConnectWithRf();
-    controller.OnUpdateData();
+    Sent([&] { controller.OnUpdateData(); });
 
     EXPECT_THAT(Written(), ElementsAre("grid", "tail", "pods", "rings"));
     const std::string expected =
@@ -480,46 +500,75 @@ TEST_F(ControllerTest, UpdateDataTwiceSendsAgainAndLogsNothingNew) {
     CheckGridPodsRings();
     panel.SetCell(3, 4, true);
     ConnectWithRf();
-    controller.OnUpdateData();
+    Sent([&] { controller.OnUpdateData(); });
     const std::string logAfterFirst = LogText();
-    controller.OnUpdateData();
+    Sent([&] { controller.OnUpdateData(); });
     EXPECT_THAT(Written(),
                 ElementsAre("grid", "tail", "pods", "rings", "grid", "tail", "pods", "rings"));
     EXPECT_EQ(LogText(), logAfterFirst);
     ExpectBoxShowsLog();
     // And the auto-update tick that follows finds nothing to send.
     tx.ClearRecord();
-    controller.OnTimer(103);
+    Sent([&] { controller.OnTimer(103); });
     EXPECT_THAT(tx.WrittenReports(), IsEmpty());
 }
 
 // Each checked feature is sent; the Data Center gets the blocks that changed. When a write fails
-// partway, the link drops its write handle, so every later report of the command fails and
-// reports again, the text report checks the link and is skipped, and the blocks are still logged.
+// partway, the link drops its write handle, so every later report of the command fails too; the
+// command shows one Write Error box however many of its reports failed, the Status box says the
+// link is down, and the blocks are still logged. Interruptions are retried, a short write fails.
 TEST(Controller, UpdateDataSendsTheCheckedFeatures) {
     struct Case {
         const char* name;
         std::vector<FeatureBox> boxes;
         std::string text;
-        int failingWrite;  // 0: none
+        std::function<void(SimulatedTransmitter&)> fault;  // none: every write goes through
         Strings sent;
-        int writeErrors;
+        bool failed;
         FeatureMask logged;
     };
     const std::vector<FeatureBox> gpr = {B::LedGrid, B::RgbPods, B::LedRings};
     const std::vector<FeatureBox> prt = {B::RgbPods, B::LedRings, B::ScrollingText};
+    const auto failWrite = [](int n) {
+        return [n](SimulatedTransmitter& tx) { tx.FailWriteNumber(n); };
+    };
+    const auto interrupt = [](int error) {
+        return [error](SimulatedTransmitter& tx) { tx.InterruptWrites(3, error); };
+    };
+    const Strings all = {"grid", "tail", "pods", "rings"};
     const std::vector<Case> cases = {
-        {"nothing checked", {}, "Hi", 0, {}, 0, 0},
-        {"text only", {B::ScrollingText}, "Hi", 0, {"text"}, 0, 0},
-        {"empty text is not sent", {B::ScrollingText}, "", 0, {}, 0, 0},
-        {"pods and text", {B::RgbPods, B::ScrollingText}, "Hi", 0, {"pods", "text"}, 0, 0x02},
-        {"grid and rings", {B::LedGrid, B::LedRings}, "", 0, {"grid", "tail", "rings"}, 0, 0x05},
-        {"grid report fails", gpr, "Hi", 1, {}, 4, 0x07},
-        {"tail fails", gpr, "Hi", 2, {"grid"}, 3, 0x07},
-        {"pod report fails", gpr, "Hi", 3, {"grid", "tail"}, 2, 0x07},
-        {"ring report fails", gpr, "Hi", 4, {"grid", "tail", "pods"}, 1, 0x07},
-        {"pods fail, text skipped", prt, "Hi", 1, {}, 2, 0x06},
-        {"text fails", prt, "Hi", 3, {"pods", "rings"}, 1, 0x06},
+        {"nothing checked", {}, "Hi", nullptr, {}, false, 0},
+        {"text only", {B::ScrollingText}, "Hi", nullptr, {"text"}, false, 0},
+        {"empty text is not sent", {B::ScrollingText}, "", nullptr, {}, false, 0},
+        {"pods and text",
+         {B::RgbPods, B::ScrollingText},
+         "Hi",
+         nullptr,
+         {"pods", "text"},
+         false,
+         0x02},
+        {"grid and rings",
+         {B::LedGrid, B::LedRings},
+         "",
+         nullptr,
+         {"grid", "tail", "rings"},
+         false,
+         0x05},
+        {"grid report fails", gpr, "Hi", failWrite(1), {}, true, 0x07},
+        {"tail fails", gpr, "Hi", failWrite(2), {"grid"}, true, 0x07},
+        {"pod report fails", gpr, "Hi", failWrite(3), {"grid", "tail"}, true, 0x07},
+        {"ring report fails", gpr, "Hi", failWrite(4), {"grid", "tail", "pods"}, true, 0x07},
+        {"pods fail, text fails behind them", prt, "Hi", failWrite(1), {}, true, 0x06},
+        {"text fails", prt, "Hi", failWrite(3), {"pods", "rings"}, true, 0x06},
+        {"short write",
+         gpr,
+         "",
+         [](SimulatedTransmitter& tx) { tx.ShortWrites(true); },
+         {},
+         true,
+         0x07},
+        {"signals are retried", gpr, "", interrupt(EINTR), all, false, 0x07},
+        {"a device that would block is retried", gpr, "", interrupt(EAGAIN), all, false, 0x07},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -530,12 +579,13 @@ TEST(Controller, UpdateDataSendsTheCheckedFeatures) {
         for (FeatureBox box : c.boxes)
             r.panel.SetFeature(box, true);
         r.ConnectWithRf();
-        if (c.failingWrite != 0)
-            r.tx.FailWriteNumber(c.failingWrite);
-        r.controller.OnUpdateData();
+        if (c.fault)
+            c.fault(r.tx);
+        r.Sent([&] { r.controller.OnUpdateData(); });
         EXPECT_THAT(r.Written(), ElementsAreArray(c.sent));
-        EXPECT_EQ(r.view.writeErrors, c.writeErrors);
-        EXPECT_EQ(r.controller.Link().IsConnected(), c.failingWrite == 0);
+        EXPECT_EQ(r.view.writeErrors, c.failed ? 1 : 0);
+        EXPECT_EQ(r.controller.Link().IsConnected(), !c.failed);
+        EXPECT_EQ(r.view.statusTexts.back(), c.failed ? kNotDetected : kDetected);
         EXPECT_EQ(r.Logged("LED_data[0]"), (c.logged & 0x01) != 0);
         EXPECT_EQ(r.Logged("RGB_data[0]   = 0xFF\r\n"), (c.logged & 0x02) != 0);
         EXPECT_EQ(r.Logged("ring_data[0]"), (c.logged & 0x04) != 0);
@@ -546,6 +596,84 @@ TEST(Controller, UpdateDataSendsTheCheckedFeatures) {
             EXPECT_EQ(report[5], 0);
         }
     }
+}
+
+// The UI thread never waits for the device: with the device holding a write, every command
+// returns at once. Update Data and the RF button are disabled while their own send is out (a
+// click meanwhile does nothing), another command's reports go out behind it, and a tick leaves
+// its changes to the first tick after the answer.
+TEST_F(ControllerTest, CommandsReturnWhileTheDeviceHoldsAWrite) {
+    CheckGridPodsRings();
+    ConnectWithRf();
+    ClickAutoUpdate(true);
+    Sent([&] { controller.OnTimer(103); });  // the first look
+    tx.ClearRecord();
+
+    tx.StallWrites(true);
+    controller.OnUpdateData();
+    ASSERT_TRUE(testing::WaitUntil([&] { return tx.StalledWrites() == 1; }));
+    EXPECT_EQ(controller.SendsInFlight(), 1);
+    EXPECT_TRUE(view.busy.at(1038));
+    controller.OnUpdateData();  // disabled: nothing
+    panel.SetCell(4, 4, true);
+    controller.OnTimer(103);  // a send is out: the change waits
+    controller.OnRfMode();    // the RF button's own send queues behind
+    EXPECT_TRUE(view.busy.at(1061));
+    EXPECT_EQ(controller.SendsInFlight(), 2);
+    view.RunPosted();
+    EXPECT_THAT(tx.WrittenReports(), IsEmpty());
+
+    tx.StallWrites(false);
+    Settle();
+    EXPECT_FALSE(view.busy.at(1038));
+    EXPECT_FALSE(view.busy.at(1061));
+    EXPECT_THAT(Written(), ElementsAre("grid", "tail", "pods", "rings", "rf-off"));
+    EXPECT_EQ(view.writeErrors, 0);
+    controller.OnRfMode();  // RF on again
+    Settle();
+    tx.ClearRecord();
+    Sent([&] { controller.OnTimer(103); });  // the waiting change goes out now
+    EXPECT_THAT(Written(), ElementsAre("grid", "tail"));
+    EXPECT_TRUE(Logged("LED_data[4]   = 0x010\r\n"));
+
+    // Closing with a send out answers it without a box: the user ended the link.
+    tx.StallWrites(true);
+    controller.OnUpdateData();
+    ASSERT_TRUE(testing::WaitUntil([&] { return tx.StalledWrites() == 1; }));
+    controller.OnClose();
+    Settle();
+    EXPECT_EQ(view.writeErrors, 0);
+    EXPECT_FALSE(view.busy.at(1038));
+    tx.StallWrites(false);
+}
+
+// After a send failed or was given up, the program no longer knows what the display holds: the
+// next send after reconnecting carries every ticked feature in full, while the Data Center still
+// gets only what changed.
+TEST_F(ControllerTest, AfterAFailedSendTheNextSendIsWhole) {
+    CheckGridPodsRings();
+    ConnectWithRf();
+    Sent([&] { controller.OnTimer(103); });  // the first look
+    panel.SetCell(0, 0, true);
+    tx.FailWriteNumber(1);
+    Sent([&] { controller.OnTimer(103); });
+    ASSERT_FALSE(controller.Link().IsConnected());
+    EXPECT_EQ(view.writeErrors, 1);
+
+    controller.OnConnectTx();
+    tx.ClearRecord();
+    const std::size_t logged = LogText().size();
+    panel.SetPodColor(3, 0x00FF00);
+    Sent([&] { controller.OnTimer(103); });
+    EXPECT_THAT(Written(), ElementsAre("grid", "tail", "pods", "rings"));
+    EXPECT_EQ(LogText().find("LED_data", logged), std::string::npos);
+    EXPECT_NE(LogText().find("RGB_data", logged), std::string::npos);
+
+    // Whole once: from then on only changes again.
+    tx.ClearRecord();
+    panel.SetRingOn(2, true);
+    Sent([&] { controller.OnTimer(103); });
+    EXPECT_THAT(Written(), ElementsAre("rings"));
 }
 
 // ---------------------------------------------------------------- Save Sequence
@@ -589,7 +717,7 @@ TEST_F(ControllerTest, SaveSequenceSendsNothingAndLeavesTrackingAlone) {
     controller.OnSaveSequence();
     EXPECT_THAT(tx.WrittenReports(), IsEmpty());
     // The sliders still count as changed for the first auto-update tick.
-    controller.OnTimer(103);
+    Sent([&] { controller.OnTimer(103); });
     EXPECT_THAT(Written(), ElementsAre("rings"));
     ExpectBoxShowsLog();
 }
@@ -598,7 +726,7 @@ TEST_F(ControllerTest, SaveSequenceSendsNothingAndLeavesTrackingAlone) {
 
 TEST_F(ControllerTest, TickWithoutLinkRefreshesSnapshotsSoTheChangeIsNotSentLater) {
     Click(B::LedGrid);
-    controller.OnRfMode();  // RF on without a link
+    Sent([&] { controller.OnRfMode(); });  // RF on without a link
     panel.SetCell(6, 6, true);
     controller.OnTimer(103);
     EXPECT_TRUE(Logged("LED_data[6]   = 0x040\r\n"));
@@ -614,17 +742,17 @@ TEST_F(ControllerTest, TickWithoutLinkRefreshesSnapshotsSoTheChangeIsNotSentLate
 TEST_F(ControllerTest, AutoUpdateTickSendsAndLogsEachChangeOnce) {
     CheckGridPodsRings();
     ConnectWithRf();
-    controller.OnTimer(103);  // first look: the sliders count as changed
+    Sent([&] { controller.OnTimer(103); });  // first look: the sliders count as changed
     EXPECT_THAT(Written(), ElementsAre("rings"));
     tx.ClearRecord();
 
     panel.SetCell(0, 2, true);
     panel.SetPodColor(19, 0xFFFFFF);
-    controller.OnTimer(103);
-    controller.OnTimer(103);
+    Sent([&] { controller.OnTimer(103); });
+    Sent([&] { controller.OnTimer(103); });
     EXPECT_THAT(Written(), ElementsAre("grid", "tail", "pods"));
     panel.SetScrollSpeed(3);
-    controller.OnTimer(103);
+    Sent([&] { controller.OnTimer(103); });
     EXPECT_THAT(Written(), ElementsAre("grid", "tail", "pods", "rings"));
     EXPECT_EQ(tx.WrittenReports().back()[27], 3);
 
@@ -663,7 +791,7 @@ TEST_F(ControllerTest, RfOffSilencesRunningTimerAndRfOnResumesIt) {
     ClickAutoUpdate(true);
     ASSERT_TRUE(view.TimerRunning(103));
 
-    controller.OnRfMode();  // off
+    Sent([&] { controller.OnRfMode(); });  // off
     EXPECT_TRUE(view.TimerRunning(103));
     ClickAutoUpdate(false);  // RF off: the timer keeps running
     EXPECT_TRUE(view.TimerRunning(103));
@@ -673,106 +801,184 @@ TEST_F(ControllerTest, RfOffSilencesRunningTimerAndRfOnResumesIt) {
     EXPECT_THAT(tx.WrittenReports(), IsEmpty());
     EXPECT_EQ(LogText(), "");
 
-    controller.OnRfMode();  // on again: the running timer's ticks send, box unchecked or not
+    Sent([&] { controller.OnRfMode(); });  // on again: the timer's ticks send, box unchecked or not
+    EXPECT_TRUE(view.TimerRunning(103));
     tx.ClearRecord();
-    controller.OnTimer(103);
+    Sent([&] { controller.OnTimer(103); });
     EXPECT_THAT(Written(), ElementsAre("grid", "tail"));
     EXPECT_TRUE(Logged("LED_data[1]   = 0x002\r\n"));
 }
 
+// Auto Update's timer runs only while something may have changed, yet what goes out, and on
+// which tick, is what a timer ticking every 100 ms since Auto Update was checked would send. Each
+// script of edits runs twice on a clock the test moves: once firing the timers when the fake
+// window has them due, once with a tick on every 100 ms beat whatever the timer's state.
+TEST(AutoUpdateArming, SendsWhatAPollingTimerWouldOnTheSameTicks) {
+    using Act = std::function<void(Rig&)>;
+    const auto led = [](int cell) -> Act {
+        return [cell](Rig& r) { r.controller.OnLedClicked(LedKind::GridCell, cell); };
+    };
+    const auto speed = [](int value) -> Act {
+        return [value](Rig& r) { r.controller.OnSliderMoved(1048, value); };
+    };
+    const auto paint = [](bool held, int column) -> Act {
+        return [=](Rig& r) {
+            r.view.pointer = PointerOver(3, column, held);
+            r.controller.OnPaintButtonsChanged(held);
+        };
+    };
+    const Act rf = [](Rig& r) { r.controller.OnRfMode(); };
+    const auto box = [](bool on) -> Act {
+        return [on](Rig& r) { r.controller.OnFeatureBoxClicked(B::LedGrid, on); };
+    };
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, Act>> edits;  // at ms
+        int armedTicks;                          // how often the armed timer fired
+    };
+    const std::vector<Case> cases = {
+        {"one click, then nothing", {{30, led(5)}}, 2},
+        {"a drag across beats",
+         {{20, [](Rig& r) { r.controller.OnSliderPressed(); }},
+          {30, speed(10)},
+          {130, speed(8)},
+          {250, speed(6)},
+          {255, speed(4)},
+          {370, speed(3)},
+          {380, [](Rig& r) { r.controller.OnSliderReleased(); }}},
+         5},
+        {"a paint stroke",
+         {{40, paint(true, 2)}, {140, paint(true, 9)}, {190, paint(false, 9)}},
+         3},
+        {"a pod coloured at the sampling tick",
+         {{60, [](Rig& r) { r.controller.OnLedClicked(LedKind::Pod, 4); }}},
+         2},
+        {"undo and redo",
+         {{30, led(1)},
+          {260, [](Rig& r) { r.controller.Undo(); }},
+          {410, [](Rig& r) { r.controller.Redo(); }}},
+         6},
+        {"a box ticked later is looked at", {{30, box(false)}, {50, led(7)}, {520, box(true)}}, 3},
+        {"changes while RF mode is off go out once it is on again",
+         {{40, led(2)}, {60, rf}, {140, led(3)}, {430, rf}},
+         3},
+        {"unchecked with RF mode off: the timer stays started",
+         {{50, rf},
+          {70, [](Rig& r) { r.controller.OnAutoUpdateClicked(false); }},
+          {90, led(8)},
+          {330, rf}},
+         3},
+    };
+    constexpr int kUntilMs = 1000;
+    using Sends = std::vector<std::pair<int, Strings>>;  // when, what
+    const auto run = [&](const Case& c, bool polling, int& ticks) {
+        Rig r;
+        int now = 0;
+        const auto origin = std::chrono::steady_clock::time_point(std::chrono::hours(1));
+        r.controller.SetTickClock([&] { return origin + std::chrono::milliseconds(now); });
+        r.panel.SetCurrentColor(0x00FF00);  // what a coloured pod takes
+        r.CheckGridPodsRings();
+        r.ConnectWithRf();
+        r.Sent([&] { r.controller.OnTimer(103); });  // the sliders' first look, off the record
+        std::map<int, int> due;  // the fake window's timers: id -> when each fires next
+        std::size_t starts = r.view.timerStarts.size();
+        const auto follow = [&](int fired) {
+            if (fired != 0 && r.view.TimerRunning(fired))
+                due[fired] = now + r.view.runningTimers.at(fired);
+            for (; starts < r.view.timerStarts.size(); ++starts)  // a (re)start counts from now
+                due[r.view.timerStarts[starts].first] = now + r.view.timerStarts[starts].second;
+            std::erase_if(due, [&](const auto& d) { return !r.view.TimerRunning(d.first); });
+        };
+        r.ClickAutoUpdate(true);  // the beat starts now
+        follow(0);
+        Sends sends;
+        // Each step is answered before the next, as the event loop runs answers between ticks.
+        const auto step = [&](const std::function<void()>& act) {
+            const std::uint64_t before = r.tx.WrittenTotal();
+            r.Sent(act);
+            std::uint64_t total = before;
+            if (const auto sent = r.tx.WrittenSince(total); !sent.empty())
+                sends.emplace_back(now, ReportKinds(sent));
+        };
+        std::size_t edit = 0;
+        ticks = 0;
+        for (; now <= kUntilMs; ++now) {
+            for (; edit < c.edits.size() && c.edits[edit].first == now; ++edit) {
+                step([&] { c.edits[edit].second(r); });
+                follow(0);
+            }
+            if (due.contains(kSampleTimerId) && due[kSampleTimerId] == now) {
+                r.controller.OnTimer(kSampleTimerId);
+                follow(kSampleTimerId);
+            }
+            if (polling ? now % 100 == 0 && now > 0
+                        : due.contains(kAutoUpdateTimerId) && due[kAutoUpdateTimerId] == now) {
+                ++ticks;
+                step([&] { r.controller.OnTimer(kAutoUpdateTimerId); });
+                follow(kAutoUpdateTimerId);
+            }
+        }
+        EXPECT_FALSE(!polling && r.view.TimerRunning(kAutoUpdateTimerId)) << "idle at the end";
+        return std::make_pair(sends, r.LogText());
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int polled = 0;
+        int armed = 0;
+        const auto expected = run(c, true, polled);
+        const auto actual = run(c, false, armed);
+        EXPECT_FALSE(expected.first.empty());
+        EXPECT_EQ(actual.first, expected.first);    // the same reports on the same ticks
+        EXPECT_EQ(actual.second, expected.second);  // the same Data Center
+        EXPECT_EQ(armed, c.armedTicks);
+        EXPECT_EQ(polled, kUntilMs / 100);
+    }
+}
+
 // ---------------------------------------------------------------- re-entrancy
 
-// The "Write Error" box runs a nested event loop; ticks arriving there must not interleave a
-// second send or a second export with the command in progress.
-TEST_F(ControllerTest, TicksInsideWriteErrorBoxDuringUpdateData) {
+// The "Write Error" box runs a nested event loop. By the time it shows, the failed send has been
+// answered and the link is down, so ticks in there log without sending, Update Data says the
+// transmitter is gone, painting runs, and nothing is left half done afterwards.
+TEST_F(ControllerTest, TicksInsideTheWriteErrorBox) {
     CheckGridPodsRings();
     ConnectWithRf();
     ClickAutoUpdate(true);
-    panel.SetCell(0, 0, true);
+    Sent([&] { controller.OnTimer(103); });  // absorb the first look
+    tx.ClearRecord();
     int nested = 0;
     view.duringWriteError = [&] {
         ++nested;
-        EXPECT_TRUE(controller.Busy());
-        const std::size_t logBefore = LogText().size();
-        const std::size_t sentBefore = tx.WrittenReports().size();
-        view.pointer = PointerOver(4, 9, true);
-        controller.OnTimer(102);  // painting still runs
-        controller.OnTimer(103);
-        controller.OnTimer(103);
-        if (nested == 1)
-            controller.OnRfMode();  // can't be clicked under a modal box, but must be harmless
-        EXPECT_EQ(LogText().size(), logBefore);
-        EXPECT_EQ(tx.WrittenReports().size(), sentBefore);
-    };
-    tx.FailWriteNumber(3);  // the pod report
-    controller.OnUpdateData();
-
-    EXPECT_EQ(nested, 2);  // pods and rings
-    EXPECT_FALSE(controller.Busy());
-    EXPECT_TRUE(panel.RfMode());
-    EXPECT_THAT(Written(), ElementsAre("grid", "tail"));
-    // One export, taken after the sends: it includes the cell painted inside the box.
-    EXPECT_EQ(view.refreshes, 2);  // grid and rings
-    EXPECT_TRUE(Logged("LED_data[0]   = 0x001\r\n"));
-    EXPECT_TRUE(Logged("LED_data[9]   = 0x010\r\n"));
-    ExpectBoxShowsLog();
-
-    // Tracking stayed consistent: reconnect and the next tick has nothing to do.
-    view.duringWriteError = nullptr;
-    controller.OnConnectTx();
-    tx.ClearRecord();
-    const std::string log = LogText();
-    view.pointer = PointerSample{};
-    controller.OnTimer(103);
-    EXPECT_THAT(tx.WrittenReports(), IsEmpty());
-    EXPECT_EQ(LogText(), log);
-}
-
-TEST_F(ControllerTest, TicksInsideWriteErrorBoxDuringAutoUpdateTick) {
-    CheckGridPodsRings();
-    ConnectWithRf();
-    ClickAutoUpdate(true);
-    controller.OnTimer(103);  // absorb the first look
-    tx.ClearRecord();
-    const int refreshesBefore = view.refreshes;
-
-    view.duringWriteError = [&] {
-        // The user keeps painting while the box is up; the tick after the paint must still wait.
+        EXPECT_EQ(controller.SendsInFlight(), 0);
+        EXPECT_FALSE(controller.Link().IsConnected());
         view.pointer = PointerOver(5, 7, true);
-        controller.OnTimer(102);
-        controller.OnTimer(103);
-        controller.OnUpdateData();  // can't be clicked under a modal box, but must be harmless
+        controller.OnTimer(102);  // painting still runs
+        controller.OnTimer(103);  // logs the painted cell, sends nothing
+        controller.OnUpdateData();
     };
     panel.SetCell(2, 2, true);
     panel.SetPodColor(0, 0x00FF00);
     tx.FailWriteNumber(1);
-    controller.OnTimer(103);
+    Sent([&] { controller.OnTimer(103); });
 
-    EXPECT_EQ(view.writeErrors, 3);  // grid, tail, pods: each failing write once
+    EXPECT_EQ(nested, 1);  // one box for the tick's three reports
     EXPECT_THAT(tx.WrittenReports(), IsEmpty());
-    EXPECT_EQ(view.refreshes, refreshesBefore + 2);
-    ExpectBoxShowsLog();
-    EXPECT_FALSE(controller.Busy());
-    EXPECT_THAT(view.statusTexts, ElementsAre(kDetected));
-
-    // Not connected now; the guard is released, so a later change is logged by the next tick.
-    view.duringWriteError = nullptr;
-    view.pointer = PointerSample{};
-    panel.SetCell(3, 3, true);
-    controller.OnTimer(103);
-    EXPECT_TRUE(Logged("LED_data[3]   = 0x008\r\n"));
+    EXPECT_EQ(controller.SendsInFlight(), 0);
+    EXPECT_TRUE(Logged("LED_data[2]   = 0x004\r\n"));
     EXPECT_TRUE(Logged("LED_data[7]   = 0x020\r\n"));
+    ExpectBoxShowsLog();
+    EXPECT_THAT(view.statusTexts, ElementsAre(kDetected, kNotDetected, kNotDetected));
 }
 
 TEST_F(ControllerTest, TickInsideWriteErrorBoxOfRfOff) {
     Click(B::LedGrid);
-    controller.OnRfMode();  // on, no link
+    Sent([&] { controller.OnRfMode(); });  // on, no link
     controller.OnTimer(103);
     view.writeErrors = 0;
     const std::string log = LogText();
     panel.SetCell(8, 8, true);
-    view.duringWriteError = [&] { controller.OnTimer(103); };  // RF mode is still 1 here
-    controller.OnRfMode();
+    view.duringWriteError = [&] { controller.OnTimer(103); };  // RF mode is already 0 here
+    Sent([&] { controller.OnRfMode(); });
     EXPECT_EQ(view.writeErrors, 1);
     EXPECT_FALSE(panel.RfMode());
     EXPECT_EQ(LogText(), log);
@@ -784,7 +990,7 @@ TEST_F(ControllerTest, NothingChangedTickAllocatesNothing) {
     CheckGridPodsRings();
     ConnectWithRf();
     ClickAutoUpdate(true);
-    controller.OnTimer(103);
+    Sent([&] { controller.OnTimer(103); });
     tx.ClearRecord();
 
     const std::size_t before = testing::AllocationsOnThisThread();

@@ -25,6 +25,10 @@ class FakeView : public ControlCenterView, public PostedTasks {
     int writeErrors = 0;
     std::vector<std::string> hints;  // the status bar's explanations
     int refreshes = 0;
+    std::map<int, bool> busy;  // control id -> disabled for its send in flight
+    int playingStopped = 0;
+    std::vector<std::string> dataCenterWarnings;
+    std::vector<std::string> dataCenterFull;
     // The Data Center box, built only from the deltas each refresh hands over.
     std::string shown;
     bool refreshesContiguous = true;
@@ -58,6 +62,12 @@ class FakeView : public ControlCenterView, public PostedTasks {
         timerStarts.emplace_back(id, periodMs);
     }
     void StopTimer(int id) override { runningTimers.erase(id); }
+    void SetCommandBusy(int controlId, bool isBusy) override { busy[controlId] = isBusy; }
+    void OnPlayingStopped() override { ++playingStopped; }
+    void DataCenterWarning(std::string_view text) override {
+        dataCenterWarnings.emplace_back(text);
+    }
+    void DataCenterFull(std::string_view text) override { dataCenterFull.emplace_back(text); }
     PointerSample SamplePointer() override { return pointer; }
     Color PickedColor() override { return picked; }
     bool TimerRunning(int id) const { return runningTimers.count(id) != 0; }

@@ -38,7 +38,15 @@ struct Rig {
         controller.OnConnectTx();
         ASSERT_TRUE(controller.Link().IsConnected());
         controller.OnRfMode();
+        Settle();
         tx.ClearRecord();
+    }
+    // Runs the link's posted work until every send has been answered.
+    void Settle() {
+        ASSERT_TRUE(testing::WaitUntil([&] {
+            view.RunPosted();
+            return controller.SendsInFlight() == 0;
+        }));
     }
     SimulatedTransmitter tx;
     testing::FakeView view;
@@ -53,6 +61,16 @@ struct FakeClock {
         return [this] { return now; };
     }
 };
+
+// Puts the frames into the controller's sequence as the Sequence window's Add would, then clears
+// the panel again.
+void LoadFrames(ControlCenterController& controller, const std::vector<SequenceFrame>& frames) {
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        ApplyFrame(controller.Panel(), frames[i]);
+        ASSERT_TRUE(controller.AddFrame(i == 0 ? kNoFrame : i - 1, frames[i].holdMs));
+    }
+    ApplyFrame(controller.Panel(), SequenceFrame{});
+}
 
 std::vector<SequenceFrame> FramesWithHolds(const std::vector<int>& holds) {
     std::vector<SequenceFrame> frames;
@@ -87,7 +105,7 @@ TEST(SequenceExport, EqualsSaveSequenceClickedOnEachFrame) {
         rig.controller.OnSaveSequence();
         rig.controller.ClearDataCenter();
         for (const SequenceFrame& frame : frames) {
-            ASSERT_TRUE(rig.controller.ShowFrame(frame, false));
+            rig.controller.ShowFrame(frame, false);
             rig.controller.OnSaveSequence();
         }
         const std::string exported = ExportSequenceText(frames, rig.panel.BuildFeatureMask(false));
@@ -229,7 +247,8 @@ TEST(ShowFrame, SendsOnlyWhatChangedFromThePreviousFrame) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         rig.tx.ClearRecord();
-        EXPECT_TRUE(rig.controller.ShowFrame(c.frame, c.send));
+        rig.controller.ShowFrame(c.frame, c.send);
+        rig.Settle();
         EXPECT_EQ(ReportKinds(rig.tx.WrittenReports()), c.expected);
         EXPECT_EQ(CaptureFrame(rig.panel, c.frame.holdMs), c.frame);
     }
@@ -242,36 +261,76 @@ TEST(ShowFrame, SendsNothingWithoutRfModeOrLink) {
     rig.Tick({FeatureBox::LedGrid});
     SequenceFrame frame;
     frame.cells[0] = true;
-    EXPECT_TRUE(rig.controller.ShowFrame(frame, true));  // not connected
+    rig.controller.ShowFrame(frame, true);  // not connected
     EXPECT_TRUE(rig.panel.Cell(0));
     rig.controller.OnConnectTx();
     frame.cells[1] = true;
-    EXPECT_TRUE(rig.controller.ShowFrame(frame, true));  // RF mode off
+    rig.controller.ShowFrame(frame, true);  // RF mode off
+    EXPECT_EQ(rig.controller.SendsInFlight(), 0);
     EXPECT_THAT(rig.tx.WrittenReports(), IsEmpty());
 }
 
-// A failed write stops the play: the window stops the player when ShowFrame says so.
+// A failed write stops the play once its answer comes back: one box, the panel back as before
+// Play, and no frame sent after it.
 TEST(ShowFrame, AFailedWriteStopsPlaying) {
     Rig rig;
     rig.Tick({FeatureBox::LedGrid});
     rig.ConnectWithRf();
     FakeClock clock;
-    SequencePlayer player(clock.Clock());
-    ASSERT_TRUE(player.Start(FramesWithHolds({10, 10, 10, 10}), true));
+    rig.controller.SetPlayClock(clock.Clock());
+    LoadFrames(rig.controller, FramesWithHolds({10, 10, 10, 10}));
     rig.tx.FailWriteNumber(5);  // frame 2's grid report
     std::vector<std::size_t> shown;
-    while (player.IsPlaying()) {
-        const PlaybackStep step = player.Tick();
-        shown.push_back(step.index);
-        if (step.changed && !rig.controller.ShowFrame(*step.frame, true))
-            player.Stop();
-        clock.now = step.nextChange;
+    auto next = rig.controller.StartPlaying(true, true);
+    while (next) {
+        shown.push_back(rig.controller.LastPlayStep().index);
+        rig.Settle();
+        if (!rig.controller.Playing())
+            break;
+        clock.now = *next;
+        next = rig.controller.PlayTick();
         ASSERT_LT(shown.size(), 10u);
     }
     EXPECT_THAT(shown, ElementsAre(0, 1, 2));
-    EXPECT_GE(rig.view.writeErrors, 1);
+    EXPECT_EQ(rig.view.writeErrors, 1);
+    EXPECT_EQ(rig.view.playingStopped, 1);
     EXPECT_FALSE(rig.controller.Link().IsConnected());
+    EXPECT_FALSE(rig.panel.Cell(0));  // back as before Play
     EXPECT_THAT(ReportKinds(rig.tx.WrittenReports()), ElementsAre("grid", "tail", "grid", "tail"));
+}
+
+// Frames shown while a send is out are not queued behind it: the answer lets the frame showing
+// then go out, with everything that changed since the last frame sent. Stopping sends a frame
+// still waiting before the panel goes back, so the display keeps the last frame shown.
+TEST(ShowFrame, FramesWhileASendIsOutGoOutAsOne) {
+    for (const bool stopBeforeTheAnswer : {false, true}) {
+        SCOPED_TRACE(stopBeforeTheAnswer ? "stopped first" : "answered first");
+        Rig rig;
+        rig.Tick({FeatureBox::LedGrid, FeatureBox::RgbPods});
+        rig.ConnectWithRf();
+        FakeClock clock;
+        rig.controller.SetPlayClock(clock.Clock());
+        std::vector<SequenceFrame> frames = FramesWithHolds({10, 10, 10});
+        frames[1].pods[0] = frames[2].pods[0] = 0x0000FF;
+        LoadFrames(rig.controller, frames);
+        rig.tx.StallWrites(true);
+        auto next = rig.controller.StartPlaying(false, true);  // frame 0 goes out, and sticks
+        ASSERT_TRUE(testing::WaitUntil([&] { return rig.tx.StalledWrites() == 1; }));
+        for (int frame = 1; frame <= 2; ++frame) {
+            clock.now = *next;
+            next = rig.controller.PlayTick();
+        }
+        EXPECT_EQ(rig.controller.SendsInFlight(), 1);
+        if (stopBeforeTheAnswer)
+            rig.controller.StopPlaying();
+        rig.tx.StallWrites(false);
+        rig.Settle();
+        // Frame 0, then frame 2 against frame 0: the grid, and the pods frame 1 changed.
+        EXPECT_THAT(ReportKinds(rig.tx.WrittenReports()),
+                    ElementsAre("grid", "tail", "grid", "tail", "pods"));
+        EXPECT_EQ(rig.tx.WrittenReports()[2][7], 0x01);  // frame 2's cell: column 2, row 0
+        EXPECT_EQ(rig.view.writeErrors, 0);
+    }
 }
 
 }  // namespace
@@ -371,16 +430,27 @@ TEST(SequenceInTheController, SendWhilePlayingStopsOnAFailedWrite) {
     r.controller.AddFrame(kNoFrame, 100);
     r.controller.OnLedClicked(LedKind::GridCell, 7);
     r.controller.AddFrame(0, 100);
+    const auto settle = [&r] {
+        ASSERT_TRUE(testing::WaitUntil([&r] {
+            r.view.RunPosted();
+            return r.controller.SendsInFlight() == 0;
+        }));
+    };
     r.controller.OnConnectTx();
     r.controller.OnRfMode();
+    settle();
     r.tx.ClearRecord();
     ASSERT_TRUE(r.controller.StartPlaying(true, /*send=*/true));
+    settle();
     const std::size_t sent = r.tx.WrittenReports().size();
     EXPECT_EQ(sent, 2u);  // grid and tail of the first frame
     r.tx.FailAllWrites(true);
     r.now += std::chrono::milliseconds(100);
+    EXPECT_TRUE(r.controller.PlayTick());  // the frame's send is out; its answer stops the play
+    settle();
+    EXPECT_FALSE(r.controller.Playing());
     EXPECT_FALSE(r.controller.PlayTick());
-    EXPECT_GE(r.view.writeErrors, 1);
+    EXPECT_EQ(r.view.writeErrors, 1);
 }
 
 }  // namespace

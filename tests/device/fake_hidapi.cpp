@@ -6,11 +6,13 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 struct hid_device_ {
@@ -31,8 +33,12 @@ struct State {
     std::vector<FakeHidDevice> devices;
     std::map<std::string, int> failingOpens;
     bool stallWrites = false;
+    bool stallNextWrite = false;
+    std::uint64_t releases = 0;  // bumped by each release of the stalled writes
     int stalledWrites = 0;
     int writeResult = 0;
+    int writeError = EIO;
+    std::chrono::milliseconds writeDelay{0};
     std::vector<std::vector<std::uint8_t>> written;
     std::deque<FakeRead> reads;
     int readsUntilUnplug = -1;
@@ -56,8 +62,22 @@ struct State {
     }
 };
 
+// Preloaded under a real program, the fake lists one transmitter and takes its write timing from
+// VELTA_FAKE_WRITE_MS (every write takes that long in the device).
+void FromEnvironment(State& state) {
+#ifdef VELTA_FAKE_HIDAPI_FROM_ENV
+    state.devices.push_back({"/dev/hidraw-fake", 0x04D8, 0x003F});
+    if (const char* ms = std::getenv("VELTA_FAKE_WRITE_MS"); ms != nullptr)
+        state.writeDelay = std::chrono::milliseconds(std::atoi(ms));
+#else
+    (void)state;
+#endif
+}
+
 State& Shared() {
     static State state;
+    static const bool configured = (FromEnvironment(state), true);
+    (void)configured;
     return state;
 }
 
@@ -72,12 +92,16 @@ void FakeHidapi::Reset() {
     State& s = Shared();
     std::unique_lock lock(s.mutex);
     s.stallWrites = false;
+    s.stallNextWrite = false;
+    ++s.releases;
     s.changed.notify_all();
     s.changed.wait(lock, [&] { return s.stalledWrites == 0; });
     s.initFailure.clear();
     s.devices.clear();
     s.failingOpens.clear();
     s.writeResult = 0;
+    s.writeError = EIO;
+    s.writeDelay = std::chrono::milliseconds(0);
     s.written.clear();
     s.reads.clear();
     s.readsUntilUnplug = -1;
@@ -105,7 +129,14 @@ void FakeHidapi::FailOpen(const std::string& path, int error) {
 void FakeHidapi::StallWrites(bool stall) {
     const std::lock_guard lock(Shared().mutex);
     Shared().stallWrites = stall;
+    if (!stall)
+        ++Shared().releases;
     Shared().changed.notify_all();
+}
+
+void FakeHidapi::StallNextWrite() {
+    const std::lock_guard lock(Shared().mutex);
+    Shared().stallNextWrite = true;
 }
 
 int FakeHidapi::StalledWrites() const {
@@ -113,9 +144,15 @@ int FakeHidapi::StalledWrites() const {
     return Shared().stalledWrites;
 }
 
-void FakeHidapi::SetWriteResult(int result) {
+void FakeHidapi::SetWriteResult(int result, int error) {
     const std::lock_guard lock(Shared().mutex);
     Shared().writeResult = result;
+    Shared().writeError = error;
+}
+
+void FakeHidapi::SetWriteDelay(std::chrono::milliseconds delay) {
+    const std::lock_guard lock(Shared().mutex);
+    Shared().writeDelay = delay;
 }
 
 std::vector<std::vector<std::uint8_t>> FakeHidapi::Written() const {
@@ -249,15 +286,24 @@ hid_device* hid_open_path(const char* path) {
 int hid_write(hid_device* dev, const unsigned char* data, size_t length) {
     State& s = Shared();
     std::unique_lock lock(s.mutex);
-    if (s.stallWrites) {
+    if (s.writeDelay.count() > 0) {
+        // The device is slow, not stuck: the write returns after the delay whatever happens.
+        const auto delay = s.writeDelay;
+        lock.unlock();
+        std::this_thread::sleep_for(delay);
+        lock.lock();
+    }
+    if (s.stallWrites || s.stallNextWrite) {
+        s.stallNextWrite = false;
         ++s.stalledWrites;
         s.changed.notify_all();
-        s.changed.wait(lock, [&] { return !s.stallWrites; });
+        const std::uint64_t ticket = s.releases;
+        s.changed.wait(lock, [&] { return s.releases != ticket; });
         --s.stalledWrites;
         s.changed.notify_all();
     }
     if (dev->plug != s.plug || s.writeResult < 0) {
-        errno = EIO;
+        errno = dev->plug != s.plug ? EIO : s.writeError;
         return -1;
     }
     s.written.emplace_back(data, data + length);

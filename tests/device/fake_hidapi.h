@@ -1,10 +1,14 @@
 // A stand-in for the hidapi library, linked instead of it into the tests that compile
-// device/hidapi_transport.cpp, so every path of HidapiTransport runs without hardware.
+// device/hidapi_transport.cpp, so every path of HidapiTransport runs without hardware. Built as a
+// shared library too (libvelta_fake_hidapi.so), it can be preloaded under the real programs; it
+// then lists one transmitter and takes its timings from the environment (FromEnvironment).
 //
 // A C library's state is process-wide by nature: the fake keeps one instance, which each test
 // resets first. Everything is safe to call from any thread.
 #pragma once
 
+#include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -47,9 +51,13 @@ class FakeHidapi {
     // Writes block until ReleaseWrites (or Reset); StalledWrites counts the blocked ones.
     void StallWrites(bool stall);
     void ReleaseWrites() { StallWrites(false); }
+    // Only the next write blocks, until ReleaseWrites; later ones go through meanwhile.
+    void StallNextWrite();
     int StalledWrites() const;
-    // Every write returns this (-1: failure with EIO); 0 restores whole writes.
-    void SetWriteResult(int result);
+    // Every write returns this (-1: failure with `error` as errno); 0 restores whole writes.
+    void SetWriteResult(int result, int error = EIO);
+    // Every write takes this long in the device.
+    void SetWriteDelay(std::chrono::milliseconds delay);
     std::vector<std::vector<std::uint8_t>> Written() const;
 
     // Reads take the scripted outcomes in order; with none left they time out after their

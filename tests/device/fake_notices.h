@@ -1,18 +1,21 @@
 // LinkNotices for tests: records what the link showed and queues posted tasks until the test
-// runs them, standing in for the UI thread's event queue. Also a recording ReportTap and a
-// LinkWait whose budget runs out when the test says so, never by the clock.
+// runs them, standing in for the UI thread's event queue. Also a recording ReportTap, a LinkWait
+// whose deadlines pass when the test says so, never by the clock, and a send that waits.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "device/hid_link.h"
 #include "device/link_notices.h"
 #include "device/link_wait.h"
 #include "device/report_tap.h"
@@ -56,15 +59,15 @@ class RecordingTap : public ReportTap {
     }
 };
 
-// A write's budget runs out only once `expired` holds (e.g. "the device has a write stalled"),
-// so a test decides when the UI thread gives up without any clock involved.
+// A deadline passes only once `expired` holds (e.g. "the device has a write stalled"), so a test
+// decides when the link gives a write up without any clock involved.
 class ControlledWait : public LinkWait {
   public:
     std::function<bool()> expired = [] { return false; };
-    int expiries = 0;
+    std::atomic<int> expiries{0};
 
-    bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
-                 std::chrono::milliseconds /*budget*/, const std::function<bool()>& done) override {
+    bool WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                   LinkClock::time_point /*deadline*/, const std::function<bool()>& done) override {
         while (!done()) {
             if (expired()) {
                 ++expiries;
@@ -76,5 +79,17 @@ class ControlledWait : public LinkWait {
         return true;
     }
 };
+
+// Sends one batch and runs the link's posted work until its answer has come back; the tap (if
+// any) has seen its reports by then.
+inline BatchResult SendAndWait(HidLink& link, FakeNotices& notices, ReportBatch batch) {
+    std::optional<BatchResult> answer;
+    link.Send(std::move(batch), [&](const BatchResult& result) { answer = result; });
+    WaitUntil([&] {
+        notices.RunPosted();
+        return answer.has_value();
+    });
+    return answer.value_or(BatchResult{});
+}
 
 }  // namespace velta::testing

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -17,6 +19,7 @@ namespace {
 using testing::ControlledWait;
 using testing::FakeNotices;
 using testing::RecordingTap;
+using testing::SendAndWait;
 using testing::WaitUntil;
 
 HidInterfaceInfo Other(std::string path, std::uint16_t vendor, std::uint16_t product) {
@@ -29,31 +32,35 @@ HidInterfaceInfo Tx(std::string path) {
 const DeviceReport kReport{0, 0x11};
 const DeviceReport kOtherReport{0, 0x12};
 const std::vector<std::string> kReadErrorShown{std::string(kTextReadError)};
+using Written = std::vector<std::pair<DeviceReport, bool>>;
 
-// Fails only the n-th open (1-based) and passes everything else to the simulator.
+// Fails only the n-th open (1-based) with `error` and passes everything else to the simulator.
 class FailNthOpen : public HidTransport {
   public:
-    FailNthOpen(HidTransport& inner, int n) : inner_(inner), n_(n) {}
+    FailNthOpen(HidTransport& inner, int n, int error) : inner_(inner), n_(n), error_(error) {}
     std::vector<HidInterfaceInfo> Enumerate() override { return inner_.Enumerate(); }
     std::unique_ptr<HidDevice> OpenPath(const std::string& path, HidFailure& failure) override {
-        return ++opens_ == n_ ? nullptr : inner_.OpenPath(path, failure);
+        if (++opens_ != n_)
+            return inner_.OpenPath(path, failure);
+        failure = HidFailure{error_, {}};
+        return nullptr;
     }
 
   private:
     HidTransport& inner_;
     int n_;
+    int error_;
     int opens_ = 0;
 };
 
-// connected, handles open on the device, notices posted, write-error boxes shown.
-using Seen = std::tuple<bool, int, int, int>;
-const Seen kClosed{false, 0, 0, 0};      // and nothing ever went wrong
-const Seen kWatching{true, 2, 0, 0};     // both handles open, nothing went wrong
-const Seen kReadFailed{false, 1, 1, 0};  // the write handle left, the read error posted
+// connected, handles open on the device, notices posted.
+using Seen = std::tuple<bool, int, int>;
+const Seen kClosed{false, 0, 0};      // and nothing was ever posted
+const Seen kWatching{true, 2, 0};     // both handles open, nothing posted
+const Seen kReadFailed{false, 1, 1};  // the write handle left, the read error posted
 
 Seen Look(const HidLink& link, const SimulatedTransmitter& device, const FakeNotices& notices) {
-    return {link.IsConnected(), device.OpenHandleCount(), notices.PostedCount(),
-            notices.writeErrors};
+    return {link.IsConnected(), device.OpenHandleCount(), notices.PostedCount()};
 }
 
 class HidLinkTest : public ::testing::Test {
@@ -121,11 +128,11 @@ TEST(HidLinkDiscovery, OpensTheFirstTransmitterThatOpensTwice) {
         EXPECT_EQ(notices.diagnostics, (found ? Diagnoses{} : Diagnoses{{c.diagnosis, false}}));
         EXPECT_EQ(notices.diagnosticClears, found ? 1 : 0);
         if (found) {
-            ASSERT_TRUE(link.WriteReport(kReport));
+            ASSERT_TRUE(SendAndWait(link, notices, {kReport}).written);
             EXPECT_EQ(device.WrittenPaths(), std::vector{c.opened});
         }
         link.Close();
-        EXPECT_EQ(Look(link, device, notices), kClosed);
+        EXPECT_EQ(velta::Look(link, device, notices), (Seen{false, 0, found ? 1 : 0}));
         EXPECT_TRUE(notices.statusTexts.empty());
     }
 }
@@ -160,7 +167,7 @@ TEST_F(HidLinkTest, InputReportsReachTheTapAndTheReaderKeepsWatching) {
         device.SendInputReport(r.bytes);
     ASSERT_TRUE(notices.WaitForPosted(4));
     ASSERT_TRUE(WaitUntil([&] { return device.ReadPending(); }));  // still watching
-    EXPECT_EQ(Look(), (Seen{true, 2, 4, 0}));
+    EXPECT_EQ(Look(), (Seen{true, 2, 4}));
     notices.RunPosted();
     ASSERT_EQ(tap.read.size(), 4u);
     for (std::size_t i = 0; i < 4; ++i) {
@@ -171,7 +178,7 @@ TEST_F(HidLinkTest, InputReportsReachTheTapAndTheReaderKeepsWatching) {
 
     // A removal after input reports is still noticed.
     UnplugAndWaitForNotice(5);
-    EXPECT_EQ(Look(), (Seen{false, 1, 5, 0}));
+    EXPECT_EQ(Look(), (Seen{false, 1, 5}));
     notices.RunPosted();
     EXPECT_EQ(notices.statusTexts, kReadErrorShown);
     EXPECT_EQ(tap.read.size(), 4u);
@@ -194,19 +201,27 @@ TEST_F(HidLinkTest, UnplugShowsReadErrorOnce) {
     notices.RunPosted();
     EXPECT_EQ(notices.statusTexts, kReadErrorShown);
 
-    EXPECT_FALSE(link.WriteReport(kReport));
-    EXPECT_EQ(Look(), (Seen{false, 0, 1, 1}));
+    const BatchResult result = SendAndWait(link, notices, {kReport});
+    EXPECT_FALSE(result.written);
+    EXPECT_TRUE(result.droppedLink);  // the write handle's own failure
+    EXPECT_EQ(Look(), (Seen{false, 0, 2}));
 }
 
-TEST_F(HidLinkTest, SecondOpenFailingIsAReadError) {
-    FailNthOpen transport(device, 2);
-    HidLink secondFails(transport, notices, wait);
-    ASSERT_TRUE(secondFails.Open());
-    ASSERT_TRUE(notices.WaitForPosted(1));
-    EXPECT_EQ(velta::Look(secondFails, device, notices), kReadFailed);
-    notices.RunPosted();
-    EXPECT_EQ(notices.statusTexts, kReadErrorShown);
-    EXPECT_TRUE(secondFails.WriteReport(kReport));  // the write handle is still good
+// The read handle refused after the write handle opened: the same diagnosis as a refused write
+// handle, not a bare read error, and nothing left open.
+TEST_F(HidLinkTest, ReadHandleRefusedIsDiagnosedLikeTheWriteHandle) {
+    for (const int error : {EACCES, EBUSY}) {
+        SCOPED_TRACE(error);
+        FailNthOpen transport(device, 2, error);
+        FakeNotices seen;
+        HidLink secondFails(transport, seen, wait);
+        EXPECT_FALSE(secondFails.Open());
+        EXPECT_EQ(velta::Look(secondFails, device, seen), kClosed);
+        ASSERT_EQ(seen.diagnostics.size(), 1u);
+        EXPECT_TRUE(seen.diagnostics[0].first.starts_with("found sim:transmitter but cannot open"))
+            << seen.diagnostics[0].first;
+        EXPECT_EQ(seen.diagnostics[0].second, error == EACCES);
+    }
 }
 
 TEST_F(HidLinkTest, StaleNoticesAfterNewOpenAreDropped) {
@@ -222,7 +237,7 @@ TEST_F(HidLinkTest, StaleNoticesAfterNewOpenAreDropped) {
     EXPECT_TRUE(notices.statusTexts.empty());
     EXPECT_TRUE(tap.read.empty());
     // The old write handle was closed first.
-    EXPECT_EQ(Look(), (Seen{true, 2, 2, 0}));
+    EXPECT_EQ(Look(), (Seen{true, 2, 2}));
 
     // The new link's own failure is shown.
     ASSERT_TRUE(WaitUntil([&] { return device.ReadPending(); }));
@@ -241,28 +256,35 @@ TEST(HidLinkDestruction, JoinsTheReaderAndOrphansItsNotices) {
         doomed->SetTap(&tap);
         ASSERT_TRUE(doomed->Open());
         ASSERT_TRUE(WaitUntil([&] { return device.ReadPending(); }));
+        bool answered = false;
         if (unplugged) {
             device.SendInputReport();
             ASSERT_TRUE(notices.WaitForPosted(1));
             device.Unplug();
             ASSERT_TRUE(notices.WaitForPosted(2));
+            doomed->Send({kReport}, [&](const BatchResult&) { answered = true; });
+            ASSERT_TRUE(notices.WaitForPosted(3));
         }
         doomed.reset();
         EXPECT_FALSE(device.ReadPending());
         EXPECT_EQ(device.OpenHandleCount(), 0);
-        EXPECT_EQ(notices.PostedCount(), unplugged ? 2 : 0);
+        EXPECT_EQ(notices.PostedCount(), unplugged ? 3 : 0);
         notices.RunPosted();  // notices run after the link is gone are harmless and show nothing
         EXPECT_TRUE(notices.statusTexts.empty());
         EXPECT_TRUE(tap.read.empty());
+        EXPECT_TRUE(tap.written.empty());
+        EXPECT_FALSE(answered);
     }
 }
 
-TEST_F(HidLinkTest, WriteBeforeOpenAndCloseNeverOpenedOrTwice) {
+TEST_F(HidLinkTest, SendBeforeOpenAndCloseNeverOpenedOrTwice) {
     RecordingTap tap;
     link.SetTap(&tap);
-    EXPECT_FALSE(link.WriteReport(kReport));
-    EXPECT_EQ(Look(), (Seen{false, 0, 0, 1}));
-    EXPECT_EQ(tap.written, (std::vector{std::pair{kReport, false}}));
+    const BatchResult result = SendAndWait(link, notices, {kReport});
+    EXPECT_FALSE(result.written);
+    EXPECT_FALSE(result.droppedLink);  // there was no link to drop
+    EXPECT_EQ(Look(), (Seen{false, 0, 1}));
+    EXPECT_EQ(tap.written, (Written{{kReport, false}}));
     link.Close();
     link.Close();
     EXPECT_FALSE(link.IsConnected());
@@ -270,38 +292,50 @@ TEST_F(HidLinkTest, WriteBeforeOpenAndCloseNeverOpenedOrTwice) {
     ASSERT_TRUE(WaitUntil([&] { return device.ReadPending(); }));
     link.Close();
     link.Close();
-    EXPECT_EQ(Look(), (Seen{false, 0, 0, 1}));
+    EXPECT_EQ(Look(), (Seen{false, 0, 1}));
     EXPECT_FALSE(device.ReadPending());
 }
 
 TEST_F(HidLinkTest, FailedWriteLeavesTheReaderAlone) {
     OpenAndWatch();
     device.FailAllWrites(true);
-    bool connectedDuringBox = true;
-    notices.onWriteError = [&] { connectedDuringBox = link.IsConnected(); };
-
-    EXPECT_FALSE(link.WriteReport(kReport));
-    EXPECT_FALSE(connectedDuringBox);  // ticks inside the box already see a dead link
-    EXPECT_EQ(Look(), (Seen{false, 1, 0, 1}));
+    bool connectedWhenAnswered = true;
+    std::optional<BatchResult> answer;
+    link.Send({kReport}, [&](const BatchResult& result) {
+        connectedWhenAnswered = link.IsConnected();
+        answer = result;
+    });
+    // Down from the moment the writer gave up, before the answer reaches the UI thread.
+    ASSERT_TRUE(WaitUntil([&] { return !link.IsConnected(); }));
+    ASSERT_TRUE(notices.WaitForPosted(1));
+    notices.RunPosted();
+    ASSERT_TRUE(answer);
+    EXPECT_FALSE(answer->written);
+    EXPECT_TRUE(answer->droppedLink);
+    EXPECT_FALSE(connectedWhenAnswered);
+    EXPECT_EQ(Look(), (Seen{false, 1, 1}));
     EXPECT_TRUE(device.ReadPending());
 
-    // Each failed write is reported on its own, also with no handle left.
+    // Each later batch fails on its own, without the device.
     device.FailAllWrites(false);
-    EXPECT_FALSE(link.WriteReport(kReport));
-    EXPECT_EQ(notices.writeErrors, 2);
+    const BatchResult later = SendAndWait(link, notices, {kReport});
+    EXPECT_FALSE(later.written);
+    EXPECT_FALSE(later.droppedLink);
     EXPECT_TRUE(device.WrittenReports().empty());
 
     // Removal after the write failure: the read error still arrives, nothing is left open.
-    UnplugAndWaitForNotice(1);
+    UnplugAndWaitForNotice(3);
     ASSERT_TRUE(WaitUntil([&] { return device.OpenHandleCount() == 0; }));
     EXPECT_FALSE(link.IsConnected());
 }
 
-// Every way a write can go wrong ends the same: false, the box, the tap told, the link down,
-// the reader left watching; the write handle is released by the writer once its write returns.
+// Every way a write can go wrong ends the same: the batch is answered once as failed and as the
+// one that took the link down, the tap sees the written report, the failed one and the one after
+// it, the reader keeps watching, and the write handle is released once its write returns.
 TEST_F(HidLinkTest, WriteFailuresOfEveryKind) {
-    enum class Fault { Refused, Short, Stalled };
-    for (Fault fault : {Fault::Refused, Fault::Short, Fault::Stalled}) {
+    enum class Fault { Refused, Short, Stalled, InterruptedPastTheDeadline };
+    for (Fault fault :
+         {Fault::Refused, Fault::Short, Fault::Stalled, Fault::InterruptedPastTheDeadline}) {
         SCOPED_TRACE(static_cast<int>(fault));
         SimulatedTransmitter device;
         FakeNotices notices;
@@ -311,26 +345,154 @@ TEST_F(HidLinkTest, WriteFailuresOfEveryKind) {
         RecordingTap tap;
         link.SetTap(&tap);
         ASSERT_TRUE(link.Open());
-        ASSERT_TRUE(link.WriteReport(kOtherReport));
-        device.FailAllWrites(fault == Fault::Refused);
+        device.FailWriteNumber(fault == Fault::Refused ? 2 : 0);
         device.ShortWrites(fault == Fault::Short);
         device.StallWrites(fault == Fault::Stalled);
+        if (fault == Fault::InterruptedPastTheDeadline) {
+            device.FailWriteNumber(0);
+            device.InterruptWrites(1, EINTR);  // retried and written
+        }
 
-        EXPECT_FALSE(link.WriteReport(kReport));
-        EXPECT_FALSE(link.WriteReport(kOtherReport));  // no handle any more: fails at once
+        const BatchResult first = SendAndWait(link, notices, {kOtherReport, kReport});
+        if (fault == Fault::InterruptedPastTheDeadline) {
+            // The first report went through its interruption; now the device would block
+            // for good: retried until the report's deadline, then given up.
+            EXPECT_TRUE(first.written);
+            device.InterruptWrites(1'000'000, EAGAIN);
+            const BatchResult blocked = SendAndWait(link, notices, {kReport});
+            EXPECT_FALSE(blocked.written);
+            EXPECT_TRUE(blocked.droppedLink);
+            EXPECT_EQ(tap.written,
+                      (Written{{kOtherReport, true}, {kReport, true}, {kReport, false}}));
+        } else {
+            EXPECT_FALSE(first.written);
+            EXPECT_TRUE(first.droppedLink);
+            const bool firstWent = fault == Fault::Refused;
+            EXPECT_EQ(tap.written, (Written{{kOtherReport, firstWent}, {kReport, false}}));
+        }
         EXPECT_EQ(wait.expiries, fault == Fault::Stalled ? 1 : 0);
-        EXPECT_EQ(notices.writeErrors, 2);
         EXPECT_FALSE(link.IsConnected());
-        const std::vector<std::pair<DeviceReport, bool>> seen{
-            {kOtherReport, true}, {kReport, false}, {kOtherReport, false}};
-        EXPECT_EQ(tap.written, seen);
+        const BatchResult after = SendAndWait(link, notices, {kOtherReport});
+        EXPECT_FALSE(after.written);
+        EXPECT_FALSE(after.droppedLink);
         ASSERT_TRUE(WaitUntil([&] { return device.ReadPending(); }));
         // The stuck write still holds its handle; it is closed only when the write returns.
         EXPECT_EQ(device.OpenHandleCount(), fault == Fault::Stalled ? 2 : 1);
         device.StallWrites(false);
         ASSERT_TRUE(WaitUntil([&] { return device.OpenHandleCount() == 1; }));
-        EXPECT_EQ(device.WrittenReports().size(), fault == Fault::Stalled ? 2u : 1u);
+        // The stuck write landed after all, but never the report queued behind it.
+        const std::size_t landed = fault == Fault::Refused || fault == Fault::Stalled ? 1 : 0;
+        EXPECT_EQ(device.WrittenReports().size(),
+                  fault == Fault::InterruptedPastTheDeadline ? 2u : landed);
     }
+}
+
+// Commands queue behind each other and never wait for the device: Send returns while the device
+// holds a write, every batch is answered exactly once and in order, and the device gets the
+// reports in the order they were sent.
+TEST_F(HidLinkTest, BatchesGoOutInOrderAndEachIsAnsweredOnce) {
+    RecordingTap tap;
+    link.SetTap(&tap);
+    OpenAndWatch();
+    device.StallWrites(true);
+    std::vector<int> answers;
+    const std::vector<ReportBatch> batches = {
+        {kReport, kOtherReport}, {kOtherReport}, {}, {kReport, kReport, kOtherReport}};
+    for (std::size_t i = 0; i < batches.size(); ++i) {
+        link.Send(batches[i], [&answers, i](const BatchResult& result) {
+            EXPECT_TRUE(result.written);
+            answers.push_back(static_cast<int>(i));
+        });
+    }
+    ASSERT_TRUE(WaitUntil([&] { return device.StalledWrites() == 1; }));  // all sent, none out
+    EXPECT_TRUE(answers.empty());
+    device.StallWrites(false);
+    ASSERT_TRUE(notices.WaitForPosted(4));
+    notices.RunPosted();
+    EXPECT_EQ(answers, (std::vector<int>{0, 1, 2, 3}));
+    std::vector<DeviceReport> all;
+    for (const ReportBatch& batch : batches)
+        all.insert(all.end(), batch.begin(), batch.end());
+    EXPECT_EQ(device.WrittenReports(), all);
+    ASSERT_EQ(tap.written.size(), all.size());
+
+    // Close with batches still queued answers each, in order, as failed; nothing more goes out.
+    answers.clear();
+    device.StallWrites(true);
+    for (int i = 0; i < 3; ++i) {
+        link.Send({kReport}, [&answers, i](const BatchResult& result) {
+            EXPECT_FALSE(result.written);
+            EXPECT_FALSE(result.droppedLink);  // closed, not failed
+            EXPECT_TRUE(result.closed);
+            answers.push_back(i);
+        });
+    }
+    ASSERT_TRUE(WaitUntil([&] { return device.StalledWrites() == 1; }));
+    link.Close();
+    notices.RunPosted();
+    EXPECT_EQ(answers, (std::vector<int>{0, 1, 2}));
+    device.StallWrites(false);
+    ASSERT_TRUE(WaitUntil([&] { return device.OpenHandleCount() == 0; }));
+    EXPECT_EQ(device.WrittenReports().size(), all.size() + 1);  // the one in the device landed
+}
+
+// A report given up at its deadline still lands when the device lets it go. A link opened on the
+// same path meanwhile holds its own reports back until then, so the display never ends with the
+// given-up report on top of newer ones.
+TEST_F(HidLinkTest, AGivenUpWriteLandsBeforeTheNewLinksReports) {
+    std::atomic<bool> expire{false};
+    wait.expired = [&] { return expire.load(); };
+    OpenAndWatch();
+    device.StallNextWrite();
+    std::optional<BatchResult> old;
+    link.Send({kReport}, [&](const BatchResult& result) { old = result; });
+    ASSERT_TRUE(WaitUntil([&] { return device.StalledWrites() == 1; }));
+    expire = true;
+    ASSERT_TRUE(WaitUntil([&] { return !link.IsConnected(); }));
+    expire = false;
+    ASSERT_TRUE(link.Open());  // a new write handle on the same path
+    std::optional<BatchResult> fresh;
+    link.Send({kOtherReport}, [&](const BatchResult& result) { fresh = result; });
+    // Time for the new report to overtake the old one, were it let through.
+    WaitUntil([&] { return !device.WrittenReports().empty(); }, std::chrono::milliseconds(100));
+    device.StallWrites(false);
+    EXPECT_TRUE(WaitUntil([&] {
+        notices.RunPosted();
+        return fresh.has_value();
+    }));
+    ASSERT_TRUE(old);
+    EXPECT_FALSE(old->written);
+    EXPECT_TRUE(old->droppedLink);
+    EXPECT_TRUE(fresh->written);
+    EXPECT_EQ(device.WrittenReports(), (std::vector{kReport, kOtherReport}));
+    EXPECT_TRUE(link.IsConnected());
+}
+
+// The simulated transmitter keeps the latest reports and counts them all, so a long run (velta
+// play --loop, the window with --simulate) holds a bounded record; printing what is new goes by
+// the count, not by a place in the record.
+TEST_F(HidLinkTest, TheSimulatedRecordIsBounded) {
+    ASSERT_TRUE(link.Open());
+    const std::size_t limit = SimulatedTransmitter::kRecordLimit;
+    ReportBatch batch;
+    for (std::size_t i = 0; i < limit + 5; ++i)
+        batch.push_back(
+            DeviceReport{0, 0x11, static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8)});
+    ASSERT_TRUE(SendAndWait(link, notices, batch).written);
+    EXPECT_EQ(device.WrittenTotal(), limit + 5);
+    const std::vector<DeviceReport> kept = device.WrittenReports();
+    ASSERT_EQ(kept.size(), limit);
+    EXPECT_EQ(kept.front(), batch[5]);
+    EXPECT_EQ(kept.back(), batch.back());
+    std::uint64_t printed = limit;
+    EXPECT_EQ(device.WrittenSince(printed), (std::vector(batch.end() - 5, batch.end())));
+    EXPECT_EQ(printed, limit + 5);
+    std::uint64_t fromStart = 0;  // what left the record is not there
+    EXPECT_EQ(device.WrittenSince(fromStart).size(), limit);
+    device.ClearRecord();
+    EXPECT_TRUE(device.WrittenReports().empty());
+    EXPECT_TRUE(device.WrittenSince(printed).empty());
+    EXPECT_EQ(device.WrittenTotal(), limit + 5);
 }
 
 TEST(HidLinkStuckWrite, CloseAndDestructionDoNotWaitForTheDevice) {
@@ -343,7 +505,7 @@ TEST(HidLinkStuckWrite, CloseAndDestructionDoNotWaitForTheDevice) {
         auto link = std::make_unique<HidLink>(device, notices, wait);
         ASSERT_TRUE(link->Open());
         device.StallWrites(true);
-        EXPECT_FALSE(link->WriteReport(kReport));
+        EXPECT_FALSE(SendAndWait(*link, notices, {kReport}).written);
         if (destroy) {
             link.reset();
         } else {

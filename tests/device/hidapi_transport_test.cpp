@@ -1,15 +1,20 @@
-// HidapiTransport and the link over it, on the fake hidapi library.
+// HidapiTransport and the link over it, on the fake hidapi library; and the whole controller over
+// it for the sequence in which a given-up write lands late.
 #include "device/hidapi_transport.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <string>
 #include <vector>
 
+#include "control/control_center_controller.h"
 #include "device/hid_link.h"
+#include "display/report_decoder.h"
 #include "fake_hidapi.h"
 #include "fake_notices.h"
+#include "tests/control/fake_view.h"
 
 namespace velta {
 namespace {
@@ -20,7 +25,11 @@ using testing::FakeHidDevice;
 using testing::FakeNotices;
 using testing::FakeRead;
 using testing::RecordingTap;
+using testing::SendAndWait;
 using testing::WaitUntil;
+
+// Short, so that a test need not wait a whole idle slice for a cancelled read to end.
+constexpr std::chrono::milliseconds kSlice{20};
 
 const FakeHidDevice kTransmitter{"/dev/hidraw2", 0x04D8, 0x003F};
 const FakeHidDevice kKeyboard{"/dev/hidraw0", 0x046D, 0xC31C};
@@ -39,7 +48,7 @@ class HidapiTest : public ::testing::Test {
 
 TEST_F(HidapiTest, StartsListsAndShutsDown) {
     {
-        HidapiTransport transport;
+        HidapiTransport transport(kSlice);
         EXPECT_TRUE(transport.Initialised());
         EXPECT_EQ(transport.StartFailure(), "");
         const auto interfaces = transport.Enumerate();
@@ -79,7 +88,7 @@ TEST_F(HidapiTest, OpenFailuresAreDiagnosed) {
         if (c.openError != 0)
             hid.FailOpen(kTransmitter.path, c.openError);
         {
-            HidapiTransport transport;
+            HidapiTransport transport(kSlice);
             FakeNotices notices;
             HidLink link(transport, notices);
             EXPECT_FALSE(link.Open());
@@ -93,21 +102,31 @@ TEST_F(HidapiTest, OpenFailuresAreDiagnosed) {
     }
 }
 
-// hid_write's count differs between back ends (with or without the report id byte); anything
-// under the 64 report bytes is a short write, -1 a failure.
-TEST_F(HidapiTest, WriteCountsDecideSuccess) {
+// Every back end counts the report id byte, so only all 65 bytes are a whole report; a signal or
+// a device that would block is an interruption, anything else a failure.
+TEST_F(HidapiTest, WriteOutcomes) {
     const struct {
         int result;
-        bool written;
-    } cases[] = {{0 /* the whole 65 */, true}, {64, true}, {63, false}, {1, false}, {-1, false}};
+        int error;
+        WriteStatus status;
+    } cases[] = {{0 /* the whole 65 */, 0, WriteStatus::Written},
+                 {64, 0, WriteStatus::Short},
+                 {63, 0, WriteStatus::Short},
+                 {1, 0, WriteStatus::Short},
+                 {-1, EIO, WriteStatus::Failed},
+                 {-1, ENODEV, WriteStatus::Failed},
+                 {-1, EINTR, WriteStatus::Interrupted},
+                 {-1, EAGAIN, WriteStatus::Interrupted}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.result);
-        HidapiTransport transport;
+        SCOPED_TRACE(std::to_string(c.result) + " " + std::to_string(c.error));
+        HidapiTransport transport(kSlice);
         HidFailure failure;
         auto device = transport.OpenPath(kTransmitter.path, failure);
         ASSERT_NE(device, nullptr);
-        hid.SetWriteResult(c.result);
-        EXPECT_EQ(device->Write(kReport), c.written);
+        hid.SetWriteResult(c.result, c.error);
+        const WriteResult result = device->Write(kReport, LinkClock::now());
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.error, c.error);
     }
     ASSERT_FALSE(hid.Written().empty());
     EXPECT_EQ(hid.Written().front(), std::vector<std::uint8_t>(kReport.begin(), kReport.end()));
@@ -133,7 +152,7 @@ TEST_F(HidapiTest, ReaderRetriesInterruptionsAndEndsOnlyOnRealFailures) {
         SCOPED_TRACE(c.name);
         hid.Reset();
         hid.SetDevices({kTransmitter});
-        HidapiTransport transport;
+        HidapiTransport transport(kSlice);
         FakeNotices notices;
         RecordingTap tap;
         HidLink link(transport, notices);
@@ -167,6 +186,21 @@ TEST_F(HidapiTest, ReaderRetriesInterruptionsAndEndsOnlyOnRealFailures) {
     }
 }
 
+// hidapi can't end a read from outside: Close leaves the reader to see the cancellation at the
+// end of its slice, and returns without waiting for it; the reader then lets its handle go.
+TEST_F(HidapiTest, CloseLeavesTheReaderToEndAtItsSlice) {
+    HidapiTransport transport(std::chrono::milliseconds(200));
+    FakeNotices notices;
+    HidLink link(transport, notices);
+    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(WaitUntil([&] { return hid.ReadWaiting(); }));
+    link.Close();
+    EXPECT_FALSE(link.IsConnected());
+    EXPECT_EQ(hid.OpenHandles(), 1);  // the read handle, until the slice ends
+    ASSERT_TRUE(WaitUntil([&] { return hid.OpenHandles() == 0; }));
+    EXPECT_EQ(notices.PostedCount(), 0);  // a cancelled read is no read error
+}
+
 // Removal is seen by the reader whatever the link went through before: idle, after input
 // reports, after a write failed, with a write stuck in the device.
 TEST_F(HidapiTest, RemovalIsNoticedInEveryState) {
@@ -176,7 +210,7 @@ TEST_F(HidapiTest, RemovalIsNoticedInEveryState) {
         SCOPED_TRACE(static_cast<int>(before));
         hid.Reset();
         hid.SetDevices({kTransmitter});
-        HidapiTransport transport;
+        HidapiTransport transport(kSlice);
         FakeNotices notices;
         ControlledWait wait;
         wait.expired = [&] { return hid.StalledWrites() > 0; };
@@ -192,11 +226,13 @@ TEST_F(HidapiTest, RemovalIsNoticedInEveryState) {
                 break;
             case Before::WriteFailed:
                 hid.SetWriteResult(-1);
-                EXPECT_FALSE(link.WriteReport(kReport));
+                EXPECT_FALSE(SendAndWait(link, notices, {kReport}).written);
+                posted = 1;
                 break;
             case Before::WriteStuck:
                 hid.StallWrites(true);
-                EXPECT_FALSE(link.WriteReport(kReport));
+                EXPECT_FALSE(SendAndWait(link, notices, {kReport}).written);
+                posted = 1;
                 break;
         }
         const int callsBefore = hid.ReadCalls();
@@ -213,7 +249,7 @@ TEST_F(HidapiTest, RemovalIsNoticedInEveryState) {
 }
 
 TEST_F(HidapiTest, StuckWriteFailsTheCommandAndCloseLeavesItsHandleToIt) {
-    HidapiTransport transport;
+    HidapiTransport transport(kSlice);
     FakeNotices notices;
     RecordingTap tap;
     ControlledWait wait;
@@ -221,19 +257,76 @@ TEST_F(HidapiTest, StuckWriteFailsTheCommandAndCloseLeavesItsHandleToIt) {
     auto link = std::make_unique<HidLink>(transport, notices, wait);
     link->SetTap(&tap);
     ASSERT_TRUE(link->Open());
-    ASSERT_TRUE(link->WriteReport(kReport));
+    ASSERT_TRUE(SendAndWait(*link, notices, {kReport}).written);
     hid.StallWrites(true);
-    EXPECT_FALSE(link->WriteReport(kReport));
-    EXPECT_FALSE(link->WriteReport(kReport));
-    EXPECT_EQ(notices.writeErrors, 2);
+    EXPECT_FALSE(SendAndWait(*link, notices, {kReport, kReport}).written);
+    EXPECT_FALSE(SendAndWait(*link, notices, {kReport}).written);
     EXPECT_EQ(wait.expiries, 1);
-    EXPECT_EQ(tap.written.size(), 3u);
+    EXPECT_EQ(tap.written.size(), 4u);
     EXPECT_FALSE(link->IsConnected());
     link.reset();
-    EXPECT_EQ(hid.OpenHandles(), 1);  // the stuck write's handle is never closed under it
+    // The stuck write's handle is never closed under it; the reader's goes at its slice.
+    ASSERT_TRUE(WaitUntil([&] { return hid.OpenHandles() == 1; }));
     hid.ReleaseWrites();
     ASSERT_TRUE(WaitUntil([&] { return hid.OpenHandles() == 0; }));
     EXPECT_EQ(hid.Written().size(), 2u);
+}
+
+// The whole window's sequence over the real transport: a grid report sticks in the device past
+// its deadline and is given up; Connect Tx opens new handles, Deselect All and Update Data send
+// the empty grid; then the device lets the old report go. The display (the last report of each
+// kind the device took) ends as the preview believes: the old report landed first.
+TEST_F(HidapiTest, AGivenUpGridReportDoesNotLandOverNewerOnes) {
+    hid.SetDevices({kTransmitter});
+    HidapiTransport transport(kSlice);
+    testing::FakeView view;
+    std::atomic<bool> expire{false};
+    ControlledWait wait;
+    wait.expired = [&] { return expire.load(); };
+    ControlCenterController controller(transport, view, wait);
+    controller.OnInitDialog();
+    controller.OnFeatureBoxClicked(FeatureBox::LedGrid, true);
+    controller.OnConnectTx();
+    controller.OnRfMode();
+    controller.OnGridCommand(GridCommand::SelectAll);
+    const auto settle = [&] {
+        return WaitUntil([&] {
+            view.RunPosted();
+            return controller.SendsInFlight() == 0;
+        });
+    };
+    ASSERT_TRUE(settle());
+
+    hid.StallNextWrite();
+    controller.OnUpdateData();  // the lit grid: its first report sticks in the device
+    ASSERT_TRUE(WaitUntil([&] { return hid.StalledWrites() == 1; }));
+    expire = true;  // past its deadline
+    ASSERT_TRUE(settle());
+    expire = false;
+    EXPECT_EQ(view.writeErrors, 1);
+    EXPECT_EQ(view.statusTexts.back(), kTextDeviceNotDetected);
+
+    controller.OnConnectTx();
+    ASSERT_TRUE(controller.Link().IsConnected());
+    controller.OnGridCommand(GridCommand::DeselectAll);
+    const std::size_t before = hid.Written().size();
+    controller.OnUpdateData();
+    // Time for the new reports to overtake the old one, were they let through.
+    WaitUntil([&] { return hid.Written().size() > before; }, std::chrono::milliseconds(100));
+    hid.ReleaseWrites();  // the old report lands now
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(WaitUntil([&] { return hid.Written().size() == before + 3; }));
+    EXPECT_EQ(view.writeErrors, 1);
+
+    ReportDecoder display;
+    for (const auto& bytes : hid.Written()) {
+        DeviceReport report{};
+        std::copy_n(bytes.begin(), std::min(bytes.size(), report.size()), report.begin());
+        display.Feed(report);
+    }
+    EXPECT_EQ(display.State().columns, controller.Tap().State().columns);
+    for (int column = 0; column < kColumns; ++column)
+        EXPECT_EQ(display.State().columns[static_cast<std::size_t>(column)], 0u) << column;
 }
 
 }  // namespace

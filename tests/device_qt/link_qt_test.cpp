@@ -1,6 +1,6 @@
 // The link's hand-off to a Qt event loop, as the window does it: the reader thread posts read
-// errors and input reports through a queued invocation and the loop's thread runs them. Built
-// under ThreadSanitizer by scripts/test-sanitizers.
+// errors and input reports, the writer thread each batch's answer, through a queued invocation,
+// and the loop's thread runs them. Built under ThreadSanitizer by scripts/test-sanitizers.
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QObject>
@@ -24,6 +24,7 @@ class QueuedNotices : public QObject, public LinkNotices, public ReportTap {
   public:
     std::vector<std::string> statusTexts;
     std::vector<std::pair<DeviceReport, std::size_t>> read;
+    std::vector<std::pair<DeviceReport, bool>> written;
     int writeErrors = 0;
 
     void ShowWriteError() override { ++writeErrors; }
@@ -31,7 +32,9 @@ class QueuedNotices : public QObject, public LinkNotices, public ReportTap {
     void PostToUiThread(std::function<void()> task) override {
         QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
     }
-    void OnReportWritten(const DeviceReport& /*report*/, bool /*ok*/) override {}
+    void OnReportWritten(const DeviceReport& report, bool ok) override {
+        written.emplace_back(report, ok);
+    }
     void OnReportRead(const DeviceReport& report, std::size_t length) override {
         read.emplace_back(report, length);
     }
@@ -72,7 +75,20 @@ TEST_F(LinkOnQtLoop, InputReportsThenRemovalArriveInOrderOnTheLoopThread) {
         EXPECT_EQ(notices.read[i].first[0], static_cast<std::uint8_t>(i));
         EXPECT_EQ(notices.read[i].second, 3u);
     }
-    EXPECT_TRUE(link.WriteReport(DeviceReport{0, 0x11}));
+    // Batches sent from the loop's thread are answered on it, in order.
+    std::vector<int> answers;
+    for (int i = 0; i < kReports; ++i) {
+        link.Send({DeviceReport{0, static_cast<std::uint8_t>(i)}, DeviceReport{0, 0x12}},
+                  [&answers, i](const BatchResult& result) {
+                      EXPECT_TRUE(result.written);
+                      answers.push_back(i);
+                  });
+    }
+    ASSERT_TRUE(SpinUntil([&] { return answers.size() == kReports; }));
+    for (int i = 0; i < kReports; ++i) {
+        EXPECT_EQ(answers[i], i);
+        EXPECT_EQ(notices.written[2 * i].first[1], static_cast<std::uint8_t>(i));
+    }
 
     device.Unplug();
     ASSERT_TRUE(SpinUntil([&] { return !notices.statusTexts.empty(); }));

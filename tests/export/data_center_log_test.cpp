@@ -18,7 +18,11 @@ class FakeBox : public DataCenterSink {
     void RefreshDataCenter(std::string_view log, std::size_t shownBefore) override {
         refreshes.push_back({std::string(log), shownBefore});
     }
+    void DataCenterWarning(std::string_view text) override { warnings.emplace_back(text); }
+    void DataCenterFull(std::string_view text) override { full.emplace_back(text); }
     std::vector<Refresh> refreshes;
+    std::vector<std::string> warnings;
+    std::vector<std::string> full;
 };
 
 // The grid block of an all-off grid, written out line by line; its last line has no line end.
@@ -152,6 +156,51 @@ TEST(DataCenterLog, EachExportPacksThePanelAsItStandsNow) {
     EXPECT_EQ(text.find("RGB_data[3]   = 0xC3"), text.rfind("RGB_data[3]   = 0xC3"));
     EXPECT_GT(text.find("RGB_data[3]   = 0xC3"), secondExport);
     EXPECT_LT(text.find("RGB_data[3]   = 0x00"), secondExport);
+}
+
+// A log with small limits: the user is told once as it passes the first, and at the second it
+// takes no more blocks (a block is whole or not there, and counted at its largest before it is
+// let in), says so once, and takes blocks again once cleared. An export of all three blocks is
+// 2,532 bytes.
+TEST(DataCenterLog, WarnsOnceAndStopsWholeAtItsLimits) {
+    struct Step {
+        int exports;
+        std::size_t warnings;  // so far
+        std::size_t boxes;     // so far
+        bool full;
+        std::size_t size;
+        bool clearFirst = false;
+    };
+    const Step steps[] = {
+        {1, 0, 0, false, 2532},        // under both
+        {1, 1, 0, false, 5064},        // past 4 KiB: told once
+        {2, 1, 0, false, 10128},       // the fourth still fits whole
+        {1, 1, 1, true, 10844},        // its grid fits, its pods would not: the rest refused
+        {3, 1, 1, true, 10844},        // nothing more, and no second box
+        {1, 1, 1, false, 2532, true},  // cleared: blocks again, counted from nothing
+        {1, 2, 1, false, 5064},
+    };
+    PanelState panel;
+    FakeBox box;
+    DataCenterLimits limits;
+    limits.warnAt = 4096;
+    limits.stopAt = 12 * 1024;
+    DataCenterLog log(panel, box, limits);
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        if (steps[i].clearFirst)
+            log.Clear();
+        for (int n = 0; n < steps[i].exports; ++n)
+            log.AppendBlocks(feature::kLedGrid | feature::kRgbPods | feature::kLedRings);
+        EXPECT_EQ(box.warnings.size(), steps[i].warnings);
+        EXPECT_EQ(box.full.size(), steps[i].boxes);
+        EXPECT_EQ(log.Full(), steps[i].full);
+        EXPECT_EQ(log.Text().size(), steps[i].size);
+        EXPECT_TRUE(log.Text().ends_with(kSeparator));  // whole blocks only
+    }
+    EXPECT_NE(box.full[0].find("full (12288 bytes)"), std::string::npos) << box.full[0];
+    EXPECT_NE(box.full[0].find("export it"), std::string::npos);
+    EXPECT_NE(box.warnings[0].find("over 4096 bytes"), std::string::npos) << box.warnings[0];
 }
 
 }  // namespace

@@ -785,12 +785,20 @@ TEST_F(DialogTest, DeviceButtonsReachTheLink) {
     EXPECT_EQ(Get<QLineEdit>(id::kStatus)->text(), QStringLiteral("Device Detected - 0x00"));
     Click(id::kRfMode);
     EXPECT_EQ(Caption(dialog_->Control(id::kRfMode)), QStringLiteral("Disable RF Mode"));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog_->Controller().SendsInFlight() == 0, 2000);
     ASSERT_FALSE(transmitter_.WrittenReports().empty());
     EXPECT_EQ(transmitter_.WrittenReports().back()[1], kCommandRfOn);
 
+    // The device holds the write: the click returns, and Update Data is disabled until the
+    // answer comes back.
     transmitter_.ClearRecord();
+    transmitter_.StallWrites(true);
     Panel().SetCell(0, 0, true);
     Click(id::kUpdateData);
+    EXPECT_FALSE(dialog_->Control(id::kUpdateData)->isEnabled());
+    EXPECT_TRUE(dialog_->Control(id::kRfMode)->isEnabled());
+    transmitter_.StallWrites(false);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog_->Control(id::kUpdateData)->isEnabled(), 2000);
     ASSERT_FALSE(transmitter_.WrittenReports().empty());
     EXPECT_EQ(transmitter_.WrittenReports().front()[1], kCommandGrid);
 

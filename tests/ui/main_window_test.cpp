@@ -30,6 +30,7 @@
 
 #include "control/control_ids.h"
 #include "device/simulated_transmitter.h"
+#include "tests/support/fifo_guard.h"
 #include "ui/control_center_dialog.h"
 #include "ui/data_center_view.h"
 #include "ui/display_preview_window.h"
@@ -208,6 +209,8 @@ TEST_F(MainWindowTest, ReportsWrittenReachThePreviewAndTheMonitor) {
     controller.OnFeatureBoxClicked(FeatureBox::LedGrid, true);
     controller.OnLedClicked(LedKind::GridCell, PanelState::CellIndex(3, 4));
     controller.OnUpdateData();
+    // The answers come back through the event loop.
+    QTRY_VERIFY_WITH_TIMEOUT(controller.SendsInFlight() == 0, 2000);
     EXPECT_TRUE(tap.State().rfOn);
     EXPECT_TRUE(tap.State().Lit(3, 4));
     EXPECT_EQ(tap.Journal().Size(), 3u);  // RF on, grid, tail
@@ -220,6 +223,7 @@ TEST_F(MainWindowTest, ReportsWrittenReachThePreviewAndTheMonitor) {
     controller.OnAutoUpdateClicked(true);
     controller.OnLedClicked(LedKind::GridCell, 0);
     controller.OnTimer(kAutoUpdateTimerId);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.SendsInFlight() == 0, 2000);
     EXPECT_TRUE(tap.State().Lit(0, 0));
     EXPECT_EQ(window_->ReportMonitor().Model().rowCount(), 5);
 }
@@ -289,6 +293,19 @@ TEST_F(MainWindowTest, ABadDesignFileLeavesThePanelUntouched) {
     AnswerNextBox(QStringLiteral("OK"));
     EXPECT_FALSE(window_->OpenDesignFile(dir.filePath(QStringLiteral("missing.velta"))));
     EXPECT_TRUE(StatusMessage().startsWith(QStringLiteral("missing.velta: ")));
+
+    // A FIFO is refused at once, by Open Design (and a drop) as by Import Picture, where a reader
+    // would wait for a writer.
+    const testing::FifoGuard fifo(dir.filePath(QStringLiteral("fifo.velta")).toStdString());
+    ASSERT_TRUE(fifo.Made());
+    const QString refused = QStringLiteral("fifo.velta: it is a FIFO, not a regular file");
+    AnswerNextBox(QStringLiteral("OK"));
+    EXPECT_FALSE(window_->OpenDesignFile(QString::fromStdString(fifo.Path())));
+    EXPECT_EQ(StatusMessage(), refused);
+    AnswerNextBox(QStringLiteral("OK"));
+    EXPECT_FALSE(window_->ImportPictureFile(QString::fromStdString(fifo.Path())));
+    EXPECT_EQ(StatusMessage(), refused);
+    EXPECT_EQ(Controller().DesignText(), before);
 }
 
 TEST_F(MainWindowTest, UnsavedDesignIsAskedAboutBeforeQuitting) {
