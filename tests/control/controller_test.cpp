@@ -405,11 +405,11 @@ TEST(Controller, ClicksThatCanDoNothingSayWhatToDoNext) {
         if (c.connect)
             r.controller.OnConnectTx();
         if (c.rfFirst)
-            r.controller.OnRfMode();
+            r.Sent([&] { r.controller.OnRfMode(); });
         r.view.hints.clear();
         r.view.writeErrors = 0;
         const bool rfBefore = r.panel.RfMode();
-        (r.controller.*c.click)();
+        r.Sent([&] { (r.controller.*c.click)(); });
         if (c.hintHas == nullptr) {
             EXPECT_THAT(r.view.hints, IsEmpty());
         } else {
