@@ -328,7 +328,6 @@ void DataCenterView::UpdateMetrics() {
     const QFontMetrics metrics(font());
     lineHeight_ = std::max(1, metrics.lineSpacing());
     charWidth_ = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
-    ascent_ = metrics.ascent();
 }
 
 void DataCenterView::UpdateScrollBars() {
@@ -427,10 +426,11 @@ void DataCenterView::paintEvent(QPaintEvent* /*event*/) {
         };
         const std::size_t drawFrom = std::min(start + firstColumn, end);
         const std::size_t drawTo = std::min(drawFrom + columnsInSight, end);
-        const QString shown = Latin1(text.substr(drawFrom, drawTo - drawFrom));
-        const QPoint baseline(columnX(drawFrom), y + ascent_);
+        const QStaticText& shown =
+            laidOut_.Get(Latin1(text.substr(drawFrom, drawTo - drawFrom)), font());
+        const QPoint at(columnX(drawFrom), y);  // the text's top left
         painter.setPen(colours.color(QPalette::Text));
-        painter.drawText(baseline, shown);
+        painter.drawStaticText(at, shown);
 
         if (selectionFrom < selectionTo && selectionFrom <= end && selectionTo > start) {
             // A selection running on past the line end shows one more cell for the line end.
@@ -442,7 +442,7 @@ void DataCenterView::paintEvent(QPaintEvent* /*event*/) {
             painter.save();
             painter.setClipRect(band);
             painter.setPen(colours.color(QPalette::HighlightedText));
-            painter.drawText(baseline, shown);
+            painter.drawStaticText(at, shown);
             painter.restore();
         }
         if (caretShown && caret_ >= start && caret_ <= end)

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "ui/laid_out_texts.h"
+
 namespace velta {
 
 class DataCenterView : public QAbstractScrollArea {
@@ -105,7 +107,7 @@ class DataCenterView : public QAbstractScrollArea {
 
     int lineHeight_ = 1;
     int charWidth_ = 1;
-    int ascent_ = 0;
+    LaidOutTexts laidOut_;  // the lines in sight repeat from refresh to refresh
 };
 
 }  // namespace velta

@@ -221,7 +221,7 @@ DisplayPreviewWindow::DisplayPreviewWindow(const DisplayState& state, QWidget* p
     : QWidget(parent, Qt::Window),
       state_(state),
       pacer_(new FramePacer(
-          *this, [this] { update(); }, [this] { UpdateMarquee(); })),
+          *this, [this] { RepaintChanges(); }, [this] { UpdateMarquee(); })),
       marquee_(new QTimer(this)) {
     setWindowTitle(tr("Display Preview"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -459,45 +459,109 @@ void DisplayPreviewWindow::PaintStrip(QPainter& painter, const QRect& dirty) {
     }
 }
 
+QRect DisplayPreviewWindow::LedRect(const QTransform& canvas, ui::LedPoint topLeft) {
+    // The LED's box and a pixel round it for the antialiased edge.
+    return canvas.mapRect(QRectF(topLeft.x, topLeft.y, ui::kLedWidth, ui::kLedHeight))
+        .toAlignedRect()
+        .adjusted(-1, -1, 1, 1);
+}
+
+QRect DisplayPreviewWindow::StatusRect(const QTransform& canvas) {
+    return canvas.mapRect(QRectF(0, kStatusY - 14, kCanvasWidth, 40)).toAlignedRect();
+}
+
+void DisplayPreviewWindow::RepaintChanges() {
+    const DisplayState& now = state_;
+    if (!paintedKnown_ || now.gridBrightness != painted_.gridBrightness) {
+        update();
+    } else {
+        // Only what differs from what the last repaint was asked to show.
+        const QTransform canvas = CanvasTransform();
+        QRegion changed;
+        for (int column = 0; column < kColumns; ++column) {
+            const auto c = static_cast<std::size_t>(column);
+            const unsigned rows = now.columns[c] ^ painted_.columns[c];
+            for (int row = 0; row < kRows; ++row) {
+                if ((rows >> row) & 1u)
+                    changed +=
+                        LedRect(canvas, ui::GridLedPosition(PanelState::CellIndex(row, column)));
+            }
+        }
+        for (int pod = 0; pod < kPodCount; ++pod) {
+            if (now.pods[static_cast<std::size_t>(pod)] !=
+                painted_.pods[static_cast<std::size_t>(pod)])
+                changed += LedRect(canvas, ui::PodLedPosition(pod));
+        }
+        for (int ring = 0; ring < kRingCount; ++ring) {
+            if (now.rings[static_cast<std::size_t>(ring)] !=
+                painted_.rings[static_cast<std::size_t>(ring)])
+                changed += LedRect(canvas, ui::RingLedPosition(ring));
+        }
+        if (now.textBytes != painted_.textBytes && !cacheSize_.isEmpty())
+            changed += StripColumnRect(0).united(StripColumnRect(kStripColumns - 1));
+        if (now.rfOn != painted_.rfOn || now.scrollSpeed != painted_.scrollSpeed ||
+            now.reportCounts != painted_.reportCounts)
+            changed += StatusRect(canvas);
+        if (!changed.isEmpty())
+            update(changed);
+    }
+    painted_ = now;
+    paintedKnown_ = true;
+}
+
 void DisplayPreviewWindow::paintEvent(QPaintEvent* event) {
     UpdateCaches();
     QPainter painter(this);
-    const QRect dirty = event->rect();
+    const QRegion& dirty = event->region();
+    const QRect bounds = event->rect();
     const QRect strip = StripColumnRect(0).united(StripColumnRect(kStripColumns - 1));
-    if (strip.contains(dirty)) {
+    const qreal ratio = cacheRatio_;
+    if (strip.contains(bounds)) {
         // A marquee step: the strip's background under the changed columns, then their dots.
-        const qreal ratio = cacheRatio_;
-        painter.drawPixmap(QRectF(dirty), background_,
-                           QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio));
-        PaintStrip(painter, dirty);
+        painter.drawPixmap(
+            QRectF(bounds), background_,
+            QRectF(QPointF(bounds.topLeft()) * ratio, QSizeF(bounds.size()) * ratio));
+        PaintStrip(painter, bounds);
         return;
     }
-    painter.drawPixmap(0, 0, background_);
+    // Everything is drawn only where the repaint needs it.
+    for (const QRect& part : dirty) {
+        painter.drawPixmap(QRectF(part), background_,
+                           QRectF(QPointF(part.topLeft()) * ratio, QSizeF(part.size()) * ratio));
+    }
     const QTransform canvas = CanvasTransform();
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
-            if (state_.Lit(row, column))
-                DrawDot(painter, canvas,
-                        LedCentre(ui::GridLedPosition(PanelState::CellIndex(row, column))),
-                        litLed_);
+            const ui::LedPoint led = ui::GridLedPosition(PanelState::CellIndex(row, column));
+            if (state_.Lit(row, column) && dirty.intersects(LedRect(canvas, led)))
+                DrawDot(painter, canvas, LedCentre(led), litLed_);
         }
     }
-    PaintStrip(painter, dirty);
+    if (strip.intersects(bounds))
+        PaintStrip(painter, bounds);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setTransform(canvas);
-    PaintPodsAndRings(painter);
-    PaintStatus(painter);
+    PaintPodsAndRings(painter, canvas, dirty);
+    if (dirty.intersects(StatusRect(canvas))) {
+        painter.setTransform(canvas);
+        PaintStatus(painter);
+    }
 }
 
-void DisplayPreviewWindow::PaintPodsAndRings(QPainter& painter) const {
+void DisplayPreviewWindow::PaintPodsAndRings(QPainter& painter, const QTransform& canvas,
+                                             const QRegion& dirty) const {
+    painter.setTransform(canvas);
     painter.setPen(QPen(kOffColor, 1));
     for (int pod = 0; pod < kPodCount; ++pod) {
+        if (!dirty.intersects(LedRect(canvas, ui::PodLedPosition(pod))))
+            continue;
         painter.setBrush(ToQColor(state_.pods[static_cast<std::size_t>(pod)]));
         painter.drawEllipse(LedCentre(ui::PodLedPosition(pod)), kLedRadius, kLedRadius);
     }
     // Rings: a circle outline, lit in proportion to its level when switched on.
     painter.setBrush(Qt::NoBrush);
     for (int ring = 0; ring < kRingCount; ++ring) {
+        if (!dirty.intersects(LedRect(canvas, ui::RingLedPosition(ring))))
+            continue;
         const int level =
             std::min<int>(state_.rings[static_cast<std::size_t>(ring)], kRingLevelMax);
         const bool on = level > 0;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "display/display_state.h"
+#include "ui/led_placement.h"
 
 class QTimer;
 
@@ -86,10 +87,17 @@ class DisplayPreviewWindow : public QWidget {
     // The lit dots of one dot column, made once per pattern and size.
     const QPixmap& ColumnSprite(std::uint8_t bits);
     void PaintStrip(QPainter& painter, const QRect& dirty);
-    void PaintPodsAndRings(QPainter& painter) const;
+    static QRect LedRect(const QTransform& canvas, ui::LedPoint topLeft);
+    static QRect StatusRect(const QTransform& canvas);
+    // Asks for a repaint of what differs from what the last one showed.
+    void RepaintChanges();
+    void PaintPodsAndRings(QPainter& painter, const QTransform& canvas, const QRegion& dirty) const;
     void PaintStatus(QPainter& painter) const;
 
     const DisplayState& state_;
+    // What the last repaint was asked to show.
+    DisplayState painted_;
+    bool paintedKnown_ = false;
     FramePacer* pacer_;
     QTimer* marquee_;
     int marqueeOffset_ = 0;

@@ -4,7 +4,6 @@
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeySequence>
@@ -12,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
-#include <QStaticText>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -20,6 +18,7 @@
 
 #include "display/report_hex.h"
 #include "ui/frame_pacer.h"
+#include "ui/laid_out_texts.h"
 
 namespace velta {
 
@@ -44,11 +43,11 @@ class LaidOutTextDelegate : public QStyledItemDelegate {
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
         const QRect area = cell.rect.adjusted(margin, 0, -margin, 0);
         QString text = index.data(Qt::DisplayRole).toString();
-        const QStaticText* laid = &LaidOut(text, cell.font);
+        const QStaticText* laid = &laid_.Get(text, cell.font);
         if (laid->size().width() > area.width()) {
             // Rare (a long text in a narrow column): elided, and cached as such.
             text = QFontMetrics(cell.font).elidedText(text, Qt::ElideRight, area.width());
-            laid = &LaidOut(text, cell.font);
+            laid = &laid_.Get(text, cell.font);
         }
         const bool right = (index.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight) != 0;
         const QSizeF size = laid->size();
@@ -75,26 +74,7 @@ class LaidOutTextDelegate : public QStyledItemDelegate {
     }
 
   private:
-    const QStaticText& LaidOut(const QString& text, const QFont& font) const {
-        if (font != font_ || laid_.size() > kMostTexts) {
-            laid_.clear();
-            font_ = font;
-        }
-        auto it = laid_.find(text);
-        if (it == laid_.end()) {
-            QStaticText fresh(text);
-            fresh.setTextFormat(Qt::PlainText);
-            fresh.setPerformanceHint(QStaticText::AggressiveCaching);
-            fresh.prepare(QTransform(), font);
-            it = laid_.insert(text, fresh);
-        }
-        return *it;
-    }
-
-    // Far more than a screenful of distinct texts; the times make most of them.
-    static constexpr qsizetype kMostTexts = 4096;
-    mutable QHash<QString, QStaticText> laid_;
-    mutable QFont font_;
+    mutable LaidOutTexts laid_;
 };
 
 }  // namespace
