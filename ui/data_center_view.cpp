@@ -207,6 +207,10 @@ DataCenterView::DataCenterView(TextSource source, QWidget* parent)
     setAccessibleName(tr("Data Center"));
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
+    // The style's scroll bars cover every pixel they own: moving the slider on each refresh
+    // repaints the bar alone, not the box's frame and the dialog beneath it.
+    verticalScrollBar()->setAttribute(Qt::WA_OpaquePaintEvent);
+    horizontalScrollBar()->setAttribute(Qt::WA_OpaquePaintEvent);
     UpdateMetrics();
     UpdateScrollBars();
 }

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -203,6 +204,9 @@ ReportMonitorWindow::ReportMonitorWindow(ReportJournal& journal, QWidget* parent
 
     table_->setModel(model_);
     table_->setItemDelegate(new LaidOutTextDelegate(table_));
+    // The style's scroll bar covers every pixel it owns: following new rows repaints the bar
+    // alone, not what lies beneath it.
+    table_->verticalScrollBar()->setAttribute(Qt::WA_OpaquePaintEvent);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setWordWrap(false);
