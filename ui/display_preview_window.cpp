@@ -525,6 +525,7 @@ void DisplayPreviewWindow::paintEvent(QPaintEvent* event) {
         return;
     }
     // Everything is drawn only where the repaint needs it.
+    const QRegion* only = bounds.contains(rect()) ? nullptr : &dirty;  // null: everything
     for (const QRect& part : dirty) {
         painter.drawPixmap(QRectF(part), background_,
                            QRectF(QPointF(part.topLeft()) * ratio, QSizeF(part.size()) * ratio));
@@ -533,26 +534,30 @@ void DisplayPreviewWindow::paintEvent(QPaintEvent* event) {
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
             const ui::LedPoint led = ui::GridLedPosition(PanelState::CellIndex(row, column));
-            if (state_.Lit(row, column) && dirty.intersects(LedRect(canvas, led)))
+            if (state_.Lit(row, column) && Needed(only, canvas, led))
                 DrawDot(painter, canvas, LedCentre(led), litLed_);
         }
     }
     if (strip.intersects(bounds))
         PaintStrip(painter, bounds);
     painter.setRenderHint(QPainter::Antialiasing);
-    PaintPodsAndRings(painter, canvas, dirty);
-    if (dirty.intersects(StatusRect(canvas))) {
+    PaintPodsAndRings(painter, canvas, only);
+    if (only == nullptr || only->intersects(StatusRect(canvas))) {
         painter.setTransform(canvas);
         PaintStatus(painter);
     }
 }
 
+bool DisplayPreviewWindow::Needed(const QRegion* only, const QTransform& canvas, ui::LedPoint led) {
+    return only == nullptr || only->intersects(LedRect(canvas, led));
+}
+
 void DisplayPreviewWindow::PaintPodsAndRings(QPainter& painter, const QTransform& canvas,
-                                             const QRegion& dirty) const {
+                                             const QRegion* only) const {
     painter.setTransform(canvas);
     painter.setPen(QPen(kOffColor, 1));
     for (int pod = 0; pod < kPodCount; ++pod) {
-        if (!dirty.intersects(LedRect(canvas, ui::PodLedPosition(pod))))
+        if (!Needed(only, canvas, ui::PodLedPosition(pod)))
             continue;
         painter.setBrush(ToQColor(state_.pods[static_cast<std::size_t>(pod)]));
         painter.drawEllipse(LedCentre(ui::PodLedPosition(pod)), kLedRadius, kLedRadius);
@@ -560,7 +565,7 @@ void DisplayPreviewWindow::PaintPodsAndRings(QPainter& painter, const QTransform
     // Rings: a circle outline, lit in proportion to its level when switched on.
     painter.setBrush(Qt::NoBrush);
     for (int ring = 0; ring < kRingCount; ++ring) {
-        if (!dirty.intersects(LedRect(canvas, ui::RingLedPosition(ring))))
+        if (!Needed(only, canvas, ui::RingLedPosition(ring)))
             continue;
         const int level =
             std::min<int>(state_.rings[static_cast<std::size_t>(ring)], kRingLevelMax);

@@ -91,7 +91,9 @@ class DisplayPreviewWindow : public QWidget {
     static QRect StatusRect(const QTransform& canvas);
     // Asks for a repaint of what differs from what the last one showed.
     void RepaintChanges();
-    void PaintPodsAndRings(QPainter& painter, const QTransform& canvas, const QRegion& dirty) const;
+    // Whether an LED lies in the part being repainted (`only`; null for the whole window).
+    static bool Needed(const QRegion* only, const QTransform& canvas, ui::LedPoint led);
+    void PaintPodsAndRings(QPainter& painter, const QTransform& canvas, const QRegion* only) const;
     void PaintStatus(QPainter& painter) const;
 
     const DisplayState& state_;
