@@ -230,6 +230,10 @@ DisplayPreviewWindow::DisplayPreviewWindow(const DisplayState& state, QWidget* p
     connect(marquee_, &QTimer::timeout, this, &DisplayPreviewWindow::StepMarquee);
 }
 
+DisplayPreviewWindow::~DisplayPreviewWindow() {
+    pacer_->Detach();
+}
+
 QColor DisplayPreviewWindow::GridLitColor(int brightness) {
     // Even brightness 0 leaves a lit LED visibly brighter than an off one.
     return Blend(kOffColor, kGridLit, (std::clamp(brightness, 0, 15) + 1) / 16.0);

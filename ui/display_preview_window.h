@@ -43,6 +43,7 @@ class DisplayPreviewWindow : public QWidget {
 
     // `state` must outlive the window. With a parent the window is still a window of its own.
     explicit DisplayPreviewWindow(const DisplayState& state, QWidget* parent = nullptr);
+    ~DisplayPreviewWindow() override;
 
     QSize sizeHint() const override { return {kCanvasWidth, kCanvasHeight}; }
 

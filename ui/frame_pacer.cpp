@@ -32,6 +32,16 @@ int FramePacer::FrameInterval() const {
     return std::clamp(static_cast<int>(std::ceil(1000 / rate)), 4, 100);
 }
 
+void FramePacer::Detach() {
+    timer_.stop();
+    window_.removeEventFilter(this);
+    if (watchedWindow_ != nullptr)
+        watchedWindow_->removeEventFilter(this);
+    watchedWindow_ = nullptr;
+    onFrame_ = [] {};
+    onSeenChanged_ = {};
+}
+
 void FramePacer::Request() {
     pending_ = true;
     if (seen_ && !timer_.isActive())

@@ -30,6 +30,9 @@ class FramePacer : public QObject {
     bool Seen() const;
     // Milliseconds of one frame of the screen the window is on.
     int FrameInterval() const;
+    // Hears nothing more; the window calls it first thing in its destructor, since a window
+    // being destroyed is still hidden (and told so) after its own part is gone.
+    void Detach();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -262,6 +262,10 @@ ReportMonitorWindow::ReportMonitorWindow(ReportJournal& journal, QWidget* parent
     resize(720, 480);
 }
 
+ReportMonitorWindow::~ReportMonitorWindow() {
+    pacer_->Detach();
+}
+
 bool ReportMonitorWindow::Paused() const {
     return pause_->isChecked();
 }

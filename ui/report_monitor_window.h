@@ -67,6 +67,7 @@ class ReportMonitorWindow : public QWidget {
   public:
     // `journal` must outlive the window; Clear empties it.
     explicit ReportMonitorWindow(ReportJournal& journal, QWidget* parent = nullptr);
+    ~ReportMonitorWindow() override;
 
     ReportJournalModel& Model() { return *model_; }
     QTableView& Table() { return *table_; }
