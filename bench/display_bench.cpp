@@ -34,14 +34,20 @@ std::vector<velta::DeviceReport> OneUpdate() {
 }
 
 // Per report, averaged over the six reports of a full update (grid, tail, pods, rings, a
-// 62-byte text, RF on).
+// 62-byte text, RF on). /0 sends the same update again and again; /1 alternates two texts, so
+// every text report brings a text the display does not show yet.
 void BM_DecodeReport(benchmark::State& state) {
-    const std::vector<velta::DeviceReport> reports = OneUpdate();
+    std::vector<velta::DeviceReport> reports = OneUpdate();
+    velta::DeviceReport otherText = velta::TextReport(std::string(80, 'b'));
+    velta::DeviceReport& text = reports[4];
     velta::ReportDecoder decoder;
     for (const auto& r : reports)
         decoder.Feed(r);  // the text's room is taken once
+    const bool newText = state.range(0) != 0;
     const std::size_t allocationsBefore = velta::testing::AllocationsOnThisThread();
     for (auto _ : state) {
+        if (newText)
+            std::swap(text, otherText);
         for (const auto& r : reports)
             decoder.Feed(r);
         benchmark::DoNotOptimize(decoder.State());
@@ -50,7 +56,7 @@ void BM_DecodeReport(benchmark::State& state) {
         static_cast<double>(velta::testing::AllocationsOnThisThread() - allocationsBefore);
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(reports.size()));
 }
-BENCHMARK(BM_DecodeReport);
+BENCHMARK(BM_DecodeReport)->Arg(0)->Arg(1);
 
 void BM_DescribeReport(benchmark::State& state) {
     const std::vector<velta::DeviceReport> reports = OneUpdate();

@@ -13,10 +13,15 @@ constexpr std::size_t kFirstPayloadByte = 3;
 // The tail's zero band and the grid report's upper half that it repeats.
 constexpr std::size_t kTailZeroEnd = 33;
 
-// The largest value each byte of a command's report may hold; byte 1 (the command) is not
-// checked against it. Bytes a layout does not name stay 0.
-constexpr ByteLimits GridLimits() {
+// The largest value each byte of a command's report may hold. Byte 1, the command, may hold any
+// value (the command picked the table); bytes a layout does not name stay 0.
+constexpr ByteLimits CommandLimits() {
     ByteLimits limits{};
+    limits[1] = 0xFF;
+    return limits;
+}
+constexpr ByteLimits GridLimits() {
+    ByteLimits limits = CommandLimits();
     for (std::size_t column = 0; column < 31; ++column) {
         limits[3 + 2 * column] = 0xFF;
         limits[4 + 2 * column] = 0x0F;  // rows 8..11 only
@@ -24,13 +29,13 @@ constexpr ByteLimits GridLimits() {
     return limits;
 }
 constexpr ByteLimits PodLimits() {
-    ByteLimits limits{};
+    ByteLimits limits = CommandLimits();
     for (std::size_t at = 3; at < 3 + kRgbDataUsed; ++at)
         limits[at] = 0xFF;
     return limits;
 }
 constexpr ByteLimits RingLimits() {
-    ByteLimits limits{};
+    ByteLimits limits = CommandLimits();
     for (std::size_t ring = 0; ring < kRingCount; ++ring) {
         limits[3 + 2 * ring] = 0xFF;
         limits[4 + 2 * ring] = 0x0F;  // levels up to 4095
@@ -40,7 +45,7 @@ constexpr ByteLimits RingLimits() {
     return limits;
 }
 constexpr ByteLimits TextLimits() {
-    ByteLimits limits{};
+    ByteLimits limits = CommandLimits();
     for (std::size_t at = 3; at < kReportSize; ++at)
         limits[at] = 0xFF;
     return limits;
@@ -63,15 +68,22 @@ constexpr std::array<CommandLayout, 6> kLayouts = {{
     {kCommandPods, ReportKind::Pods, PodLimits()},
     {kCommandRings, ReportKind::Rings, RingLimits()},
     {kCommandText, ReportKind::Text, TextLimits()},
-    {kCommandRfOn, ReportKind::RfOn, ByteLimits{}},
-    {kCommandRfOff, ReportKind::RfOff, ByteLimits{}},
+    {kCommandRfOn, ReportKind::RfOn, CommandLimits()},
+    {kCommandRfOff, ReportKind::RfOff, CommandLimits()},
 }};
 constexpr ByteLimits kTailLimits = TailLimits();
 
-// The first byte in [from, to) above its limit, or -1.
-int FirstOverLimit(const DeviceReport& report, const ByteLimits& limits, std::size_t from,
-                   std::size_t to) {
-    for (std::size_t at = from; at < to; ++at) {
+// The first of the first `count` bytes above its limit, or -1. Nearly every report is within
+// its limits, so all bytes are compared without a branch first (the compiler does it a vector at
+// a time) and only a report that fails is searched for its first bad byte.
+template <std::size_t count = kReportSize>
+int FirstOverLimit(const DeviceReport& report, const ByteLimits& limits) {
+    unsigned over = 0;
+    for (std::size_t at = 0; at < count; ++at)
+        over |= static_cast<unsigned>(report[at] > limits[at]);
+    if (over == 0)
+        return -1;
+    for (std::size_t at = 0; at < count; ++at) {
         if (report[at] > limits[at])
             return static_cast<int>(at);
     }
@@ -79,8 +91,24 @@ int FirstOverLimit(const DeviceReport& report, const ByteLimits& limits, std::si
 }
 
 bool IsTail(const DeviceReport& report, const DeviceReport& grid) {
-    return FirstOverLimit(report, kTailLimits, 0, kTailZeroEnd) < 0 &&
+    return FirstOverLimit<kTailZeroEnd>(report, kTailLimits) < 0 &&
            std::equal(report.begin() + kTailZeroEnd, report.end(), grid.begin() + kTailZeroEnd);
+}
+
+// The display's 256 command bytes: the layout of each, or none.
+constexpr std::array<std::int8_t, 256> LayoutIndex() {
+    std::array<std::int8_t, 256> index{};
+    for (auto& entry : index)
+        entry = -1;
+    for (std::size_t i = 0; i < kLayouts.size(); ++i)
+        index[kLayouts[i].command] = static_cast<std::int8_t>(i);
+    return index;
+}
+constexpr std::array<std::int8_t, 256> kLayoutIndex = LayoutIndex();
+
+const CommandLayout* LayoutOf(std::uint8_t command) {
+    const int i = kLayoutIndex[command];
+    return i < 0 ? nullptr : &kLayouts[static_cast<std::size_t>(i)];
 }
 
 std::size_t TextLength(const DeviceReport& report) {
@@ -118,9 +146,26 @@ void AppendHexByte(std::string& out, std::uint8_t value) {
 }
 
 void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes) {
+    // At most three UTF-8 bytes a character, written in place; ASCII stays as it is.
+    const std::size_t start = out.size();
+    out.resize(start + 3 * bytes.size());
+    char* to = out.data() + start;
     for (const char c : bytes) {
-        AppendUtf8(out, Windows1252CodePoint(static_cast<std::uint8_t>(c)));
+        const auto b = static_cast<std::uint8_t>(c);
+        if (b < 0x80) {
+            *to++ = c;
+            continue;
+        }
+        const char32_t cp = Windows1252CodePoint(b);
+        if (cp < 0x800) {
+            *to++ = static_cast<char>(0xC0 | (cp >> 6));
+        } else {
+            *to++ = static_cast<char>(0xE0 | (cp >> 12));
+            *to++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        }
+        *to++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 }  // namespace
@@ -128,13 +173,10 @@ void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes) {
 ReportReading ReadReport(const DeviceReport& report, const DeviceReport* previousGrid) {
     if (previousGrid != nullptr && IsTail(report, *previousGrid))
         return {ReportKind::GridTail, -1, 0};
-    const auto layout = std::find_if(kLayouts.begin(), kLayouts.end(),
-                                     [&](const auto& l) { return l.command == report[1]; });
-    if (layout == kLayouts.end())
+    const CommandLayout* layout = LayoutOf(report[1]);
+    if (layout == nullptr)
         return {};
-    int bad = FirstOverLimit(report, layout->limits, 0, 1);
-    if (bad < 0)
-        bad = FirstOverLimit(report, layout->limits, 2, kReportSize);
+    int bad = FirstOverLimit(report, layout->limits);
     if (bad < 0 && layout->kind == ReportKind::Text) {
         // Nothing but zero padding after the terminating 0.
         const std::size_t end = kFirstPayloadByte + TextLength(report);
@@ -217,9 +259,8 @@ std::string DescribeReport(const DeviceReport& report, const ReportReading& read
         case ReportKind::NotUnderstood:
             break;
     }
-    const auto layout = std::find_if(kLayouts.begin(), kLayouts.end(),
-                                     [&](const auto& l) { return l.command == report[1]; });
-    if (layout == kLayouts.end() || reading.badByte < 0 ||
+    const CommandLayout* layout = LayoutOf(report[1]);
+    if (layout == nullptr || reading.badByte < 0 ||
         reading.badByte >= static_cast<int>(kReportSize)) {
         out = "unknown command ";
         AppendHexByte(out, report[1]);
@@ -272,10 +313,14 @@ void ReportDecoder::Apply(const DeviceReport& report, ReportKind kind) {
             state_.gridBrightness = report[28];
             break;
         case ReportKind::Text: {
-            const std::size_t length = TextLength(report);
-            state_.textBytes.assign(reinterpret_cast<const char*>(report.data()) + 3, length);
+            const std::string_view bytes(
+                reinterpret_cast<const char*>(report.data()) + kFirstPayloadByte,
+                TextLength(report));
+            if (bytes == state_.textBytes)
+                break;  // the display shows this text already
+            state_.textBytes.assign(bytes);
             state_.textUtf8.clear();
-            AppendWindows1252AsUtf8(state_.textUtf8, state_.textBytes);
+            AppendWindows1252AsUtf8(state_.textUtf8, bytes);
             break;
         }
         case ReportKind::RfOn:

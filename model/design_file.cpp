@@ -1,9 +1,12 @@
 #include "model/design_file.h"
+#include "model/design_json.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -64,6 +67,21 @@ std::string Describe(const Json& value) {
     }
 }
 
+// "grid[3]", "frames[0].pods[2]", or "" at the top level.
+std::string PathText(const design_json::JsonPath& levels) {
+    std::string path;
+    for (const design_json::PathLevel& level : levels) {
+        if (level.isArray) {
+            path += '[' + std::to_string(level.index) + ']';
+        } else if (!level.key.empty()) {
+            if (!path.empty())
+                path += '.';
+            path += Printable(level.key);
+        }
+    }
+    return path;
+}
+
 // Follows where the SAX parser is, so a syntax error can name the field it happened in.
 class PathTracker : public nlohmann::json_sax<Json> {
   public:
@@ -94,28 +112,9 @@ class PathTracker : public nlohmann::json_sax<Json> {
     std::size_t Position() const { return position_; }
     const std::string& Reason() const { return reason_; }
 
-    // "grid[3]", "frames[0].pods[2]", or "" at the top level.
-    std::string Path() const {
-        std::string path;
-        for (const Level& level : levels_) {
-            if (level.isArray) {
-                path += '[' + std::to_string(level.index) + ']';
-            } else if (!level.key.empty()) {
-                if (!path.empty())
-                    path += '.';
-                path += Printable(level.key);
-            }
-        }
-        return path;
-    }
+    const design_json::JsonPath& Levels() const { return levels_; }
 
   private:
-    struct Level {
-        bool isArray = false;
-        std::size_t index = 0;
-        std::string key;
-    };
-
     bool Value() {
         if (!levels_.empty() && levels_.back().isArray)
             ++levels_.back().index;
@@ -128,7 +127,7 @@ class PathTracker : public nlohmann::json_sax<Json> {
             tooDeep_ = true;
             return false;
         }
-        levels_.push_back(Level{isArray, 0, {}});
+        levels_.push_back(design_json::PathLevel{isArray, 0, {}});
         return true;
     }
     bool Close() {
@@ -136,7 +135,7 @@ class PathTracker : public nlohmann::json_sax<Json> {
         return Value();
     }
 
-    std::vector<Level> levels_;
+    design_json::JsonPath levels_;
     bool tooDeep_ = false;
     std::size_t values_ = 0;
     std::size_t position_ = 0;
@@ -415,20 +414,37 @@ class Reader {
     std::string error_;
 };
 
+std::string TooDeepProblem() {
+    return "expected at most " + std::to_string(kMaxDepth) + " levels of nesting";
+}
+std::string TooManyProblem() {
+    return "expected at most " + std::to_string(kMaxValues) + " values in a design file";
+}
+std::string BadUtf8Problem(std::size_t position) {
+    return "expected UTF-8 text, got an invalid byte sequence near byte " +
+           std::to_string(position);
+}
+
 std::string SyntaxProblem(const PathTracker& tracker) {
     if (tracker.TooDeep())
-        return "expected at most " + std::to_string(kMaxDepth) + " levels of nesting";
+        return TooDeepProblem();
     if (tracker.TooMany())
-        return "expected at most " + std::to_string(kMaxValues) + " values in a design file";
+        return TooManyProblem();
     std::string reason = tracker.Reason();
     // "[json.exception.parse_error.101] parse error at line 3, column 7: ..." -> from "line".
     if (const auto at = reason.find("at line "); at != std::string::npos)
         reason = reason.substr(at + 3);
-    if (reason.find("ill-formed UTF-8") != std::string::npos) {
-        return "expected UTF-8 text, got an invalid byte sequence near byte " +
-               std::to_string(tracker.Position());
-    }
+    if (reason.find("ill-formed UTF-8") != std::string::npos)
+        return BadUtf8Problem(tracker.Position());
     return "expected valid JSON, got a syntax error at " + Printable(reason);
+}
+
+// The top-level keys the reader looks at; the quick pass builds nothing for any other.
+bool IsDesignKey(std::string_view key) {
+    constexpr std::array<std::string_view, 12> kKeys = {
+        "format",         "version",     "grid", "pods",     "rings",    "ringLevel",
+        "gridBrightness", "scrollSpeed", "text", "features", "fillMode", "frames"};
+    return std::find(kKeys.begin(), kKeys.end(), key) != kKeys.end();
 }
 
 std::string ColorText(Color color) {
@@ -473,24 +489,47 @@ void WriteFrame(std::string& out, const SequenceFrame& frame) {
 
 DesignReadResult ReadDesign(std::string_view bytes, std::string_view fileName) {
     Reader reader(fileName);
+    const auto refuse = [&reader](std::string_view field, std::string_view problem) {
+        reader.Fail(field, problem);
+        return DesignReadResult{std::nullopt, reader.Error()};
+    };
     if (bytes.size() > kMaxDesignFileBytes) {
-        reader.Fail("", "expected a design file of at most 1 MiB (" +
-                            std::to_string(kMaxDesignFileBytes) + " bytes), got " +
-                            std::to_string(bytes.size()) + " bytes");
-        return {std::nullopt, reader.Error()};
+        return refuse("", "expected a design file of at most 1 MiB (" +
+                              std::to_string(kMaxDesignFileBytes) + " bytes), got " +
+                              std::to_string(bytes.size()) + " bytes");
+    }
+    // A NUL is no part of JSON text; the parser would take it for the end of the text and
+    // quietly drop whatever follows.
+    if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size()); nul != nullptr) {
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data());
+        return refuse("", "expected valid JSON, got a NUL byte at byte " + std::to_string(at + 1));
     }
     try {
-        // First a pass that only checks the syntax and the depth and knows where it is, so a
-        // broken file is refused with the field it broke in and before any tree is built.
-        PathTracker tracker;
-        if (!Json::sax_parse(bytes, &tracker)) {
-            reader.Fail(tracker.Path(), SyntaxProblem(tracker));
-            return {std::nullopt, reader.Error()};
-        }
-        const Json root = Json::parse(bytes, nullptr, /*allow_exceptions=*/false);
-        if (root.is_discarded()) {
-            reader.Fail("", "expected valid JSON");
-            return {std::nullopt, reader.Error()};
+        // One pass checks the syntax, the depth and the number of values and builds the
+        // document, so a broken file is refused with the field it broke in and no large tree is
+        // built. What it is not sure of, the library's parser reads as before: first a pass that
+        // only checks the syntax and knows where it is, then the document.
+        Json root;
+        const design_json::Result quick =
+            design_json::Read(bytes, {kMaxDepth, kMaxValues}, &IsDesignKey, root);
+        switch (quick.outcome) {
+            case design_json::Outcome::Read:
+                break;
+            case design_json::Outcome::TooDeep:
+                return refuse(PathText(quick.path), TooDeepProblem());
+            case design_json::Outcome::TooMany:
+                return refuse(PathText(quick.path), TooManyProblem());
+            case design_json::Outcome::BadUtf8:
+                return refuse(PathText(quick.path), BadUtf8Problem(quick.position));
+            case design_json::Outcome::Unsure: {
+                PathTracker tracker;
+                if (!Json::sax_parse(bytes, &tracker))
+                    return refuse(PathText(tracker.Levels()), SyntaxProblem(tracker));
+                root = Json::parse(bytes, nullptr, /*allow_exceptions=*/false);
+                if (root.is_discarded())
+                    return refuse("", "expected valid JSON");
+                break;
+            }
         }
         std::optional<Design> design = reader.Read(root);
         if (!design)

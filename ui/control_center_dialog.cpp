@@ -450,7 +450,9 @@ QWidget* ControlCenterDialog::BuildLabel(const TemplateControl& control) {
 
 QWidget* ControlCenterDialog::BuildTextBox(const TemplateControl& control) {
     if (control.id == id::kDataCenter) {
-        dataCenter_ = new DataCenterView(this);
+        // A view over the controller's log: the box keeps no copy of the text.
+        dataCenter_ = new DataCenterView(
+            [this] { return std::string_view(controller_->Log().Text()); }, this);
         return dataCenter_;
     }
     auto* edit = new QLineEdit(this);

@@ -2,6 +2,7 @@
 #include "ui/display_look.h"
 
 #include <QFont>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "display/report_decoder.h"
 #include "ui/color_table.h"
+#include "ui/frame_pacer.h"
 #include "ui/led_placement.h"
 
 namespace velta {
@@ -216,12 +218,20 @@ constexpr char StandIn(std::uint8_t b) {
 const QColor DisplayPreviewWindow::kOffColor = ui::kDisplayOff;
 
 DisplayPreviewWindow::DisplayPreviewWindow(const DisplayState& state, QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state), marquee_(new QTimer(this)) {
+    : QWidget(parent, Qt::Window),
+      state_(state),
+      pacer_(new FramePacer(
+          *this, [this] { RepaintChanges(); }, [this] { UpdateMarquee(); })),
+      marquee_(new QTimer(this)) {
     setWindowTitle(tr("Display Preview"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(kCanvasWidth / 3, kCanvasHeight / 3);
     resize(sizeHint());
     connect(marquee_, &QTimer::timeout, this, &DisplayPreviewWindow::StepMarquee);
+}
+
+DisplayPreviewWindow::~DisplayPreviewWindow() {
+    pacer_->Detach();
 }
 
 QColor DisplayPreviewWindow::GridLitColor(int brightness) {
@@ -252,22 +262,13 @@ QPointF DisplayPreviewWindow::GridLedCentre(int row, int column) const {
 }
 
 void DisplayPreviewWindow::StateChanged() {
-    UpdateMarquee(isVisible());
-    update();  // nothing happens for a hidden window
+    UpdateMarquee();
+    pacer_->Request();
 }
 
-void DisplayPreviewWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    UpdateMarquee(true);
-}
-
-void DisplayPreviewWindow::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    UpdateMarquee(false);
-}
-
-void DisplayPreviewWindow::UpdateMarquee(bool visible) {
-    if (!visible || state_.textBytes.empty()) {
+void DisplayPreviewWindow::UpdateMarquee() {
+    // A minimised or covered window counts as unseen though it is still "visible".
+    if (!pacer_->Seen() || state_.textBytes.empty()) {
         marquee_->stop();
         return;
     }
@@ -283,8 +284,23 @@ void DisplayPreviewWindow::UpdateMarquee(bool visible) {
 void DisplayPreviewWindow::StepMarquee() {
     if (textColumns_.empty())
         return;
-    marqueeOffset_ = (marqueeOffset_ + 1) % static_cast<int>(textColumns_.size());
-    update();
+    const auto total = static_cast<int>(textColumns_.size());
+    const int next = (marqueeOffset_ + 1) % total;
+    // Only the columns whose dots differ after the step are drawn again.
+    int first = -1;
+    int last = -1;
+    for (int v = 0; v < kStripColumns; ++v) {
+        if (textColumns_[static_cast<std::size_t>((marqueeOffset_ + v) % total)] !=
+            textColumns_[static_cast<std::size_t>((next + v) % total)]) {
+            first = first < 0 ? v : first;
+            last = v;
+        }
+    }
+    marqueeOffset_ = next;
+    if (first >= 0 && !cacheSize_.isEmpty())
+        update(StripColumnRect(first).united(StripColumnRect(last)));
+    else if (first >= 0)
+        update();
 }
 
 DisplayPreviewWindow::DotColumns DisplayPreviewWindow::GlyphColumns(std::uint8_t byte) {
@@ -389,6 +405,21 @@ void DisplayPreviewWindow::UpdateCaches() {
         painter.drawText(QPointF(kStripLeft, kStripCaptionY), tr("Text on the display"));
         litDot_ = MakeDot(kGridLit, kDotDiameter * scale, ratio);
         litLed_ = QPixmap();
+        // Each dot lands where DrawDot would put it: columns and rows rounded on their own, so
+        // a column's image serves every column.
+        const auto dotTopLeft = [&](int column, int row) {
+            const QPointF half(litDot_.width() / ratio / 2, litDot_.height() / ratio / 2);
+            return (canvas.map(StripDotCentre(column, row)) - half).toPoint();
+        };
+        stripOrigin_ = dotTopLeft(0, 0);
+        for (int v = 0; v < kStripColumns; ++v)
+            columnLeft_[static_cast<std::size_t>(v)] = dotTopLeft(v, 0).x();
+        for (int row = 0; row < kGlyphRows; ++row)
+            rowTop_[static_cast<std::size_t>(row)] = dotTopLeft(0, row).y() - stripOrigin_.y();
+        const QSize dot(static_cast<int>(std::ceil(litDot_.width() / ratio)),
+                        static_cast<int>(std::ceil(litDot_.height() / ratio)));
+        columnSize_ = QSize(dot.width(), rowTop_.back() + dot.height());
+        columnSprites_.fill(QPixmap());
     }
     if (litLed_.isNull() || litLedColor_ != lit) {
         litLedColor_ = lit;
@@ -396,45 +427,150 @@ void DisplayPreviewWindow::UpdateCaches() {
     }
 }
 
-void DisplayPreviewWindow::paintEvent(QPaintEvent* /*event*/) {
+QRect DisplayPreviewWindow::StripColumnRect(int column) const {
+    return QRect(QPoint(columnLeft_[static_cast<std::size_t>(column)], stripOrigin_.y()),
+                 columnSize_);
+}
+
+const QPixmap& DisplayPreviewWindow::ColumnSprite(std::uint8_t bits) {
+    QPixmap& sprite = columnSprites_[bits];
+    if (sprite.isNull()) {
+        const qreal ratio = cacheRatio_;
+        sprite = QPixmap(columnSize_ * ratio);
+        sprite.setDevicePixelRatio(ratio);
+        sprite.fill(Qt::transparent);
+        QPainter painter(&sprite);
+        for (int row = 0; row < kGlyphRows; ++row) {
+            if ((bits >> row) & 1u)
+                painter.drawPixmap(QPoint(0, rowTop_[static_cast<std::size_t>(row)]), litDot_);
+        }
+    }
+    return sprite;
+}
+
+void DisplayPreviewWindow::PaintStrip(QPainter& painter, const QRect& dirty) {
+    const int total = static_cast<int>(textColumns_.size());
+    if (state_.textBytes.empty() || total == 0)
+        return;
+    for (int v = 0; v < kStripColumns; ++v) {
+        const QRect column = StripColumnRect(v);
+        if (column.left() > dirty.right())
+            break;
+        const std::uint8_t bits =
+            textColumns_[static_cast<std::size_t>((marqueeOffset_ + v) % total)];
+        if (bits != 0 && column.intersects(dirty))
+            painter.drawPixmap(column.topLeft(), ColumnSprite(bits));
+    }
+}
+
+QRect DisplayPreviewWindow::LedRect(const QTransform& canvas, ui::LedPoint topLeft) {
+    // The LED's box and a pixel round it for the antialiased edge.
+    return canvas.mapRect(QRectF(topLeft.x, topLeft.y, ui::kLedWidth, ui::kLedHeight))
+        .toAlignedRect()
+        .adjusted(-1, -1, 1, 1);
+}
+
+QRect DisplayPreviewWindow::StatusRect(const QTransform& canvas) {
+    return canvas.mapRect(QRectF(0, kStatusY - 14, kCanvasWidth, 40)).toAlignedRect();
+}
+
+void DisplayPreviewWindow::RepaintChanges() {
+    const DisplayState& now = state_;
+    if (!paintedKnown_ || now.gridBrightness != painted_.gridBrightness) {
+        update();
+    } else {
+        // Only what differs from what the last repaint was asked to show.
+        const QTransform canvas = CanvasTransform();
+        QRegion changed;
+        for (int column = 0; column < kColumns; ++column) {
+            const auto c = static_cast<std::size_t>(column);
+            const unsigned rows = now.columns[c] ^ painted_.columns[c];
+            for (int row = 0; row < kRows; ++row) {
+                if ((rows >> row) & 1u)
+                    changed +=
+                        LedRect(canvas, ui::GridLedPosition(PanelState::CellIndex(row, column)));
+            }
+        }
+        for (int pod = 0; pod < kPodCount; ++pod) {
+            if (now.pods[static_cast<std::size_t>(pod)] !=
+                painted_.pods[static_cast<std::size_t>(pod)])
+                changed += LedRect(canvas, ui::PodLedPosition(pod));
+        }
+        for (int ring = 0; ring < kRingCount; ++ring) {
+            if (now.rings[static_cast<std::size_t>(ring)] !=
+                painted_.rings[static_cast<std::size_t>(ring)])
+                changed += LedRect(canvas, ui::RingLedPosition(ring));
+        }
+        if (now.textBytes != painted_.textBytes && !cacheSize_.isEmpty())
+            changed += StripColumnRect(0).united(StripColumnRect(kStripColumns - 1));
+        if (now.rfOn != painted_.rfOn || now.scrollSpeed != painted_.scrollSpeed ||
+            now.reportCounts != painted_.reportCounts)
+            changed += StatusRect(canvas);
+        if (!changed.isEmpty())
+            update(changed);
+    }
+    painted_ = now;
+    paintedKnown_ = true;
+}
+
+void DisplayPreviewWindow::paintEvent(QPaintEvent* event) {
     UpdateCaches();
     QPainter painter(this);
-    painter.drawPixmap(0, 0, background_);
+    const QRegion& dirty = event->region();
+    const QRect bounds = event->rect();
+    const QRect strip = StripColumnRect(0).united(StripColumnRect(kStripColumns - 1));
+    const qreal ratio = cacheRatio_;
+    if (strip.contains(bounds)) {
+        // A marquee step: the strip's background under the changed columns, then their dots.
+        painter.drawPixmap(
+            QRectF(bounds), background_,
+            QRectF(QPointF(bounds.topLeft()) * ratio, QSizeF(bounds.size()) * ratio));
+        PaintStrip(painter, bounds);
+        return;
+    }
+    // Everything is drawn only where the repaint needs it.
+    const QRegion* only = bounds.contains(rect()) ? nullptr : &dirty;  // null: everything
+    for (const QRect& part : dirty) {
+        painter.drawPixmap(QRectF(part), background_,
+                           QRectF(QPointF(part.topLeft()) * ratio, QSizeF(part.size()) * ratio));
+    }
     const QTransform canvas = CanvasTransform();
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
-            if (state_.Lit(row, column))
-                DrawDot(painter, canvas,
-                        LedCentre(ui::GridLedPosition(PanelState::CellIndex(row, column))),
-                        litLed_);
+            const ui::LedPoint led = ui::GridLedPosition(PanelState::CellIndex(row, column));
+            if (state_.Lit(row, column) && Needed(only, canvas, led))
+                DrawDot(painter, canvas, LedCentre(led), litLed_);
         }
     }
-    const int total = static_cast<int>(textColumns_.size());
-    if (!state_.textBytes.empty() && total > 0) {
-        for (int v = 0; v < kStripColumns; ++v) {
-            const std::uint8_t bits =
-                textColumns_[static_cast<std::size_t>((marqueeOffset_ + v) % total)];
-            for (int row = 0; row < kGlyphRows; ++row) {
-                if ((bits >> row) & 1u)
-                    DrawDot(painter, canvas, StripDotCentre(v, row), litDot_);
-            }
-        }
-    }
+    if (strip.intersects(bounds))
+        PaintStrip(painter, bounds);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setTransform(canvas);
-    PaintPodsAndRings(painter);
-    PaintStatus(painter);
+    PaintPodsAndRings(painter, canvas, only);
+    if (only == nullptr || only->intersects(StatusRect(canvas))) {
+        painter.setTransform(canvas);
+        PaintStatus(painter);
+    }
 }
 
-void DisplayPreviewWindow::PaintPodsAndRings(QPainter& painter) const {
+bool DisplayPreviewWindow::Needed(const QRegion* only, const QTransform& canvas, ui::LedPoint led) {
+    return only == nullptr || only->intersects(LedRect(canvas, led));
+}
+
+void DisplayPreviewWindow::PaintPodsAndRings(QPainter& painter, const QTransform& canvas,
+                                             const QRegion* only) const {
+    painter.setTransform(canvas);
     painter.setPen(QPen(kOffColor, 1));
     for (int pod = 0; pod < kPodCount; ++pod) {
+        if (!Needed(only, canvas, ui::PodLedPosition(pod)))
+            continue;
         painter.setBrush(ToQColor(state_.pods[static_cast<std::size_t>(pod)]));
         painter.drawEllipse(LedCentre(ui::PodLedPosition(pod)), kLedRadius, kLedRadius);
     }
     // Rings: a circle outline, lit in proportion to its level when switched on.
     painter.setBrush(Qt::NoBrush);
     for (int ring = 0; ring < kRingCount; ++ring) {
+        if (!Needed(only, canvas, ui::RingLedPosition(ring)))
+            continue;
         const int level =
             std::min<int>(state_.rings[static_cast<std::size_t>(ring)], kRingLevelMax);
         const bool on = level > 0;

@@ -3,9 +3,11 @@
 // panel's own LED positions, ui/led_placement.h, plus a text strip and a status line) scaled to
 // the window, so it stays crisp at any size and device pixel ratio.
 //
-// It repaints only when told: whoever feeds the decoder calls StateChanged() afterwards. The
-// marquee timer runs only while the window is visible and the display holds text, so a hidden
-// preview costs nothing.
+// It repaints only when told: whoever feeds the decoder calls StateChanged() afterwards, and a
+// flood of reports costs one repaint a screen frame. The marquee timer runs only while someone
+// can see the window (shown, not minimised, exposed) and the display holds text; each step
+// repaints only the strip's columns whose dots changed, from cached column images. A preview
+// nobody sees costs nothing.
 #pragma once
 
 #include <QPixmap>
@@ -17,10 +19,13 @@
 #include <vector>
 
 #include "display/display_state.h"
+#include "ui/led_placement.h"
 
 class QTimer;
 
 namespace velta {
+
+class FramePacer;
 
 class DisplayPreviewWindow : public QWidget {
     Q_OBJECT
@@ -38,6 +43,7 @@ class DisplayPreviewWindow : public QWidget {
 
     // `state` must outlive the window. With a parent the window is still a window of its own.
     explicit DisplayPreviewWindow(const DisplayState& state, QWidget* parent = nullptr);
+    ~DisplayPreviewWindow() override;
 
     QSize sizeHint() const override { return {kCanvasWidth, kCanvasHeight}; }
 
@@ -63,25 +69,39 @@ class DisplayPreviewWindow : public QWidget {
     static std::vector<std::uint8_t> TextColumns(std::string_view text);
 
   public slots:
-    // The decoder took a report: redraw (when visible) and start or stop the marquee.
+    // The decoder took a report: start or stop the marquee, and redraw at the next frame in
+    // which the window is seen.
     void StateChanged();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
   private:
     QTransform CanvasTransform() const;
-    void UpdateMarquee(bool visible);
+    void UpdateMarquee();
     void StepMarquee();
     void RebuildTextColumns();
     // Remakes the background and the dot sprites when the size, pixel ratio or brightness moved.
     void UpdateCaches();
-    void PaintPodsAndRings(QPainter& painter) const;
+    // Where strip column v (0 = leftmost) is drawn, in widget coordinates.
+    QRect StripColumnRect(int column) const;
+    // The lit dots of one dot column, made once per pattern and size.
+    const QPixmap& ColumnSprite(std::uint8_t bits);
+    void PaintStrip(QPainter& painter, const QRect& dirty);
+    static QRect LedRect(const QTransform& canvas, ui::LedPoint topLeft);
+    static QRect StatusRect(const QTransform& canvas);
+    // Asks for a repaint of what differs from what the last one showed.
+    void RepaintChanges();
+    // Whether an LED lies in the part being repainted (`only`; null for the whole window).
+    static bool Needed(const QRegion* only, const QTransform& canvas, ui::LedPoint led);
+    void PaintPodsAndRings(QPainter& painter, const QTransform& canvas, const QRegion* only) const;
     void PaintStatus(QPainter& painter) const;
 
     const DisplayState& state_;
+    // What the last repaint was asked to show.
+    DisplayState painted_;
+    bool paintedKnown_ = false;
+    FramePacer* pacer_;
     QTimer* marquee_;
     int marqueeOffset_ = 0;
     // The text strip's dot columns for the text they were built from.
@@ -91,6 +111,11 @@ class DisplayPreviewWindow : public QWidget {
     QPixmap background_;
     QPixmap litLed_;
     QPixmap litDot_;
+    std::array<QPixmap, 256> columnSprites_;  // by dot pattern, bit r for row r
+    QPoint stripOrigin_;                      // top left of column 0's sprite
+    std::array<int, kStripColumns> columnLeft_{};
+    std::array<int, kGlyphRows> rowTop_{};  // below stripOrigin_
+    QSize columnSize_;
     QSize cacheSize_;
     qreal cacheRatio_ = 0;
     QColor litLedColor_;

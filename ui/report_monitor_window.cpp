@@ -7,16 +7,78 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeySequence>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "display/report_hex.h"
+#include "ui/frame_pacer.h"
+#include "ui/laid_out_texts.h"
 
 namespace velta {
+
+namespace {
+
+// Draws each cell's text from a cache of texts already laid out. While reports arrive the table
+// is repainted every frame, and most cells read the same ("written", "grid", "RF on"); laying
+// each one out afresh, as the standard delegate does (twice, to elide it), was most of the cost
+// of a repaint.
+class LaidOutTextDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const QWidget* widget = option.widget;
+        const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        QStyleOptionViewItem cell = option;
+        cell.index = index;
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &cell, painter, widget);
+
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRect area = cell.rect.adjusted(margin, 0, -margin, 0);
+        QString text = index.data(Qt::DisplayRole).toString();
+        const QStaticText* laid = &laid_.Get(text, cell.font);
+        if (laid->size().width() > area.width()) {
+            // Rare (a long text in a narrow column): elided, and cached as such.
+            text = QFontMetrics(cell.font).elidedText(text, Qt::ElideRight, area.width());
+            laid = &laid_.Get(text, cell.font);
+        }
+        const bool right = (index.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight) != 0;
+        const QSizeF size = laid->size();
+        const QPointF at(right ? area.right() + 1 - size.width() : area.left(),
+                         area.top() + (area.height() - size.height()) / 2);
+        const QPalette::ColorGroup group =
+            (cell.state & QStyle::State_Enabled) == 0  ? QPalette::Disabled
+            : (cell.state & QStyle::State_Active) != 0 ? QPalette::Active
+                                                       : QPalette::Inactive;
+        const bool selected = (cell.state & QStyle::State_Selected) != 0;
+        painter->save();
+        painter->setFont(cell.font);
+        painter->setPen(
+            cell.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawStaticText(at, *laid);
+        painter->restore();
+        if ((cell.state & QStyle::State_HasFocus) != 0) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(cell);
+            focus.backgroundColor =
+                cell.palette.color(group, selected ? QPalette::Highlight : QPalette::Window);
+            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+        }
+    }
+
+  private:
+    mutable LaidOutTexts laid_;
+};
+
+}  // namespace
 
 ReportJournalModel::ReportJournalModel(const ReportJournal& journal, QObject* parent)
     : QAbstractTableModel(parent), journal_(journal) {
@@ -136,10 +198,15 @@ ReportMonitorWindow::ReportMonitorWindow(ReportJournal& journal, QWidget* parent
       model_(new ReportJournalModel(journal, this)),
       table_(new QTableView(this)),
       hex_(new QPlainTextEdit(this)),
-      pause_(new QPushButton(tr("&Pause"), this)) {
+      pause_(new QPushButton(tr("&Pause"), this)),
+      pacer_(new FramePacer(*this, [this] { CatchUp(); })) {
     setWindowTitle(tr("Report Monitor"));
 
     table_->setModel(model_);
+    table_->setItemDelegate(new LaidOutTextDelegate(table_));
+    // The style's scroll bar covers every pixel it owns: following new rows repaints the bar
+    // alone, not what lies beneath it.
+    table_->verticalScrollBar()->setAttribute(Qt::WA_OpaquePaintEvent);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setWordWrap(false);
@@ -195,6 +262,10 @@ ReportMonitorWindow::ReportMonitorWindow(ReportJournal& journal, QWidget* parent
     resize(720, 480);
 }
 
+ReportMonitorWindow::~ReportMonitorWindow() {
+    pacer_->Detach();
+}
+
 bool ReportMonitorWindow::Paused() const {
     return pause_->isChecked();
 }
@@ -203,22 +274,15 @@ void ReportMonitorWindow::SetPaused(bool paused) {
     pause_->setChecked(paused);
 }
 
-void ReportMonitorWindow::JournalChanged() {
-    if (!isVisible()) {
-        pending_ = true;  // caught up when shown
-        return;
-    }
-    CatchUp();
+int ReportMonitorWindow::FrameInterval() const {
+    return pacer_->FrameInterval();
 }
 
-void ReportMonitorWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (pending_)
-        CatchUp();
+void ReportMonitorWindow::JournalChanged() {
+    pacer_->Request();
 }
 
 void ReportMonitorWindow::CatchUp() {
-    pending_ = false;
     model_->JournalChanged();
     if (!Paused())
         table_->scrollToBottom();

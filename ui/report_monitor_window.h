@@ -1,8 +1,10 @@
 // Report Monitor: a window listing the journal of reports (ReportJournal) as a table, one row per
 // report, with the selected report's bytes below as one hex line. Whoever records into the
-// journal calls JournalChanged() afterwards; the model then inserts the new rows at the end and
-// removes the ones the journal dropped at the front, so a full journal keeps scrolling without a
-// reset. Copy puts the selected reports on the clipboard as hex lines (display/report_hex.h).
+// journal calls JournalChanged() afterwards; at the next screen frame the model inserts the new
+// rows at the end and removes the ones the journal dropped at the front, so a full journal keeps
+// scrolling without a reset, and a flood of reports costs one repaint a frame. While nobody can
+// see the window nothing is done; it catches up when seen. Copy puts the selected reports on the
+// clipboard as hex lines (display/report_hex.h).
 #pragma once
 
 #include <QAbstractTableModel>
@@ -18,6 +20,8 @@ class QPushButton;
 class QTableView;
 
 namespace velta {
+
+class FramePacer;
 
 class ReportJournalModel : public QAbstractTableModel {
     Q_OBJECT
@@ -63,6 +67,7 @@ class ReportMonitorWindow : public QWidget {
   public:
     // `journal` must outlive the window; Clear empties it.
     explicit ReportMonitorWindow(ReportJournal& journal, QWidget* parent = nullptr);
+    ~ReportMonitorWindow() override;
 
     ReportJournalModel& Model() { return *model_; }
     QTableView& Table() { return *table_; }
@@ -73,26 +78,27 @@ class ReportMonitorWindow : public QWidget {
     bool Paused() const;
     void SetPaused(bool paused);
 
+    // Milliseconds between two catch-ups while reports keep coming.
+    int FrameInterval() const;
+
   public slots:
-    // The journal recorded a report (or several). While hidden, the window only notes it.
+    // The journal recorded a report (or several): shown at the next frame in which the window
+    // is seen.
     void JournalChanged();
+    // Takes in the reports journaled since the last look, now.
+    void CatchUp();
     void Copy();
     void Clear();
 
-  protected:
-    void showEvent(QShowEvent* event) override;
-
   private:
     void ShowCurrentHex();
-    // Takes in the reports journaled since the last look.
-    void CatchUp();
 
     ReportJournal& journal_;
     ReportJournalModel* model_;
     QTableView* table_;
     QPlainTextEdit* hex_;
     QPushButton* pause_;
-    bool pending_ = false;
+    FramePacer* pacer_;
 };
 
 }  // namespace velta

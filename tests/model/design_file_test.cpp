@@ -272,6 +272,8 @@ TEST(DesignFile, RefusesBrokenFilesNamingTheField) {
         {"truncated in the grid", valid.substr(0, valid.find("....") + 10),
          "grid[0]: expected valid JSON"},
         {"trailing garbage", File("") + "x", "expected valid JSON"},
+        {"NUL after a whole design", File("") + std::string(1, '\0') + "junk",
+         "expected valid JSON, got a NUL byte at byte " + std::to_string(File("").size() + 1)},
         {"top level array", "[1]", "expected a JSON object at the top level, got an array of 1"},
         {"format missing", R"({"version": 1})", "format: expected \"velta-design\""},
         {"format wrong", R"({"format": "other", "version": 1})",

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QSignalSpy>
@@ -72,31 +73,41 @@ TEST(DisplayPreviewTest, PaintsTheLitGridLedsAtEverySize) {
     }
 }
 
-TEST(DisplayPreviewTest, MarqueeRunsOnlyWhileVisibleWithText) {
+TEST(DisplayPreviewTest, MarqueeRunsOnlyWhileSeenWithText) {
     DisplayState state;
     DisplayPreviewWindow preview(state);
+    enum Window { kHidden, kShown, kMinimised };
     const struct {
         const char* step;
-        bool visible;
+        Window window;
         std::string text;
         bool running;
     } steps[] = {
-        {"hidden with text", false, "Hello", false}, {"shown, no text", true, "", false},
-        {"text arrives", true, "Hello", true},       {"text goes", true, "", false},
-        {"text again", true, "\x80 \x81", true},     {"hidden", false, "\x80 \x81", false},
-        {"shown again", true, "\x80 \x81", true},
+        {"hidden with text", kHidden, "Hello", false},
+        {"shown, no text", kShown, "", false},
+        {"text arrives", kShown, "Hello", true},
+        {"text goes", kShown, "", false},
+        {"text again", kShown, "\x80 \x81", true},
+        {"hidden", kHidden, "\x80 \x81", false},
+        {"shown again", kShown, "\x80 \x81", true},
+        {"minimised", kMinimised, "\x80 \x81", false},
+        {"a report while minimised", kMinimised, "Hello", false},
+        {"restored", kShown, "Hello", true},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.step);
         state.textBytes = step.text;
         preview.StateChanged();
-        if (step.visible && !preview.isVisible()) {
-            preview.show();
+        if (step.window == kShown && (!preview.isVisible() || preview.isMinimized())) {
+            preview.showNormal();
             ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
-        } else if (!step.visible) {
+        } else if (step.window == kMinimised && !preview.isMinimized()) {
+            preview.showMinimized();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return preview.isMinimized(); }));
+        } else if (step.window == kHidden) {
             preview.hide();
         }
-        EXPECT_EQ(preview.MarqueeRunning(), step.running);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return preview.MarqueeRunning() == step.running; }));
     }
     // The timer follows the scroll speed, and the text moves.
     state.scrollSpeed = 15;
@@ -178,6 +189,21 @@ TEST(DotFontTest, MarqueeTakesSixColumnsPerCharacterAndAGap) {
     }
 }
 
+// Counts the events of one type an object receives.
+class EventCounter : public QObject {
+  public:
+    EventCounter(QEvent::Type type, int& count) : type_(type), count_(count) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == type_)
+            ++count_;
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    QEvent::Type type_;
+    int& count_;
+};
+
 // A monitor over its own journal, with a clock that moves 2 ms per reading.
 class MonitorTest : public ::testing::Test {
   protected:
@@ -212,7 +238,7 @@ TEST_F(MonitorTest, RowsShowTimeDirectionKindAndSummary) {
     journal.RecordRead(RfOnReport(), 64);
     journal.RecordWritten(TextReport("Hi"), true);
     journal.RecordWritten(grid, true);  // a tail with no grid before it
-    window.JournalChanged();
+    window.CatchUp();
 
     ReportJournalModel& model = window.Model();
     ASSERT_EQ(model.rowCount(), 6);
@@ -239,7 +265,7 @@ TEST_F(MonitorTest, RowsShowTimeDirectionKindAndSummary) {
 TEST_F(MonitorTest, FullJournalDropsRowsAtTheFrontWithoutReset) {
     for (std::size_t i = 0; i < ReportJournal::kCapacity; ++i)
         journal.RecordWritten(i % 2 == 0 ? RfOnReport() : RfOffReport(), true);
-    window.JournalChanged();
+    window.CatchUp();
     ASSERT_EQ(window.Model().rowCount(), 10000);
     QSignalSpy resets(&window.Model(), &QAbstractItemModel::modelReset);
     QSignalSpy removed(&window.Model(), &QAbstractItemModel::rowsRemoved);
@@ -247,7 +273,7 @@ TEST_F(MonitorTest, FullJournalDropsRowsAtTheFrontWithoutReset) {
     window.Table().selectRow(9999);
     for (int i = 0; i < 3; ++i)
         journal.RecordWritten(TextReport("new"), true);
-    window.JournalChanged();
+    window.CatchUp();
     EXPECT_EQ(window.Model().rowCount(), 10000);
     EXPECT_EQ(resets.count(), 0);
     ASSERT_EQ(removed.count(), 1);
@@ -262,7 +288,7 @@ TEST_F(MonitorTest, FullJournalDropsRowsAtTheFrontWithoutReset) {
     // More new reports than the journal holds: a reset.
     for (std::size_t i = 0; i <= ReportJournal::kCapacity; ++i)
         journal.RecordWritten(RfOnReport(), true);
-    window.JournalChanged();
+    window.CatchUp();
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(window.Model().rowCount(), 10000);
 
@@ -271,13 +297,54 @@ TEST_F(MonitorTest, FullJournalDropsRowsAtTheFrontWithoutReset) {
     EXPECT_EQ(window.Model().rowCount(), 0);
 }
 
-TEST_F(MonitorTest, HiddenWindowCatchesUpWhenShown) {
-    window.hide();
-    journal.RecordWritten(RfOnReport(), true);
-    window.JournalChanged();
-    EXPECT_EQ(window.Model().rowCount(), 0);
-    window.show();
-    EXPECT_EQ(window.Model().rowCount(), 1);
+// Reports arriving one at a time, each in an event-loop pass of its own as the link delivers
+// them, are taken in once a frame; a window nobody sees takes nothing in until it is seen.
+TEST_F(MonitorTest, CatchesUpOnceAFrameAndOnlyWhenSeen) {
+    int paints = 0;
+    EventCounter counter(QEvent::Paint, paints);
+    window.Table().viewport()->installEventFilter(&counter);
+    QSignalSpy insertions(&window.Model(), &QAbstractItemModel::rowsInserted);
+    QApplication::processEvents();
+    paints = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 200; ++i) {
+        journal.RecordWritten(RfOnReport(), true);
+        window.JournalChanged();
+        QApplication::processEvents();
+    }
+    const qint64 frames = clock.elapsed() / window.FrameInterval() + 1;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.Model().rowCount() == 200; }));
+    QApplication::processEvents();
+    EXPECT_LE(insertions.count(), frames);
+    EXPECT_LE(paints, frames + 1);
+    EXPECT_LT(insertions.count(), 50) << "not one catch-up per report";
+
+    const struct {
+        const char* step;
+        void (ReportMonitorWindow::*show)();
+        bool seen;
+    } steps[] = {
+        {"hidden", &ReportMonitorWindow::hide, false},
+        {"shown", &ReportMonitorWindow::showNormal, true},
+        {"minimised", &ReportMonitorWindow::showMinimized, false},
+        {"restored", &ReportMonitorWindow::showNormal, true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        (window.*step.show)();
+        journal.RecordWritten(RfOnReport(), true);
+        window.JournalChanged();
+        const auto caughtUp = [&] {
+            return static_cast<std::size_t>(window.Model().rowCount()) == journal.Size();
+        };
+        if (step.seen) {
+            EXPECT_TRUE(QTest::qWaitFor(caughtUp));
+        } else {
+            QTest::qWait(3 * window.FrameInterval());
+            EXPECT_FALSE(caughtUp());
+        }
+    }
 }
 
 TEST_F(MonitorTest, CopiedRowsParseBackToTheirReports) {
@@ -285,7 +352,7 @@ TEST_F(MonitorTest, CopiedRowsParseBackToTheirReports) {
                                     RingReport({}, 7, 8), RfOffReport()};
     for (const DeviceReport& r : reports)
         journal.RecordWritten(r, true);
-    window.JournalChanged();
+    window.CatchUp();
     QItemSelectionModel* selection = window.Table().selectionModel();
     for (int row : {3, 1, 2})
         selection->select(window.Model().index(row, 0),
