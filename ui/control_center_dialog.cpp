@@ -520,8 +520,6 @@ void ControlCenterDialog::SetUpKeyboardAndNames() {
             setTabOrder(previous, widget);
         previous = widget;
     }
-    // Tab leaves the Data Center box instead of typing into it: no keyboard trap.
-    dataCenter_->setTabChangesFocus(true);
     // The text box's own menu offers the program's undo, not a second history of its own.
     scrollText_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(scrollText_, &QWidget::customContextMenuRequested, this,
@@ -721,8 +719,26 @@ void ControlCenterDialog::ShowHint(std::string_view hint) {
 }
 
 void ControlCenterDialog::SetCommandBusy(int controlId, bool busy) {
-    if (QWidget* button = Control(controlId))
-        button->setEnabled(!busy);
+    QWidget* button = Control(controlId);
+    if (button == nullptr)
+        return;
+    if (busy) {
+        // Disabling the focused button makes Qt move the focus on to the next control: a keyboard
+        // user who pressed Space on it would find the focus somewhere else once the send is done.
+        const bool hadFocus = button->hasFocus();
+        button->setEnabled(false);
+        if (hadFocus)
+            focusMovedFrom_[controlId] = QApplication::focusWidget();
+        return;
+    }
+    button->setEnabled(true);
+    const auto moved = focusMovedFrom_.find(controlId);
+    if (moved == focusMovedFrom_.end())
+        return;
+    // Only while the focus is still where Qt put it: a user who moved on stays where they went.
+    if (moved->second != nullptr && QApplication::focusWidget() == moved->second)
+        button->setFocus(Qt::OtherFocusReason);
+    focusMovedFrom_.erase(moved);
 }
 
 void ControlCenterDialog::DataCenterWarning(std::string_view text) {

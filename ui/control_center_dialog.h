@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <array>
 #include <map>
 #include <memory>
@@ -188,6 +189,9 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
 
   private:
     bool permissionBoxShown_ = false;
+    // A busy button that had the focus when it was disabled, by control id, with the control Qt
+    // moved the focus on to; the focus comes back when the send is answered.
+    std::map<int, QPointer<QWidget>> focusMovedFrom_;
 };
 
 }  // namespace velta

@@ -854,16 +854,19 @@ TEST_F(DialogTest, DeviceButtonsReachTheLink) {
     ASSERT_FALSE(transmitter_.WrittenReports().empty());
     EXPECT_EQ(transmitter_.WrittenReports().back()[1], kCommandRfOn);
 
-    // The device holds the write: the click returns, and Update Data is disabled until the
-    // answer comes back.
+    // The device holds the write: Space on Update Data returns, and the button is disabled until
+    // the answer comes back, then has the keyboard's focus again.
     transmitter_.ClearRecord();
     transmitter_.StallWrites(true);
     Panel().SetCell(0, 0, true);
-    Click(id::kUpdateData);
-    EXPECT_FALSE(dialog_->Control(id::kUpdateData)->isEnabled());
+    QWidget* update = dialog_->Control(id::kUpdateData);
+    update->setFocus();
+    QTest::keyClick(update, Qt::Key_Space);
+    EXPECT_FALSE(update->isEnabled());
     EXPECT_TRUE(dialog_->Control(id::kRfMode)->isEnabled());
     transmitter_.StallWrites(false);
-    QTRY_VERIFY_WITH_TIMEOUT(dialog_->Control(id::kUpdateData)->isEnabled(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(update->isEnabled(), 2000);
+    EXPECT_TRUE(update->hasFocus());
     ASSERT_FALSE(transmitter_.WrittenReports().empty());
     EXPECT_EQ(transmitter_.WrittenReports().front()[1], kCommandGrid);
 
