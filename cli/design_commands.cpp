@@ -14,6 +14,7 @@
 #include "cli/command.h"
 #include "device/simulated_transmitter.h"
 #include "model/design_file.h"
+#include "model/error_text.h"
 
 namespace velta::cli {
 
@@ -75,8 +76,7 @@ std::optional<std::string> DesignOptions::ReadBytes(std::ostream& err) const {
     std::ifstream stream(file, std::ios::binary);
     if (!stream) {
         const int error = errno;
-        err << "velta: cannot read " << file << ": "
-            << std::system_category().message(error != 0 ? error : EIO) << '\n';
+        err << "velta: cannot read " << file << ": " << ErrnoText(error != 0 ? error : EIO) << '\n';
         return std::nullopt;
     }
     // One byte past the limit is enough for the reader to refuse a file that is too large.
