@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "device/hid_transport.h"
-#include "device/hidapi_transport.h"
+#include "device/platform_transport.h"
 #include "device/simulated_transmitter.h"
 #include "ui/main_window.h"
 
@@ -110,7 +110,7 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(simulate))
         transport = std::make_unique<velta::SimulatedTransmitter>();
     else
-        transport = std::make_unique<velta::HidapiTransport>();
+        transport = velta::MakePlatformTransport();
 
     {
         // Destroyed before the transport: its destructor ends the link's reader and closes the

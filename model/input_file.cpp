@@ -1,5 +1,7 @@
 #include "model/input_file.h"
 
+#include "model/error_text.h"
+
 #include <array>
 #include <system_error>
 #include <utility>
@@ -18,11 +20,6 @@
 namespace velta {
 
 namespace {
-
-std::string ErrorText(int error) {
-    // The generic category names the errno the same way on every system.
-    return std::generic_category().message(error);
-}
 
 #ifndef _WIN32
 
@@ -81,12 +78,12 @@ void Open(const std::string& path, Opened& opened) {
         const int error = errno;
         // A socket can't be opened at all; say what it is rather than the open's words.
         opened.irregular = ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
-        opened.error = opened.irregular ? DescribeIrregular(info.st_mode) : ErrorText(error);
+        opened.error = opened.irregular ? DescribeIrregular(info.st_mode) : ErrnoText(error);
         return;
     }
     opened.fd.emplace(fd);
     if (::fstat(fd, &info) != 0) {
-        opened.error = ErrorText(errno);
+        opened.error = ErrnoText(errno);
         opened.fd.reset();
     } else if (!S_ISREG(info.st_mode)) {
         opened.irregular = true;
@@ -131,7 +128,7 @@ InputFile ReadInputFile(const std::string& path, std::size_t limit) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return {std::nullopt, ErrorText(errno)};
+            return {std::nullopt, ErrnoText(errno)};
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);
