@@ -8,6 +8,8 @@ extern "C" {
 #include <hidsdi.h>
 }
 
+#include <algorithm>
+#include <chrono>
 #include <string_view>
 
 #include "device/utf16.h"
@@ -50,8 +52,22 @@ class SystemTransfer : public Win32Transfer {
             WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, Fresh()),
             error);
     }
-    bool Wait(std::chrono::milliseconds timeout) override {
-        return WaitForSingleObject(event_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+    bool WaitUntil(std::chrono::steady_clock::time_point deadline) override {
+        // The system's wait may come back up to a timer tick early: waited again until the
+        // deadline has passed, so a write is never given up before its time.
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            const DWORD timeout = left.count() <= 0
+                                      ? 0
+                                      : static_cast<DWORD>(std::min<std::chrono::milliseconds::rep>(
+                                            left.count(), INFINITE - 1));
+            const DWORD result = WaitForSingleObject(event_, timeout);
+            if (result != WAIT_TIMEOUT)
+                return result == WAIT_OBJECT_0;
+            if (timeout == 0)
+                return false;
+        }
     }
     void Cancel() override { CancelIoEx(file_, &overlapped_); }
     bool Finish(std::size_t& transferred, std::uint32_t& error) override {

@@ -39,11 +39,13 @@ class Win32Transfer {
     // why); true when the transfer finished at once or is in flight.
     virtual bool StartRead(std::span<std::uint8_t> buffer, std::uint32_t& error) = 0;
     virtual bool StartWrite(std::span<const std::uint8_t> bytes, std::uint32_t& error) = 0;
-    // Waits for the started transfer to end, at most `timeout`; true when it has ended.
-    virtual bool Wait(std::chrono::milliseconds timeout) = 0;
+    // Waits for the started transfer to end, at most until `deadline`; true when it has ended.
+    virtual bool WaitUntil(std::chrono::steady_clock::time_point deadline) = 0;
     // CancelIoEx on this transfer; it then ends soon, as aborted, unless it was done already.
+    // Safe from another thread while the owner waits in Finish.
     virtual void Cancel() = 0;
-    // GetOverlappedResult, waiting for the end: the bytes moved, or false and why.
+    // GetOverlappedResult, waiting for the end however long it takes (a blocked wait: no wake-up
+    // until the transfer ends or is cancelled): the bytes moved, or false and why.
     virtual bool Finish(std::size_t& transferred, std::uint32_t& error) = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
 #include <utility>
 
 #include "device/utf16.h"
@@ -20,8 +21,19 @@ constexpr struct {
     {win32_error::kDeviceNotConnected, ENODEV}, {win32_error::kNotEnoughMemory, ENOMEM},
 };
 
+// The errno a Win32 code is known by, 0 when none.
+int ErrnoOf(std::uint32_t code) {
+    for (const auto& entry : kErrnoOfWin32Error) {
+        if (entry.code == code)
+            return entry.error;
+    }
+    return 0;
+}
+
 // One open handle with a transfer for each direction. A call never returns with its transfer in
 // flight (it finishes it, cancelled if need be), so the destructor may close the handle at once.
+// Write runs on one thread, Read on one thread (they may differ), CancelRead on any; the read's
+// state that CancelRead touches is guarded by `readMutex_`.
 class WindowsHidDevice : public HidDevice {
   public:
     WindowsHidDevice(std::shared_ptr<Win32HidApi> api, Win32Handle handle,
@@ -35,63 +47,89 @@ class WindowsHidDevice : public HidDevice {
     WindowsHidDevice(const WindowsHidDevice&) = delete;
     WindowsHidDevice& operator=(const WindowsHidDevice&) = delete;
 
-    bool Write(const DeviceReport& report) override {
+    WriteResult Write(const DeviceReport& report, LinkClock::time_point deadline) override {
         std::uint32_t error = 0;
         if (!write_->StartWrite(report, error))
-            return false;
-        // A device that does not take the report is not waited for: the write is cancelled and
-        // counts as failed.
-        if (!write_->Wait(WindowsHidTransport::kWriteTimeout))
+            return {WriteStatus::Failed, ErrnoOf(error)};
+        // A device that has not taken the report by the deadline is not waited for: the write is
+        // cancelled, and finished, so nothing of it stays in flight.
+        const bool givenUp = !write_->WaitUntil(deadline);
+        if (givenUp)
             write_->Cancel();
         std::size_t written = 0;
-        return write_->Finish(written, error) && written == report.size();
+        if (!write_->Finish(written, error)) {
+            // Taken just before the cancel came, it counts as written (below).
+            if (givenUp && error == win32_error::kOperationAborted)
+                return {WriteStatus::TimedOut, ETIMEDOUT};
+            return {WriteStatus::Failed, ErrnoOf(error)};
+        }
+        return {written >= report.size() ? WriteStatus::Written : WriteStatus::Short, 0};
     }
 
-    ReadOutcome Read(InputReport& buffer, std::size_t& length, std::stop_token stop) override {
-        while (!stop.stop_requested()) {
+    ReadOutcome Read(InputReport& buffer, std::size_t& length) override {
+        for (;;) {
             buffer.fill(0);
             std::uint32_t error = 0;
-            if (!read_->StartRead(buffer, error))
-                return ReadOutcome::Failed;
-            bool stopped = false;
-            while (!read_->Wait(WindowsHidTransport::kReadSlice)) {
-                if (stop.stop_requested()) {
-                    read_->Cancel();
-                    stopped = true;
-                    break;
-                }
+            {
+                const std::lock_guard lock(readMutex_);
+                if (readCancelled_)
+                    return ReadOutcome::Cancelled;
+                if (!read_->StartRead(buffer, error))
+                    return ReadOutcome::Failed;
+                reading_ = true;
             }
+            // Blocks until a report comes, the device goes (the pending read fails at once) or
+            // CancelRead cancels it: no timeout, so an idle reader never wakes.
             std::size_t got = 0;
             const bool done = read_->Finish(got, error);
-            if (stopped)
-                return ReadOutcome::Cancelled;
-            // A removed device fails the pending read at once (device not connected).
+            {
+                const std::lock_guard lock(readMutex_);
+                reading_ = false;
+                if (readCancelled_)
+                    return ReadOutcome::Cancelled;  // whatever came, the reader no longer wants it
+            }
             if (!done)
                 return ReadOutcome::Failed;
+            got = std::min(got, buffer.size());
+            // The system puts the report id first. Id 0 means the device numbers no reports, so
+            // it is no byte of the device's: dropped, so the reader gets the bytes hidraw gives.
+            if (got > 0 && buffer[0] == 0) {
+                std::copy(buffer.begin() + 1, buffer.begin() + static_cast<std::ptrdiff_t>(got),
+                          buffer.begin());
+                buffer[--got] = 0;
+            }
             if (got > 0) {
-                length = std::min(got, buffer.size());
+                length = got;
                 return ReadOutcome::Report;
             }
             // Nothing arrived: read again.
         }
-        return ReadOutcome::Cancelled;
+    }
+
+    // The pending read is cancelled in the device, so the reader is back at once.
+    bool CancelRead() override {
+        const std::lock_guard lock(readMutex_);
+        readCancelled_ = true;
+        if (reading_)
+            read_->Cancel();
+        return true;
     }
 
   private:
     std::shared_ptr<Win32HidApi> api_;
     Win32Handle handle_;
     std::unique_ptr<Win32Transfer> write_;  // used by Write only
-    std::unique_ptr<Win32Transfer> read_;   // used by Read only
+    std::unique_ptr<Win32Transfer> read_;   // started and finished by Read; CancelRead cancels it
+    std::mutex readMutex_;
+    bool reading_ = false;  // a read is in flight: CancelRead must cancel it
+    bool readCancelled_ = false;
 };
 
 }  // namespace
 
 HidFailure DescribeWin32Failure(Win32HidApi& api, std::uint32_t error) {
     HidFailure failure;
-    for (const auto& entry : kErrnoOfWin32Error) {
-        if (entry.code == error)
-            failure.error = entry.error;
-    }
+    failure.error = ErrnoOf(error);
     failure.message = api.ErrorText(error) + " (Windows error " + std::to_string(error) + ")";
     return failure;
 }

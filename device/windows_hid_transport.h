@@ -3,7 +3,6 @@
 // is the same over the real calls and over the tests' fake.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -20,15 +19,14 @@ HidFailure DescribeWin32Failure(Win32HidApi& api, std::uint32_t error);
 
 // Holds no state of its own beyond the calls it makes; the handles it opens share those calls,
 // so they may outlive it (a write stuck in the device ends on its own).
+//
+// A write waits for the device until the deadline it is given and is then cancelled, so a write
+// the link gives up on also ends in the device. A read waits for its transfer with no timeout at
+// all (an idle reader never wakes); CancelRead cancels the transfer, and a removed device fails
+// it, so either ends the read at once. Neither returns with its transfer in flight, so a handle is
+// closed only when nothing can still write into its OVERLAPPED.
 class WindowsHidTransport : public HidTransport {
   public:
-    // How long a write waits for the device before it is cancelled: the link's own budget, so a
-    // write the link has given up on is also ended in the device.
-    static constexpr std::chrono::milliseconds kWriteTimeout{250};
-    // A read waits in slices of this length and looks at its stop token between them, so a stop
-    // ends it within one slice (the link asks for well under 200 ms).
-    static constexpr std::chrono::milliseconds kReadSlice{100};
-
     explicit WindowsHidTransport(std::shared_ptr<Win32HidApi> api);
 
     // Every interface whose vendor and product id can be read, opened for no access at all so

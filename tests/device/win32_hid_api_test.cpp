@@ -1,21 +1,24 @@
 // The Windows transport over the real Win32 calls (Windows and wine only): the system's HID
-// interfaces, and overlapped reads and writes, cancelled or not, on a named pipe standing in for
-// a device handle (CreateFileW opens both the same way).
+// interfaces, and overlapped reads and writes, given up, cancelled or failing, on a named pipe
+// standing in for a device handle (CreateFileW opens both the same way), also under the link.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <stop_token>
 #include <string>
 #include <thread>
 
 #include "device/hid_link.h"
 #include "device/utf16.h"
 #include "device/windows_hid_transport.h"
+#include "tests/device/fake_notices.h"
 
 namespace velta {
 namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
 
 TEST(Win32HidApi, ListsTheSystemsHidInterfaces) {
     WindowsHidTransport transport(MakeWin32HidApi());
@@ -27,72 +30,107 @@ TEST(Win32HidApi, ListsTheSystemsHidInterfaces) {
     EXPECT_NE(failure.message.find("(Windows error "), std::string::npos) << failure.message;
 }
 
-// The server end of a pipe whose client end the transport opens as a device.
-class PipeTest : public ::testing::Test {
-  protected:
-    PipeTest()
-        : path_("\\\\.\\pipe\\velta-test-" + std::to_string(GetCurrentProcessId())),
-          server_(CreateNamedPipeW(reinterpret_cast<const wchar_t*>(Utf8ToUtf16(path_).c_str()),
-                                   PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0,
-                                   nullptr)) {}
-    ~PipeTest() override {
-        if (server_ != INVALID_HANDLE_VALUE)
-            CloseHandle(server_);
-    }
+// The server end of a pipe with room for `clients` at once. What the "device" sends is buffered;
+// what it is sent waits until it reads.
+HANDLE Listen(const std::string& path, DWORD clients) {
+    return CreateNamedPipeW(reinterpret_cast<const wchar_t*>(Utf8ToUtf16(path).c_str()),
+                            PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, clients, 4096, 0, 0,
+                            nullptr);
+}
 
-    std::unique_ptr<HidDevice> OpenClient() {
-        HidFailure failure;
-        std::unique_ptr<HidDevice> device = transport_.OpenPath(path_, failure);
-        EXPECT_NE(device, nullptr) << failure.message;
-        // The client is there already: the server only takes note.
-        EXPECT_FALSE(ConnectNamedPipe(server_, nullptr));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PIPE_CONNECTED));
-        return device;
-    }
+std::string PipePath(const char* name) {
+    return "\\\\.\\pipe\\velta-" + std::string(name) + std::to_string(GetCurrentProcessId());
+}
 
-    std::string path_;
-    HANDLE server_;
-    WindowsHidTransport transport_{MakeWin32HidApi()};
-};
+TEST(Win32HidApi, ReadsAndWritesOnAPipeWholeGivenUpCancelledOrFailed) {
+    const std::string path = PipePath("device");
+    const HANDLE server = Listen(path, 1);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    WindowsHidTransport transport(MakeWin32HidApi());
+    HidFailure failure;
+    std::unique_ptr<HidDevice> device = transport.OpenPath(path, failure);
+    ASSERT_NE(device, nullptr) << failure.message;
+    DWORD moved = 0;
 
-TEST_F(PipeTest, ReadsWritesAndCancelledReads) {
-    ASSERT_NE(server_, INVALID_HANDLE_VALUE);
-    std::unique_ptr<HidDevice> device = OpenClient();
-    ASSERT_NE(device, nullptr);
-    InputReport buffer{};
-    std::size_t length = 0;
-
-    // Nothing comes: a stop from another thread ends the read, as the link's Close does.
-    std::stop_source stop;
-    std::jthread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        stop.request_stop();
-    });
-    EXPECT_EQ(device->Read(buffer, length, stop.get_token()), ReadOutcome::Cancelled);
-    stopper.join();
-
-    // The "device" sends a report: it arrives whole.
+    // The "device" sends a report without an id: the reader gets its 64 bytes.
     DeviceReport sent = RfOnReport();
     sent[10] = 0x42;
-    DWORD moved = 0;
-    ASSERT_TRUE(WriteFile(server_, sent.data(), kReportSize, &moved, nullptr));
-    ASSERT_EQ(device->Read(buffer, length, std::stop_token{}), ReadOutcome::Report);
-    EXPECT_EQ(length, kReportSize);
-    EXPECT_TRUE(std::equal(sent.begin(), sent.end(), buffer.begin()));
+    ASSERT_TRUE(WriteFile(server, sent.data(), kReportSize, &moved, nullptr));
+    InputReport buffer{};
+    std::size_t length = 0;
+    ASSERT_EQ(device->Read(buffer, length), ReadOutcome::Report);
+    ASSERT_EQ(length, kReportSize - 1);
+    EXPECT_TRUE(std::equal(sent.begin() + 1, sent.end(), buffer.begin()));
 
-    // A report written reaches the "device" whole.
-    ASSERT_TRUE(device->Write(sent));
+    // Nobody reads: the write is still in the "device" at its deadline, and ends there.
+    auto start = Clock::now();
+    EXPECT_EQ(device->Write(sent, start + milliseconds(100)).status, WriteStatus::TimedOut);
+    EXPECT_GE(Clock::now() - start, milliseconds(100));
+    DWORD available = 1;
+    EXPECT_TRUE(PeekNamedPipe(server, nullptr, 0, nullptr, &available, nullptr));
+    EXPECT_EQ(available, 0u);
+
+    // The "device" reads: the report reaches it whole.
     DeviceReport received{};
-    ASSERT_TRUE(ReadFile(server_, received.data(), kReportSize, &moved, nullptr));
-    EXPECT_EQ(moved, kReportSize);
+    std::thread reader([&] { ReadFile(server, received.data(), kReportSize, &moved, nullptr); });
+    EXPECT_EQ(device->Write(sent, Clock::now() + std::chrono::seconds(5)).status,
+              WriteStatus::Written);
+    reader.join();
     EXPECT_EQ(received, sent);
 
-    // The "device" goes away: the pending read fails.
-    std::jthread unplug([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        DisconnectNamedPipe(server_);
-    });
-    EXPECT_EQ(device->Read(buffer, length, std::stop_token{}), ReadOutcome::Failed);
+    device.reset();
+    CloseHandle(server);
+
+    // A read is ended at once from another thread, cancelled (as Close does) or by a removal.
+    for (const bool removal : {false, true}) {
+        const std::string other = PipePath(removal ? "removed" : "cancelled");
+        const HANDLE end = Listen(other, 1);
+        device = transport.OpenPath(other, failure);
+        ASSERT_NE(device, nullptr) << failure.message;
+        start = Clock::now();
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(milliseconds(50));
+            if (removal)
+                DisconnectNamedPipe(end);
+            else
+                EXPECT_TRUE(device->CancelRead());
+        });
+        EXPECT_EQ(device->Read(buffer, length),
+                  removal ? ReadOutcome::Failed : ReadOutcome::Cancelled);
+        EXPECT_LT(Clock::now() - start, milliseconds(50 + 150)) << removal;
+        stopper.join();
+        device.reset();
+        CloseHandle(end);
+    }
+}
+
+// The link over the real transport with a pipe listed as the transmitter: Close joins a reader
+// waiting in its read promptly.
+class PipeTransmitter : public WindowsHidTransport {
+  public:
+    explicit PipeTransmitter(std::string path)
+        : WindowsHidTransport(MakeWin32HidApi()), path_(std::move(path)) {}
+    std::vector<HidInterfaceInfo> Enumerate() override {
+        return {{path_, kTransmitterVendorId, kTransmitterProductId}};
+    }
+
+  private:
+    std::string path_;
+};
+
+TEST(Win32HidApi, TheLinkClosesPromptlyWithItsReaderWaiting) {
+    const std::string path = PipePath("link");
+    const HANDLE ends[] = {Listen(path, 2), Listen(path, 2)};  // the write and the read handle
+    PipeTransmitter transmitter(path);
+    testing::FakeNotices notices;
+    HidLink link(transmitter, notices);
+    ASSERT_TRUE(link.Open());
+    std::this_thread::sleep_for(milliseconds(50));
+    const auto start = Clock::now();
+    link.Close();
+    EXPECT_LT(Clock::now() - start, milliseconds(200));
+    for (const HANDLE end : ends)
+        CloseHandle(end);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <deque>
 #include <functional>
-#include <stop_token>
 
 #include "device/hid_link.h"
 #include "device/link_diagnostics.h"
@@ -34,7 +33,8 @@ struct FakeInterface {
 // How one read or write goes.
 struct FakeIo {
     std::uint32_t startError = 0;       // ReadFile / WriteFile fails at once with this
-    int waitsBeforeDone = 0;            // waits that time out first; -1: done only when cancelled
+    bool stuck = false;                 // in flight until cancelled: a wait for it times out
+    bool doneAsCancelled = false;       // a wait times out, but it ends whole as the cancel comes
     std::uint32_t error = 0;            // it ends with this error (0: it worked)
     std::vector<std::uint8_t> bytes{};  // a read's report
     std::size_t written = kReportSize;  // a write's count
@@ -42,13 +42,16 @@ struct FakeIo {
 
 // The Win32 calls, single-threaded and without real time: a wait returns at once, timed out or
 // done as scripted. Records every call: "open-query PATH", "open PATH", "close", "read",
-// "write N", "wait MS", "cancel", "finish".
+// "write N", "wait", "cancel", "finish".
 class FakeWin32 : public Win32HidApi {
   public:
     std::vector<FakeInterface> interfaces;
-    std::deque<FakeIo> ios;                   // reads and writes take these in order
-    std::function<void(int)> onTimedOutWait;  // with the count so far: a stop from "elsewhere"
+    std::deque<FakeIo> ios;  // reads and writes take these in order
+    // Runs when Finish would block on a transfer still in flight, as another thread would act
+    // meanwhile (a cancel); a transfer still in flight after it would block for ever.
+    std::function<void()> whileBlocked;
     Strings calls;
+    LinkClock::time_point waitedUntil{};
     int openHandles = 0;
     int inFlight = 0;
 
@@ -93,29 +96,33 @@ class FakeWin32 : public Win32HidApi {
         bool StartRead(std::span<std::uint8_t> buffer, std::uint32_t& error) override {
             api_.calls.push_back("read");
             buffer_ = buffer;
-            return Start(error, FakeIo{.waitsBeforeDone = -1});
+            return Start(error, FakeIo{.stuck = true});
         }
         bool StartWrite(std::span<const std::uint8_t> bytes, std::uint32_t& error) override {
             api_.calls.push_back("write " + std::to_string(bytes.size()));
             buffer_ = {};
             return Start(error, FakeIo{});
         }
-        bool Wait(std::chrono::milliseconds timeout) override {
-            api_.calls.push_back("wait " + std::to_string(timeout.count()));
-            if (cancelled_ || io_.waitsBeforeDone == 0)
-                return true;
-            if (io_.waitsBeforeDone > 0)
-                --io_.waitsBeforeDone;
-            if (api_.onTimedOutWait)
-                api_.onTimedOutWait(++timedOut_);
-            return false;
+        bool WaitUntil(LinkClock::time_point deadline) override {
+            api_.calls.push_back("wait");
+            api_.waitedUntil = deadline;
+            return !InFlight() && !io_.doneAsCancelled;
         }
         void Cancel() override {
             api_.calls.push_back("cancel");
-            cancelled_ = io_.waitsBeforeDone != 0;  // one that was done stays done
+            if (io_.doneAsCancelled)
+                io_.stuck = false;
+            else
+                cancelled_ = InFlight();  // one that was done stays done
         }
         bool Finish(std::size_t& transferred, std::uint32_t& error) override {
             api_.calls.push_back("finish");
+            if (InFlight() && api_.whileBlocked)
+                api_.whileBlocked();
+            if (InFlight()) {
+                ADD_FAILURE() << "Finish would wait for ever";
+                cancelled_ = true;
+            }
             --api_.inFlight;
             error = cancelled_ ? win32_error::kOperationAborted : io_.error;
             const std::size_t count = std::min(io_.bytes.size(), buffer_.size());
@@ -125,6 +132,7 @@ class FakeWin32 : public Win32HidApi {
         }
 
       private:
+        bool InFlight() const { return io_.stuck && !cancelled_; }
         // The next scripted transfer, or `otherwise` when none is left.
         bool Start(std::uint32_t& error, const FakeIo& otherwise) {
             io_ = api_.ios.empty() ? otherwise : api_.ios.front();
@@ -139,7 +147,6 @@ class FakeWin32 : public Win32HidApi {
         FakeIo io_;
         std::span<std::uint8_t> buffer_;
         bool cancelled_ = false;
-        int timedOut_ = 0;
     };
 };
 
@@ -212,31 +219,44 @@ std::unique_ptr<HidDevice> OpenTransmitter(FakeWin32& api, const std::vector<Fak
     return device;
 }
 
-TEST(WindowsHidTransport, AWriteIsWholeInTimeOrCancelledAndFailed) {
+TEST(WindowsHidTransport, AWriteIsWholeByItsDeadlineOrCancelledThere) {
     const struct {
         const char* name;
         FakeIo io;
-        bool ok;
+        WriteResult result;
         Strings calls;
     } cases[] = {
-        {"taken at once", {}, true, {"write 65", "wait 250", "finish"}},
-        {"refused at once", {.startError = kBrokenPipe}, false, {"write 65"}},
+        {"taken", {}, {WriteStatus::Written, 0}, {"write 65", "wait", "finish"}},
+        {"refused at once",
+         {.startError = win32_error::kDeviceNotConnected},
+         {WriteStatus::Failed, ENODEV},
+         {"write 65"}},
         {"ends in an error",
-         {.error = win32_error::kDeviceNotConnected},
-         false,
-         {"write 65", "wait 250", "finish"}},
-        {"short", {.written = 64}, false, {"write 65", "wait 250", "finish"}},
-        {"stuck in the device",
-         {.waitsBeforeDone = -1},
-         false,
-         {"write 65", "wait 250", "cancel", "finish"}},
+         {.error = kBrokenPipe},
+         {WriteStatus::Failed, 0},
+         {"write 65", "wait", "finish"}},
+        {"short", {.written = 64}, {WriteStatus::Short, 0}, {"write 65", "wait", "finish"}},
+        {"still in the device at the deadline",
+         {.stuck = true},
+         {WriteStatus::TimedOut, ETIMEDOUT},
+         {"write 65", "wait", "cancel", "finish"}},
+        {"taken just as the cancel comes",
+         {.doneAsCancelled = true},
+         {WriteStatus::Written, 0},
+         {"write 65", "wait", "cancel", "finish"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeWin32 api;
         std::unique_ptr<HidDevice> device = OpenTransmitter(api, {c.io});
-        EXPECT_EQ(device->Write(RfOnReport()), c.ok);
+        const auto deadline = LinkClock::now() + std::chrono::milliseconds(250);
+        const WriteResult result = device->Write(RfOnReport(), deadline);
+        EXPECT_EQ(result.status, c.result.status);
+        EXPECT_EQ(result.error, c.result.error);
         EXPECT_THAT(api.calls, ElementsAreArray(c.calls));
+        if (c.calls.size() > 1) {
+            EXPECT_EQ(api.waitedUntil, deadline);  // the link's deadline, not one of its own
+        }
         // Never back with the transfer in flight, so the handle may be closed at once.
         EXPECT_EQ(api.inFlight, 0);
         device.reset();
@@ -244,70 +264,94 @@ TEST(WindowsHidTransport, AWriteIsWholeInTimeOrCancelledAndFailed) {
     }
 }
 
-TEST(WindowsHidTransport, AReadEndsWithAReportAFailureOrAStop) {
-    const std::vector<std::uint8_t> report(kReportSize, 0x5A);
+TEST(WindowsHidTransport, AReadWaitsWithoutWakingUntilAReportAFailureOrACancel) {
+    std::vector<std::uint8_t> numbered(kReportSize, 0x5A);
+    std::vector<std::uint8_t> unnumbered = numbered;
+    unnumbered[0] = 0;
+    enum Cancel { kNoCancel, kCancelledFirst, kCancelledWhileWaiting };
     const struct {
         const char* name;
         std::vector<FakeIo> reads;
-        int stopAfterTimedOutWaits;  // 0: no stop; -1: stopped before the read
+        Cancel cancel;
         ReadOutcome outcome;
-        std::size_t length;
+        std::vector<std::uint8_t> report;  // what the reader gets
         Strings calls;
     } cases[] = {
-        {"a whole report",
-         {{.waitsBeforeDone = 2, .bytes = report}},
-         0,
+        // Report id 0 is no byte of the device's: dropped, as hidraw and hidapi do.
+        {"a report without an id",
+         {{.bytes = unnumbered}},
+         kNoCancel,
          ReadOutcome::Report,
-         kReportSize,
-         {"read", "wait 100", "wait 100", "wait 100", "finish"}},
+         std::vector<std::uint8_t>(kReportSize - 1, 0x5A),
+         {"read", "finish"}},
+        {"a report with an id",
+         {{.bytes = numbered}},
+         kNoCancel,
+         ReadOutcome::Report,
+         numbered,
+         {"read", "finish"}},
         {"a short report",
          {{.bytes = {0, 7, 8}}},
-         0,
+         kNoCancel,
          ReadOutcome::Report,
-         3,
-         {"read", "wait 100", "finish"}},
+         {7, 8},
+         {"read", "finish"}},
         {"nothing arrived: read again",
-         {{}, {.bytes = report}},
-         0,
+         {{}, {.bytes = {0}}, {.bytes = {3}}},
+         kNoCancel,
          ReadOutcome::Report,
-         kReportSize,
-         {"read", "wait 100", "finish", "read", "wait 100", "finish"}},
+         {3},
+         {"read", "finish", "read", "finish", "read", "finish"}},
         {"the device was removed",
-         {{.waitsBeforeDone = 1, .error = win32_error::kDeviceNotConnected}},
-         0,
+         {{.error = win32_error::kDeviceNotConnected}},
+         kNoCancel,
          ReadOutcome::Failed,
-         0,
-         {"read", "wait 100", "wait 100", "finish"}},
-        {"refused at once", {{.startError = kBrokenPipe}}, 0, ReadOutcome::Failed, 0, {"read"}},
-        {"stopped while waiting",
-         {{.waitsBeforeDone = -1}},
-         2,
+         {},
+         {"read", "finish"}},
+        {"refused at once",
+         {{.startError = kBrokenPipe}},
+         kNoCancel,
+         ReadOutcome::Failed,
+         {},
+         {"read"}},
+        {"cancelled while waiting",
+         {{.stuck = true}},
+         kCancelledWhileWaiting,
          ReadOutcome::Cancelled,
-         0,
-         {"read", "wait 100", "wait 100", "cancel", "finish"}},
-        {"stopped before it starts", {}, -1, ReadOutcome::Cancelled, 0, {}},
+         {},
+         {"read", "finish", "cancel"}},
+        {"a report that comes with the cancel",
+         {{.stuck = true, .doneAsCancelled = true, .bytes = unnumbered}},
+         kCancelledWhileWaiting,
+         ReadOutcome::Cancelled,
+         {},
+         {"read", "finish", "cancel"}},
+        {"cancelled before it starts", {}, kCancelledFirst, ReadOutcome::Cancelled, {}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeWin32 api;
         std::unique_ptr<HidDevice> device = OpenTransmitter(api, c.reads);
-        std::stop_source stop;
-        if (c.stopAfterTimedOutWaits < 0)
-            stop.request_stop();
-        api.onTimedOutWait = [&](int waits) {
-            if (waits == c.stopAfterTimedOutWaits)
-                stop.request_stop();
+        if (c.cancel == kCancelledFirst) {
+            EXPECT_TRUE(device->CancelRead());
+        }
+        // The link's Close, from its own thread while the reader waits: the read ends at once.
+        api.whileBlocked = [&] {
+            if (c.cancel == kCancelledWhileWaiting) {
+                EXPECT_TRUE(device->CancelRead());
+            }
         };
         InputReport buffer;
         buffer.fill(0xEE);
         std::size_t length = 0;
-        EXPECT_EQ(device->Read(buffer, length, stop.get_token()), c.outcome);
+        EXPECT_EQ(device->Read(buffer, length), c.outcome);
+        // No "wait": a read has no timeout to wake up for.
         EXPECT_THAT(api.calls, ElementsAreArray(c.calls));
         EXPECT_EQ(api.inFlight, 0);
         if (c.outcome == ReadOutcome::Report) {
-            EXPECT_EQ(length, c.length);
+            ASSERT_EQ(length, c.report.size());
             InputReport expected{};  // the device's bytes, then zeros
-            std::copy_n(c.reads.back().bytes.begin(), c.length, expected.begin());
+            std::copy(c.report.begin(), c.report.end(), expected.begin());
             EXPECT_EQ(buffer, expected);
         }
     }
