@@ -376,7 +376,11 @@ TEST(VeltaCommandsTest, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
         std::string path;
         const char* what;
     } cases[] = {{fifo.Path(), "it is a FIFO, not a regular file"},
+#ifdef _WIN32
+                 {"NUL", "it is a character device, not a regular file"},
+#else
                  {"/dev/zero", "it is a character device, not a regular file"},
+#endif
                  {::testing::TempDir(), "it is a directory"}};
     for (const auto& c : cases) {
         for (const Strings& args : {Strings{"datacenter", c.path}, Strings{"send", c.path},

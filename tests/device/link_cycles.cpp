@@ -27,7 +27,9 @@ int main(int argc, char* argv[]) {
         // Mostly closed at once, as the reader starts; every fourth cycle after a write, every
         // fourth with the reader waiting in its read.
         const bool opened = link.Open();
-        const bool written = opened && (cycle % 4 != 1 || link.WriteReport(velta::RfOnReport()));
+        const bool written =
+            opened && (cycle % 4 != 1 ||
+                       velta::testing::SendAndWait(link, notices, {velta::RfOnReport()}).written);
         const bool waiting =
             cycle % 4 != 2 || velta::testing::WaitUntil([&] { return device.ReadPending(); });
         link.Close();
