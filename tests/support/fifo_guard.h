@@ -1,13 +1,10 @@
 // A FIFO where a file should be. Left alone, a reader that opens it waits for a writer forever;
 // after two seconds the guard breaks the reader's wait, so a reader that did block ends (and fails
-// its test) instead of hanging the run. On Windows the FIFO is a named pipe (Path() is then
-// \\.\pipe\..., named after the file asked for) with a few ends for readers to open.
+// its test) instead of hanging the run. On Windows it is a named pipe (Path() is \\.\pipe\NAME).
 #pragma once
 
 #ifdef _WIN32
 #include <windows.h>
-
-#include <vector>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,21 +22,7 @@ namespace velta::testing {
 class FifoGuard {
   public:
     explicit FifoGuard(std::string path) : path_(std::move(path)) {
-#ifdef _WIN32
-        path_ = "\\\\.\\pipe\\" + path_.substr(path_.find_last_of("/\\") + 1) + "-" +
-                std::to_string(GetCurrentProcessId());
-        for (std::size_t i = 0; i < kReaders; ++i) {
-            const HANDLE end =
-                CreateNamedPipeA(path_.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT,
-                                 kReaders, 0, 0, 0, nullptr);
-            if (end != INVALID_HANDLE_VALUE)
-                ends_.push_back(end);
-        }
-        made_ = ends_.size() == kReaders;
-#else
-        std::remove(path_.c_str());
-        made_ = ::mkfifo(path_.c_str(), 0600) == 0;
-#endif
+        made_ = Make();
         guard_ = std::thread([this] {
             for (int waited = 0; !done_; waited += 5) {
                 if (waited >= 2000)
@@ -51,40 +34,53 @@ class FifoGuard {
     ~FifoGuard() {
         done_ = true;
         guard_.join();
-#ifdef _WIN32
-        for (const HANDLE end : ends_)
-            CloseHandle(end);
-#else
-        std::remove(path_.c_str());
-#endif
+        Remove();
     }
     FifoGuard(const FifoGuard&) = delete;
     FifoGuard& operator=(const FifoGuard&) = delete;
 
-    bool Made() const {
-        return made_;
-    }
-    const std::string& Path() const {
-        return path_;
-    }
+    bool Made() const { return made_; }
+    const std::string& Path() const { return path_; }
 
   private:
 #ifdef _WIN32
-    static constexpr std::size_t kReaders = 8;  // opens before the ends run out
-    // Hanging up ends every read waiting on this side.
+    // A few ends, one for each reader that opens it; hanging them up ends every waiting read.
+    bool Make() {
+        path_ = "\\\\.\\pipe\\" + path_.substr(path_.find_last_of("/\\") + 1);
+        bool made = true;
+        for (HANDLE& end : ends_) {
+            end = CreateNamedPipeA(path_.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, kEnds, 0, 0,
+                                   0, nullptr);
+            made = made && end != INVALID_HANDLE_VALUE;
+        }
+        return made;
+    }
     void BreakWaits() {
         for (const HANDLE end : ends_)
             DisconnectNamedPipe(end);
     }
-    std::vector<HANDLE> ends_;
+    void Remove() {
+        for (const HANDLE end : ends_)
+            CloseHandle(end);
+    }
+    static constexpr DWORD kEnds = 8;
+    HANDLE ends_[kEnds] = {};
 #else
-    // A writer's open lets a waiting open go on; its close ends the read.
+    bool Make() {
+        std::remove(path_.c_str());
+        return ::mkfifo(path_.c_str(), 0600) == 0;
+    }
+    // A writer's open lets a blocked open go on, and its close ends the read.
     void BreakWaits() {
         const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
         if (fd >= 0)
             ::close(fd);
     }
+    void Remove() {
+        std::remove(path_.c_str());
+    }
 #endif
+
     std::string path_;
     bool made_ = false;
     std::atomic<bool> done_{false};
