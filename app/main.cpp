@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "device/hid_transport.h"
-#include "device/hidapi_transport.h"
+#include "device/platform_transport.h"
 #include "device/simulated_transmitter.h"
 #include "ui/main_window.h"
 
@@ -80,13 +80,17 @@ int main(int argc, char* argv[]) {
     quitAfterShow.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(quitAfterShow);
 
-    QStringList arguments;
+    // A first look, before any application object exists, only to tell whether a window is
+    // wanted: the options are ASCII whatever the encoding. The arguments themselves are read
+    // from the application object below, which has them whole (on Windows from the wide command
+    // line; argv is in the ANSI code page there and loses a file name outside it).
+    QStringList firstLook;
     for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    if (!parser.parse(arguments) || parser.isSet(help) || parser.isSet(version) ||
+        firstLook.append(QString::fromLocal8Bit(argv[i]));
+    if (!parser.parse(firstLook) || parser.isSet(help) || parser.isSet(version) ||
         parser.isSet(QStringLiteral("help-all"))) {
         // Help, version and command-line errors need no display: answer them without a window
-        // system (process() prints and exits).
+        // system (process() parses the application's arguments, prints and exits).
         QCoreApplication core(argc, argv);
         NameApplication();
         parser.process(core);
@@ -102,6 +106,10 @@ int main(int argc, char* argv[]) {
     KeepNoSettings();
     QApplication app(argc, argv);
     NameApplication();
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "velta-control-center: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
     // The window is laid out in fixed pixels; Fusion draws its controls the same, compact way on
     // every desktop, so every caption fits its place.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -110,7 +118,7 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(simulate))
         transport = std::make_unique<velta::SimulatedTransmitter>();
     else
-        transport = std::make_unique<velta::HidapiTransport>();
+        transport = velta::MakePlatformTransport();
 
     {
         // Destroyed before the transport: its destructor ends the link's reader and closes the

@@ -1,5 +1,6 @@
 // Words for the user when the transmitter cannot be opened: what was (not) found and, for a
-// permission problem, the commands that install the udev rule.
+// permission problem, what mends it: on Linux the commands that install the udev rule, on
+// Windows the other program that holds the transmitter.
 #pragma once
 
 #include <string>
@@ -9,7 +10,7 @@
 namespace velta {
 
 // Where the udev rule to copy lives: the installed package's copy when there is one, else the
-// source checkout's.
+// source checkout's. Empty on Windows, which has no udev.
 std::string UdevRulePath();
 
 // True for the errno values that mean "present, but this user may not open it".
@@ -17,8 +18,9 @@ bool IsPermissionError(int error);
 
 std::string DescribeNoTransmitter();
 std::string DescribeStartFailure(const std::string& message);
-// The transmitter at `path` was listed but could not be opened. `rulePath` is the udev rule to
-// name in the advice for a permission problem.
+// The transmitter at `path` was listed but could not be opened: the errno's words (the same on
+// every system) or else the platform's. `rulePath` is the udev rule to name in the advice for a
+// permission problem on Linux.
 std::string DescribeOpenFailure(const std::string& path, const HidFailure& failure,
                                 const std::string& rulePath);
 

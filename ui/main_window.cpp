@@ -6,7 +6,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -79,7 +78,7 @@ QString DesignFilter() {
 // may have, so a huge file costs nothing and is refused by the reader with its own message.
 // Anything but a regular file (a FIFO, a device) is refused without blocking.
 std::optional<std::string> ReadSmallFile(const QString& path, std::size_t limit, QString& error) {
-    InputFile file = ReadInputFile(QFile::encodeName(path).toStdString(), limit + 1);
+    InputFile file = ReadInputFile(path.toStdString(), limit + 1);
     if (!file.bytes)
         error = QObject::tr("%1: %2").arg(FileName(path), QString::fromStdString(file.error));
     return std::move(file.bytes);
@@ -413,8 +412,7 @@ void MainWindow::ImportPicture() {
 
 bool MainWindow::ImportPictureFile(const QString& path) {
     // The picture reader opens the file itself, and would wait forever on a FIFO.
-    if (const std::string refused = RefuseIrregularFile(QFile::encodeName(path).toStdString());
-        !refused.empty()) {
+    if (const std::string refused = RefuseIrregularFile(path.toStdString()); !refused.empty()) {
         ReportFailure(tr("Import Picture"),
                       tr("%1: %2").arg(FileName(path), QString::fromStdString(refused)));
         return false;
