@@ -27,7 +27,7 @@ class Utf8Console {
     Utf8Console& operator=(const Utf8Console&) = delete;
 
   private:
-    unsigned int savedCodePage_ = 0;  // 0: nothing to restore
+    [[maybe_unused]] unsigned int savedCodePage_ = 0;  // 0: nothing to restore (Windows only)
 };
 
 }  // namespace velta::cli
