@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "device/device_choice.h"
 #include "device/hid_transport.h"
 #include "device/platform_transport.h"
 #include "device/simulated_transmitter.h"
@@ -72,6 +73,13 @@ int main(int argc, char* argv[]) {
         QStringLiteral("simulate"),
         QStringLiteral("Use a simulated transmitter instead of the USB device."));
     parser.addOption(simulate);
+    const QCommandLineOption device(
+        QStringLiteral("device"),
+        QStringLiteral("The transmitter to use when more than one is plugged in: its path, or "
+                       "else its serial number, as velta list prints them (default: the first "
+                       "found)."),
+        QStringLiteral("PATH|SERIAL"));
+    parser.addOption(device);
     parser.addPositionalArgument(QStringLiteral("design"),
                                  QStringLiteral("A design file (.velta) to open at start-up."),
                                  QStringLiteral("[DESIGN]"));
@@ -97,6 +105,10 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    if (parser.isSet(device) && parser.value(device).isEmpty()) {
+        std::fprintf(stderr, "velta-control-center: --device needs a path or serial number\n");
+        return 2;
+    }
     if (parser.positionalArguments().size() > 1) {
         std::fprintf(stderr, "velta-control-center: one design file at most, got %lld\n",
                      static_cast<long long>(parser.positionalArguments().size()));
@@ -124,6 +136,8 @@ int main(int argc, char* argv[]) {
         // Destroyed before the transport: its destructor ends the link's reader and closes the
         // device, whichever way the window ended.
         velta::MainWindow window(*transport, parser.isSet(simulate));
+        if (parser.isSet(device))
+            window.SetDeviceChoice(velta::DeviceChoice{parser.value(device).toStdString()});
         QuitAfterFirstPaint quitter;
         if (parser.isSet(quitAfterShow))
             window.installEventFilter(&quitter);

@@ -1,6 +1,7 @@
 #include "device/link_diagnostics.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <filesystem>
 #include <system_error>
 
@@ -54,6 +55,24 @@ bool IsPermissionError(int error) {
 
 std::string DescribeNoTransmitter() {
     return "no transmitter 04d8:003f found";
+}
+
+std::string DescribeTransmitter(const HidInterfaceInfo& transmitter) {
+    return ShownName(transmitter.path) +
+           (transmitter.serialNumber.empty()
+                ? std::string(" (no serial number)")
+                : " (serial " + ShownName(transmitter.serialNumber) + ")");
+}
+
+std::string DescribeNoChosenTransmitter(const DeviceChoice& choice,
+                                        const std::vector<HidInterfaceInfo>& transmitters) {
+    std::string reason =
+        "no transmitter with serial or path " + ShownName(choice.pathOrSerial) + "; found: ";
+    if (transmitters.empty())
+        return reason + "none";
+    for (std::size_t i = 0; i < transmitters.size(); ++i)
+        reason += (i == 0 ? "" : ", ") + DescribeTransmitter(transmitters[i]);
+    return reason;
 }
 
 std::string DescribeStartFailure(const std::string& message) {

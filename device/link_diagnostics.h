@@ -4,7 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "device/device_choice.h"
 #include "device/hid_transport.h"
 
 namespace velta {
@@ -17,6 +19,13 @@ std::string UdevRulePath();
 bool IsPermissionError(int error);
 
 std::string DescribeNoTransmitter();
+// A transmitter was chosen and none matches: names the choice and every transmitter present
+// (`transmitters`, from ListTransmitters) by path and serial number, so the right one can be
+// picked.
+std::string DescribeNoChosenTransmitter(const DeviceChoice& choice,
+                                        const std::vector<HidInterfaceInfo>& transmitters);
+// A transmitter as one line of `velta list` and the diagnostics: its path and serial number.
+std::string DescribeTransmitter(const HidInterfaceInfo& transmitter);
 std::string DescribeStartFailure(const std::string& message);
 // The transmitter at `path` was listed but could not be opened: the errno's words (the same on
 // every system) or else the platform's. `rulePath` is the udev rule to name in the advice for a

@@ -152,6 +152,17 @@ class SystemHidApi : public Win32HidApi {
         return true;
     }
 
+    std::u16string SerialNumber(Win32Handle handle) override {
+        // The string descriptor is at most 126 UTF-16 units; the call wants the size in bytes.
+        wchar_t text[128] = {};
+        if (!HidD_GetSerialNumberString(AsHandle(handle), text, sizeof(text) - sizeof(wchar_t)))
+            return {};
+        std::u16string serial;
+        for (const wchar_t* unit = text; *unit != 0; ++unit)
+            serial.push_back(static_cast<char16_t>(*unit));
+        return serial;
+    }
+
     void Close(Win32Handle handle) override { CloseHandle(AsHandle(handle)); }
 
     std::unique_ptr<Win32Transfer> MakeTransfer(Win32Handle handle) override {

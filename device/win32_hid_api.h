@@ -64,6 +64,8 @@ class Win32HidApi {
     // HidD_GetAttributes.
     virtual bool Attributes(Win32Handle handle, std::uint16_t& vendorId,
                             std::uint16_t& productId) = 0;
+    // HidD_GetSerialNumberString: the device's serial number; empty when it has none.
+    virtual std::u16string SerialNumber(Win32Handle handle) = 0;
     // CloseHandle.
     virtual void Close(Win32Handle handle) = 0;
     // A transfer on an open handle (its event from CreateEventW); nullptr when none can be made.

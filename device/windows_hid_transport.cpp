@@ -144,8 +144,10 @@ std::vector<HidInterfaceInfo> WindowsHidTransport::Enumerate() {
         if (handle == kNoWin32Handle)
             continue;
         HidInterfaceInfo info{Utf16ToUtf8(path), 0, 0};
-        if (api_->Attributes(handle, info.vendorId, info.productId))
+        if (api_->Attributes(handle, info.vendorId, info.productId)) {
+            info.serialNumber = Utf16ToUtf8(api_->SerialNumber(handle));
             interfaces.push_back(std::move(info));
+        }
         api_->Close(handle);
     }
     return interfaces;

@@ -26,6 +26,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <optional>
+#include <utility>
 
 #include "control/control_center_controller.h"
 #include "control/control_ids.h"
@@ -135,6 +136,8 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
     BuildMenus();
     statusBar()->setSizeGripEnabled(false);
     transmitterLabel_ = new QLabel(this);
+    // A serial number or path is the device's or the user's text, never markup.
+    transmitterLabel_->setTextFormat(Qt::PlainText);
     statusBar()->addPermanentWidget(transmitterLabel_);
     connect(panel_, &ControlCenterDialog::EndRequested, this, &QWidget::close);
     connect(panel_, &ControlCenterDialog::HistoryChanged, this, [this] {
@@ -606,12 +609,29 @@ void MainWindow::ShowAbout() {
                            .arg(kTransmitterProductId, 4, 16, QLatin1Char('0')));
 }
 
+void MainWindow::SetDeviceChoice(DeviceChoice choice) {
+    deviceChoice_ = FromView(ShownName(choice.pathOrSerial));
+    panel_->Controller().SetDeviceChoice(std::move(choice));
+    UpdateTransmitterLabel();
+    UpdateTitle();
+}
+
 void MainWindow::UpdateTransmitterLabel() {
-    const bool connected = panel_->Controller().Link().IsConnected();
-    QString text = connected ? tr("Transmitter %1:%2 connected")
-                                   .arg(kTransmitterVendorId, 4, 16, QLatin1Char('0'))
-                                   .arg(kTransmitterProductId, 4, 16, QLatin1Char('0'))
-                             : tr("No transmitter connected");
+    const HidLink& link = panel_->Controller().Link();
+    const QString ids = QStringLiteral("%1:%2")
+                            .arg(kTransmitterVendorId, 4, 16, QLatin1Char('0'))
+                            .arg(kTransmitterProductId, 4, 16, QLatin1Char('0'));
+    QString text;
+    if (link.IsConnected()) {
+        const std::string& serial = link.Transmitter().serialNumber;
+        text =
+            serial.empty()
+                ? tr("Transmitter %1 connected").arg(ids)
+                : tr("Transmitter %1, serial %2, connected").arg(ids, FromView(ShownName(serial)));
+    } else {
+        text = deviceChoice_.isEmpty() ? tr("No transmitter connected")
+                                       : tr("Transmitter %1 not connected").arg(deviceChoice_);
+    }
     if (simulated_)
         text += tr(" (simulated)");
     transmitterLabel_->setText(text);
@@ -623,6 +643,8 @@ void MainWindow::UpdateTitle() {
         designPath_.isEmpty()
             ? QString::fromLatin1(kTitle) + QStringLiteral("[*]")
             : tr("%1[*] \u2014 %2").arg(FileName(designPath_), QString::fromLatin1(kTitle));
+    if (!deviceChoice_.isEmpty())
+        title += tr(" (transmitter %1)").arg(deviceChoice_);
     if (simulated_)
         title += tr(" (simulated transmitter)");
     setWindowTitle(title);

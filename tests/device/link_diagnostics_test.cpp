@@ -48,6 +48,28 @@ TEST(LinkDiagnostics, OpenFailureWordsAndAdvice) {
     EXPECT_EQ(DescribeStartFailure("x"), "the USB HID library failed to start: x");
 }
 
+// Serial numbers are the device's text and reach terminals and the window: what could steer a
+// terminal, and what is not UTF-8, is shown as '?', byte for byte of what was dropped.
+TEST(LinkDiagnostics, NamesAreShownWithoutControlCharacters) {
+    const struct {
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"0001A2F3", "0001A2F3"},
+        {"Grüße \u20ac \U0001F600", "Grüße \u20ac \U0001F600"},
+        {"A\x1b[2J\tB\nC\r", "A?[2J?B?C?"},
+        {"del\x7f c1\xc2\x9b", "del? c1?"},   // DEL, and CSI in its C1 form
+        {"\xff\xfe", "??"},                   // not UTF-8 at all
+        {"\xe2\x82", "??"},                   // cut short
+        {"\xc0\xaf \xed\xa0\x80", "?? ???"},  // overlong '/', a surrogate
+        {"\xf4\x90\x80\x80", "????"},         // past U+10FFFF
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ShownName(c.text), c.shown) << c.text;
+    EXPECT_EQ(DescribeTransmitter({"/dev/hidraw3", 0x04D8, 0x003F, "\x1b]0;x\x07"}),
+              "/dev/hidraw3 (serial ?]0;x?)");
+}
+
 TEST(LinkDiagnostics, RulePathIsTheInstalledOneOrTheCheckoutsAndExists) {
     const std::string path = UdevRulePath();
 #ifdef _WIN32

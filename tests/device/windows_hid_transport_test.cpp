@@ -28,6 +28,7 @@ struct FakeInterface {
     std::uint32_t queryOpenError = 0;  // opening it for no access fails with this
     bool attributes = true;            // HidD_GetAttributes works on it
     std::uint32_t openError = 0;       // opening it for reading and writing fails with this
+    std::u16string serial{};           // HidD_GetSerialNumberString's answer
 };
 
 // How one read or write goes.
@@ -77,6 +78,9 @@ class FakeWin32 : public Win32HidApi {
         vendorId = entry.vendorId;
         productId = entry.productId;
         return entry.attributes;
+    }
+    std::u16string SerialNumber(Win32Handle handle) override {
+        return interfaces.at(handle - 1).serial;
     }
     void Close(Win32Handle /*handle*/) override {
         calls.push_back("close");
@@ -154,7 +158,7 @@ constexpr std::uint32_t kBrokenPipe = 109;  // an error with no errno of its own
 const std::u16string kTxPath = u"\\\\?\\hid#vid_04d8&pid_003f#1";
 
 FakeInterface Transmitter() {
-    return {kTxPath, kTransmitterVendorId, kTransmitterProductId};
+    return {kTxPath, kTransmitterVendorId, kTransmitterProductId, 0, true, 0, u"T\u00d8-7"};
 }
 
 TEST(WindowsHidTransport, ListsWhatItCanQueryInTheSystemsOrder) {
@@ -169,11 +173,11 @@ TEST(WindowsHidTransport, ListsWhatItCanQueryInTheSystemsOrder) {
     Strings described;
     for (const HidInterfaceInfo& info : WindowsHidTransport(api).Enumerate())
         described.push_back(info.path + " " + std::to_string(info.vendorId) + ":" +
-                            std::to_string(info.productId));
-    EXPECT_THAT(described, ElementsAre("\\\\?\\hid#keyboard 1133:49948",
+                            std::to_string(info.productId) + " [" + info.serialNumber + "]");
+    EXPECT_THAT(described, ElementsAre("\\\\?\\hid#keyboard 1133:49948 []",
                                        "\\\\?\\hid#gr\xC3\xBC\xC3\x9F"
-                                       "e 1240:1",
-                                       "\\\\?\\hid#vid_04d8&pid_003f#1 1240:63"));
+                                       "e 1240:1 []",
+                                       "\\\\?\\hid#vid_04d8&pid_003f#1 1240:63 [T\xC3\x98-7]"));
     // Only ever opened for no access, and every handle closed again.
     for (const std::string& call : api->calls)
         EXPECT_FALSE(call.starts_with("open ")) << call;
