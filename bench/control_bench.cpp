@@ -3,14 +3,12 @@
 // batch, logs three blocks, and later runs the batch's answer.
 #include <benchmark/benchmark.h>
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <string_view>
 
+#include "bench/posted_tasks.h"
 #include "control/control_center_controller.h"
 #include "device/simulated_transmitter.h"
 #include "tests/support/allocation_counter.h"
@@ -25,25 +23,10 @@ class BenchView : public ControlCenterView {
   public:
     void ShowWriteError() override { ++writeErrors; }
     void SetStatusText(std::string_view) override {}
-    void PostToUiThread(std::function<void()> task) override {
-        {
-            const std::lock_guard lock(mutex_);
-            tasks_.push_back(std::move(task));
-        }
-        posted_.notify_one();
-    }
+    void PostToUiThread(std::function<void()> task) override { tasks_.Post(std::move(task)); }
     // Runs posted work, waiting for it, until every send has been answered.
     void Settle(const ControlCenterController& controller) {
-        while (controller.SendsInFlight() > 0) {
-            std::deque<std::function<void()>> tasks;
-            {
-                std::unique_lock lock(mutex_);
-                posted_.wait(lock, [&] { return !tasks_.empty(); });
-                tasks.swap(tasks_);
-            }
-            for (auto& task : tasks)
-                task();
-        }
+        tasks_.RunUntil([&] { return controller.SendsInFlight() == 0; });
     }
     void RefreshDataCenter(std::string_view log, std::size_t shownBefore) override {
         shownBytes += log.size() - shownBefore;
@@ -58,9 +41,7 @@ class BenchView : public ControlCenterView {
     std::size_t shownBytes = 0;
 
   private:
-    std::mutex mutex_;
-    std::condition_variable posted_;
-    std::deque<std::function<void()>> tasks_;
+    bench::PostedTasks tasks_;
 };
 
 // RF on, connected, "LED Grid", "RGB Pods", "LED Rings" and "Auto Update" checked, the first

@@ -6,13 +6,11 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <string_view>
 #include <thread>
 
+#include "bench/posted_tasks.h"
 #include "device/hid_link.h"
 #include "device/hidapi_transport.h"
 #include "tests/device/fake_hidapi.h"
@@ -29,31 +27,12 @@ class QueueNotices : public LinkNotices {
   public:
     void ShowWriteError() override {}
     void SetStatusText(std::string_view) override {}
-    void PostToUiThread(std::function<void()> task) override {
-        {
-            const std::lock_guard lock(mutex_);
-            tasks_.push_back(std::move(task));
-        }
-        posted_.notify_one();
-    }
+    void PostToUiThread(std::function<void()> task) override { tasks_.Post(std::move(task)); }
     // Runs posted work, waiting for it, until `done` holds.
-    void RunUntil(const std::function<bool()>& done) {
-        while (!done()) {
-            std::deque<std::function<void()>> tasks;
-            {
-                std::unique_lock lock(mutex_);
-                posted_.wait(lock, [&] { return !tasks_.empty(); });
-                tasks.swap(tasks_);
-            }
-            for (auto& task : tasks)
-                task();
-        }
-    }
+    void RunUntil(const std::function<bool()>& done) { tasks_.RunUntil(done); }
 
   private:
-    std::mutex mutex_;
-    std::condition_variable posted_;
-    std::deque<std::function<void()>> tasks_;
+    bench::PostedTasks tasks_;
 };
 
 const DeviceReport kReport{0, 0x11};

@@ -123,6 +123,22 @@ class Scanner {
         return Counted();
     }
 
+    // After a member or an element: a comma means another follows; the closing bracket ends the
+    // object or array.
+    enum class Next { More, Closed, Failed };
+    Next AfterItem(char closing) {
+        SkipSpace();
+        if (AtEnd() || (Peek() != ',' && Peek() != closing)) {
+            Stop(Outcome::Unsure);
+            return Next::Failed;
+        }
+        const bool more = Peek() == ',';
+        ++at_;
+        if (more)
+            return Next::More;
+        return Close() ? Next::Closed : Next::Failed;
+    }
+
     // `out` is null for a value that is not kept.
     bool Value(Json* out, bool top) {
         SkipSpace();
@@ -192,17 +208,8 @@ class Scanner {
             Json* slot = out != nullptr && (!top || keep_(key)) ? &(*out)[key] : nullptr;
             if (!Value(slot, false))
                 return false;
-            SkipSpace();
-            if (AtEnd())
-                return Stop(Outcome::Unsure);
-            if (Peek() == ',') {
-                ++at_;
-                continue;
-            }
-            if (Peek() != '}')
-                return Stop(Outcome::Unsure);
-            ++at_;
-            return Close();
+            if (const Next next = AfterItem('}'); next != Next::More)
+                return next == Next::Closed;
         }
     }
 
@@ -225,17 +232,8 @@ class Scanner {
             }
             if (!Value(slot, false))
                 return false;
-            SkipSpace();
-            if (AtEnd())
-                return Stop(Outcome::Unsure);
-            if (Peek() == ',') {
-                ++at_;
-                continue;
-            }
-            if (Peek() != ']')
-                return Stop(Outcome::Unsure);
-            ++at_;
-            return Close();
+            if (const Next next = AfterItem(']'); next != Next::More)
+                return next == Next::Closed;
         }
     }
 
