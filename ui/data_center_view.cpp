@@ -1,4 +1,5 @@
 #include "ui/data_center_view.h"
+#include "ui/steady_scroll_bar.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -207,10 +208,10 @@ DataCenterView::DataCenterView(TextSource source, QWidget* parent)
     setAccessibleName(tr("Data Center"));
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
-    // The style's scroll bars cover every pixel they own: moving the slider on each refresh
-    // repaints the bar alone, not the box's frame and the dialog beneath it.
-    verticalScrollBar()->setAttribute(Qt::WA_OpaquePaintEvent);
-    horizontalScrollBar()->setAttribute(Qt::WA_OpaquePaintEvent);
+    // Each refresh moves the slider; only a move the eye can see repaints the bar, and the bar
+    // alone, not the box's frame and the dialog beneath it.
+    setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, this));
+    setHorizontalScrollBar(new SteadyScrollBar(Qt::Horizontal, this));
     UpdateMetrics();
     UpdateScrollBars();
 }

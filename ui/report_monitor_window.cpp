@@ -20,6 +20,7 @@
 #include "display/report_hex.h"
 #include "ui/frame_pacer.h"
 #include "ui/laid_out_texts.h"
+#include "ui/steady_scroll_bar.h"
 
 namespace velta {
 
@@ -204,9 +205,9 @@ ReportMonitorWindow::ReportMonitorWindow(ReportJournal& journal, QWidget* parent
 
     table_->setModel(model_);
     table_->setItemDelegate(new LaidOutTextDelegate(table_));
-    // The style's scroll bar covers every pixel it owns: following new rows repaints the bar
-    // alone, not what lies beneath it.
-    table_->verticalScrollBar()->setAttribute(Qt::WA_OpaquePaintEvent);
+    // Following new rows repaints the bar only when its slider visibly moves, and the bar alone,
+    // not what lies beneath it.
+    table_->setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, table_));
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setWordWrap(false);

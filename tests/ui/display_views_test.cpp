@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <set>
@@ -19,6 +20,7 @@
 #include "display/report_journal.h"
 #include "ui/display_preview_window.h"
 #include "ui/report_monitor_window.h"
+#include "ui/steady_scroll_bar.h"
 
 namespace velta {
 namespace {
@@ -363,6 +365,44 @@ TEST_F(MonitorTest, CopiedRowsParseBackToTheirReports) {
     const ReportHexLines parsed = ParseReportHexLines(copied.toStdString());
     ASSERT_TRUE(parsed.ok) << parsed.error;
     EXPECT_EQ(parsed.reports, (std::vector<DeviceReport>{reports[1], reports[2], reports[3]}));
+}
+
+// A growing log moves the slider by less than a pixel most of the time: only a change the bar
+// shows repaints it.
+TEST(SteadyScrollBarTest, RepaintsOnlyWhatTheEyeCanSee) {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    QWidget window;
+    auto* bar = new SteadyScrollBar(Qt::Vertical, &window);
+    bar->setGeometry(0, 0, 16, 200);
+    bar->setRange(0, 100000);
+    bar->setValue(50000);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QApplication::processEvents();
+    bar->installEventFilter(&counter);
+    const struct {
+        const char* change;
+        void (*apply)(QScrollBar&);
+        bool repaints;
+    } kCases[] = {
+        {"value by one", [](QScrollBar& b) { b.setValue(b.value() + 1); }, false},
+        {"maximum by a few lines", [](QScrollBar& b) { b.setMaximum(b.maximum() + 3); }, false},
+        {"value by a tenth", [](QScrollBar& b) { b.setValue(b.value() + 10000); }, true},
+        {"to the end, where the arrow dims", [](QScrollBar& b) { b.setValue(b.maximum()); }, true},
+        {"range shrunk to a page", [](QScrollBar& b) { b.setRange(0, 10); }, true},
+    };
+    for (const auto& c : kCases) {
+        counter.paints = 0;
+        c.apply(*bar);
+        QApplication::processEvents();
+        EXPECT_EQ(counter.paints > 0, c.repaints) << c.change;
+    }
 }
 
 }  // namespace
