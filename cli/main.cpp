@@ -42,6 +42,8 @@ int main(int argc, char* argv[]) {
     transports.makeDevice = [] {
         return std::make_unique<velta::HidapiTransport>(std::chrono::milliseconds(50));
     };
+    // The service sits idle for hours: its reader wakes once per full slice.
+    transports.makeServiceDevice = [] { return std::make_unique<velta::HidapiTransport>(); };
     transports.simulated = &simulated;
     transports.catchStopSignals = &CatchStopSignals;
     transports.stopRequested = [] { return stopSignalled != 0; };
