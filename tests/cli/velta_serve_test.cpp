@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -72,6 +74,47 @@ TEST(VeltaServe, UsageErrorsAreOneLineAndExit2) {
         EXPECT_THAT(outcome.err[0], HasSubstr(c.message));
         EXPECT_EQ(rig.simulated.WrittenTotal(), 0u);  // nothing half-done
     }
+}
+
+// Absent at the start, plugged in, pulled out and plugged in again: the service keeps looking
+// (every 2 s), and each time the transmitter comes it gets RF on and the whole panel again.
+TEST(VeltaServe, LooksForTheTransmitterUntilItComesAndAfterItGoes) {
+    Rig rig;
+    rig.device.SetInterfaces({});
+    std::atomic<bool> stop{false};
+    rig.transports.stopRequested = [&] { return stop.load(); };
+    Outcome outcome;
+    std::thread service([&] {
+        outcome =
+            rig.Velta({"serve", "--bind", "127.0.0.1", "--protocols", "ddp", "--ddp-port", "0"});
+    });
+    const auto written = [&](std::uint64_t n) {
+        return testing::WaitUntil([&] { return rig.device.WrittenTotal() >= n; }, Ms(8000));
+    };
+    std::this_thread::sleep_for(Ms(100));
+    rig.device.SetInterfaces({SimulatedTransmitter::TransmitterInterface()});
+    const bool connected = written(5);  // RF on, the grid and its tail, the pods, the rings
+    rig.device.Unplug();
+    rig.device.SetInterfaces({SimulatedTransmitter::TransmitterInterface()});
+    const bool back = written(10);
+    stop = true;
+    service.join();
+    ASSERT_TRUE(connected);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(outcome.code, kExitOk);
+    const std::vector<DeviceReport> reports = rig.device.WrittenReports();
+    ASSERT_EQ(reports.size(), 10u);
+    EXPECT_TRUE(std::equal(reports.begin(), reports.begin() + 5, reports.begin() + 5));
+    EXPECT_EQ(reports[0][1], 0xF0);
+    const std::vector<std::string> expected = {"no transmitter (", "transmitter connected",
+                                               "transmitter lost (Read Error - 0xA0)",
+                                               "transmitter back", "stopped: "};
+    std::size_t next = 0;
+    for (const std::string& line : outcome.err) {
+        if (next < expected.size() && line.find(expected[next]) != std::string::npos)
+            ++next;
+    }
+    EXPECT_EQ(next, expected.size()) << ::testing::PrintToString(outcome.err);
 }
 
 // ------------------------------------------------------------------ the program on the loopback
