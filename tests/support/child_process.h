@@ -12,7 +12,6 @@
 
 #include <array>
 #include <chrono>
-#include <cstddef>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -24,26 +23,23 @@ namespace velta::testing {
 
 class ChildProcess {
   public:
-    using Clock = std::chrono::steady_clock;
+    using Ms = std::chrono::milliseconds;
 
-    ChildProcess(const std::string& program, const std::vector<std::string>& args) {
-        int out[2] = {-1, -1};
-        int err[2] = {-1, -1};
-        if (pipe(out) != 0 || pipe(err) != 0)
+    ChildProcess(const std::string& program, std::vector<std::string> args) {
+        int out[2], err[2];
+        // Close-on-exec: the child keeps only its own ends, as fds 1 and 2.
+        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
             return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-        for (int fd : {out[0], out[1], err[0], err[1]})
-            posix_spawn_file_actions_addclose(&actions, fd);
-        std::vector<std::string> argv{program};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> pointers;
-        for (std::string& arg : argv)
-            pointers.push_back(arg.data());
-        pointers.push_back(nullptr);
-        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, pointers.data(), environ) != 0)
+        args.insert(args.begin(), program);
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
@@ -51,41 +47,29 @@ class ChildProcess {
         streams_[0].fd = out[0];
         streams_[1].fd = err[0];
         for (const Stream& stream : streams_)
-            fcntl(stream.fd, F_SETFL, fcntl(stream.fd, F_GETFL) | O_NONBLOCK);
+            fcntl(stream.fd, F_SETFL, O_NONBLOCK);
     }
     ~ChildProcess() {
         if (pid_ > 0 && !exited_) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
-        for (const Stream& stream : streams_) {
-            if (stream.fd >= 0)
-                close(stream.fd);
-        }
+        for (const Stream& stream : streams_)
+            close(stream.fd);
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool Started() const { return pid_ > 0; }
-    pid_t Pid() const { return pid_; }
-
     // Reads what the child has written so far, waiting at most `wait` for the first bytes.
-    void Pump(std::chrono::milliseconds wait = std::chrono::milliseconds(0)) {
-        std::array<pollfd, 2> fds{};
-        for (std::size_t i = 0; i < fds.size(); ++i)
-            fds[i] = {streams_[i].fd, POLLIN, 0};
+    void Pump(Ms wait = Ms(0)) {
+        std::array<pollfd, 2> fds{{{streams_[0].fd, POLLIN, 0}, {streams_[1].fd, POLLIN, 0}}};
         if (poll(fds.data(), fds.size(), static_cast<int>(wait.count())) <= 0)
             return;
         for (Stream& stream : streams_) {
             std::array<char, 65536> buffer;
-            for (;;) {
-                const ssize_t n = read(stream.fd, buffer.data(), buffer.size());
-                if (n <= 0)
-                    break;
+            for (ssize_t n; (n = read(stream.fd, buffer.data(), buffer.size())) > 0;)
                 stream.partial.append(buffer.data(), static_cast<std::size_t>(n));
-            }
-            std::size_t end;
-            while ((end = stream.partial.find('\n')) != std::string::npos) {
+            for (std::size_t end; (end = stream.partial.find('\n')) != std::string::npos;) {
                 stream.lines.push_back(stream.partial.substr(0, end));
                 stream.partial.erase(0, end + 1);
             }
@@ -95,34 +79,25 @@ class ChildProcess {
     const std::vector<std::string>& Err() const { return streams_[1].lines; }
 
     // Pumps until `done` holds or `timeout` passes; returns whether it held.
-    bool PumpUntil(const std::function<bool()>& done,
-                   std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        const Clock::time_point deadline = Clock::now() + timeout;
-        while (!done()) {
-            if (Clock::now() >= deadline)
+    bool PumpUntil(const std::function<bool()>& done, Ms timeout = Ms(10000)) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (; !done(); Pump(Ms(10))) {
+            if (std::chrono::steady_clock::now() >= deadline)
                 return false;
-            Pump(std::chrono::milliseconds(10));
         }
         return true;
     }
 
-    // Sends `signal` and waits (bounded) for the exit; the exit code, or -1 when it did not exit
+    // Sends `signal` and waits (bounded) for the exit: the exit code, or -1 when it did not exit
     // normally in time.
-    int Stop(int signal = SIGTERM, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        if (pid_ <= 0)
-            return -1;
+    int Stop(int signal = SIGTERM, Ms timeout = Ms(10000)) {
         kill(pid_, signal);
-        const Clock::time_point deadline = Clock::now() + timeout;
         int status = 0;
-        while (Clock::now() < deadline) {
-            Pump(std::chrono::milliseconds(10));
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                Pump();
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-        }
-        return -1;
+        const bool ended =
+            PumpUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, timeout);
+        exited_ = ended;
+        Pump();
+        return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     // The child's resident memory in kB (VmRSS), 0 when it can't be read.
