@@ -33,6 +33,7 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr std::chrono::seconds kWakeInterval{1};       // the longest wait for a stop request
 constexpr std::chrono::seconds kReconnectInterval{2};  // Connect Tx again while disconnected
 constexpr std::chrono::minutes kSummaryInterval{1};
+constexpr std::chrono::milliseconds kLossNewsWait{100};  // see Run
 constexpr std::string_view kPrefix = "velta serve: ";
 
 constexpr std::array<std::pair<std::string_view, net::Protocol>, net::kProtocolCount>
@@ -181,6 +182,10 @@ class Service {
                 view_.RunPosted();
             PrintSimulated();
             if (connected_ && !controller_.Link().IsConnected()) {
+                // The link marks itself down first and posts why just after: the line waits
+                // (bounded) for that news so it names the loss, not the last connect.
+                if (view_.WaitForPostedUntil(SteadyClock::now() + kLossNewsWait))
+                    view_.RunPosted();
                 connected_ = false;
                 nextConnect_ = SteadyClock::now() + kReconnectInterval;
                 Line("transmitter lost (" + view_.StatusText() + "); trying again every 2 s");
@@ -269,7 +274,8 @@ class Service {
     }
 
     // With --simulate: each report the simulated transmitter took since the last look, one line
-    // of hex each, flushed. The record is emptied afterwards so a long run keeps no history.
+    // of hex each, flushed. So that a long run keeps no history, the record is emptied when no
+    // send is out: every batch handed to the link has been answered, so none is being written.
     void PrintSimulated() {
         if (!context_.simulate)
             return;
@@ -280,7 +286,8 @@ class Service {
         for (const DeviceReport& report : reports)
             context_.out << FormatReportHex(report) << '\n';
         context_.out.flush();
-        simulated.ClearRecord();
+        if (controller_.SendsInFlight() == 0)
+            simulated.ClearRecord();
     }
 
     // The counters so far; the minute's summary only when something happened since the last.
