@@ -161,7 +161,8 @@ class Serve : public testing::ChildProcess {
     ::testing::AssertionResult Ready() {
         const std::size_t start = HexLines(AutoUpdateSteps({})).size();
         if (!PumpUntil([&] { return ErrHas("transmitter connected") && Out().size() >= start; }))
-            return ::testing::AssertionFailure() << ::testing::PrintToString(Err());
+            return ::testing::AssertionFailure() << Out().size() << " of " << start << " lines; "
+                                                 << ::testing::PrintToString(Err());
         const std::regex listening(R"(^velta serve: (sACN|Art-Net|DDP) on 127\.0\.0\.1:(\d+))");
         std::smatch match;
         for (const std::string& line : Err()) {
@@ -233,7 +234,7 @@ TEST(VeltaServe, EachProtocolSendsWhatAutoUpdateSends) {
 }
 
 // Two services at once on different ports, each with its own simulated transmitter: each shows
-// only the frames sent to it.
+// only the frames sent to it. SIGINT stops the second as SIGTERM stops the first.
 TEST(VeltaServe, TwoInstancesDriveTwoDisplays) {
     const std::vector<SequenceFrame> frames = RandomCarriedFrames(2, 33);
     Serve first({});
@@ -247,9 +248,10 @@ TEST(VeltaServe, TwoInstancesDriveTwoDisplays) {
     ASSERT_TRUE(first.PumpUntil([&] { return first.Out().size() >= expectFirst.size(); }));
     ASSERT_TRUE(second.PumpUntil([&] { return second.Out().size() >= expectSecond.size(); }));
     EXPECT_EQ(first.Stop(), 0);
-    EXPECT_EQ(second.Stop(), 0);
+    EXPECT_EQ(second.Stop(SIGINT), 0);
     EXPECT_EQ(first.Out(), expectFirst);
     EXPECT_EQ(second.Out(), expectSecond);
+    EXPECT_TRUE(second.ErrHas("stopped: ")) << ::testing::PrintToString(second.Err());
 }
 
 // 20,000 datagrams from several sources in about a second, valid and malformed mixed: the
