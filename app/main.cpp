@@ -13,8 +13,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "device/device_choice.h"
 #include "device/hid_transport.h"
-#include "device/hidapi_transport.h"
+#include "device/platform_transport.h"
 #include "device/simulated_transmitter.h"
 #include "ui/main_window.h"
 
@@ -72,6 +73,13 @@ int main(int argc, char* argv[]) {
         QStringLiteral("simulate"),
         QStringLiteral("Use a simulated transmitter instead of the USB device."));
     parser.addOption(simulate);
+    const QCommandLineOption device(
+        QStringLiteral("device"),
+        QStringLiteral("The transmitter to use when more than one is plugged in: its path, or "
+                       "else its serial number, as velta list prints them (default: the first "
+                       "found)."),
+        QStringLiteral("PATH|SERIAL"));
+    parser.addOption(device);
     parser.addPositionalArgument(QStringLiteral("design"),
                                  QStringLiteral("A design file (.velta) to open at start-up."),
                                  QStringLiteral("[DESIGN]"));
@@ -80,19 +88,27 @@ int main(int argc, char* argv[]) {
     quitAfterShow.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(quitAfterShow);
 
-    QStringList arguments;
+    // A first look, before any application object exists, only to tell whether a window is
+    // wanted: the options are ASCII whatever the encoding. The arguments themselves are read
+    // from the application object below, which has them whole (on Windows from the wide command
+    // line; argv is in the ANSI code page there and loses a file name outside it).
+    QStringList firstLook;
     for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    if (!parser.parse(arguments) || parser.isSet(help) || parser.isSet(version) ||
+        firstLook.append(QString::fromLocal8Bit(argv[i]));
+    if (!parser.parse(firstLook) || parser.isSet(help) || parser.isSet(version) ||
         parser.isSet(QStringLiteral("help-all"))) {
         // Help, version and command-line errors need no display: answer them without a window
-        // system (process() prints and exits).
+        // system (process() parses the application's arguments, prints and exits).
         QCoreApplication core(argc, argv);
         NameApplication();
         parser.process(core);
         return 0;
     }
 
+    if (parser.isSet(device) && parser.value(device).isEmpty()) {
+        std::fprintf(stderr, "velta-control-center: --device needs a path or serial number\n");
+        return 2;
+    }
     if (parser.positionalArguments().size() > 1) {
         std::fprintf(stderr, "velta-control-center: one design file at most, got %lld\n",
                      static_cast<long long>(parser.positionalArguments().size()));
@@ -102,6 +118,10 @@ int main(int argc, char* argv[]) {
     KeepNoSettings();
     QApplication app(argc, argv);
     NameApplication();
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "velta-control-center: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
     // The window is laid out in fixed pixels; Fusion draws its controls the same, compact way on
     // every desktop, so every caption fits its place.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -110,12 +130,14 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(simulate))
         transport = std::make_unique<velta::SimulatedTransmitter>();
     else
-        transport = std::make_unique<velta::HidapiTransport>();
+        transport = velta::MakePlatformTransport();
 
     {
         // Destroyed before the transport: its destructor ends the link's reader and closes the
         // device, whichever way the window ended.
         velta::MainWindow window(*transport, parser.isSet(simulate));
+        if (parser.isSet(device))
+            window.SetDeviceChoice(velta::DeviceChoice{parser.value(device).toStdString()});
         QuitAfterFirstPaint quitter;
         if (parser.isSet(quitAfterShow))
             window.installEventFilter(&quitter);

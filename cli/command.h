@@ -16,6 +16,7 @@
 #include "cli/console_view.h"
 #include "cli/velta_cli.h"
 #include "control/control_center_controller.h"
+#include "device/device_choice.h"
 #include "device/device_reports.h"
 #include "model/design_file.h"
 
@@ -28,7 +29,15 @@ struct Context {
     std::ostream& out;
     std::ostream& err;
     bool simulate = false;  // --simulate, on the commands that talk to the transmitter
+    DeviceChoice device{};  // --device, on the same commands: which transmitter to talk to
 };
+
+// Declares --device PATH|SERIAL on a command that talks to the transmitter, landing in
+// `choice`: the transmitter with that path, or else that serial number (as `velta list` prints
+// them); without it, the first transmitter found. RunVelta declares it, beside --simulate, on
+// every command whose table entry talks to the transmitter, into Context::device; a command
+// hands that to its controller (TransmitterSession does) or to ChooseTransmitters.
+CLI::Option* AddDeviceOption(CLI::App& command, DeviceChoice& choice);
 
 // Runs a command once its arguments are parsed; returns the exit code.
 using CommandRun = std::function<int(Context&)>;
@@ -114,7 +123,8 @@ class TransmitterSession {
     int Finish(ReportPrinting printing);
 
   private:
-    // 4 when the link saw a transmitter it could not use, 3 when there was none to see.
+    // 4 when the link saw a transmitter it could not use, 3 when there was none (or none the
+    // choice names) to see.
     int ExitCodeForNotDetected() const;
     void PrintWrittenReports();
 

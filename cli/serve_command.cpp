@@ -53,7 +53,6 @@ constexpr std::array<FeatureBox, 3> kServedFeatures{FeatureBox::LedGrid, Feature
                                                     FeatureBox::LedRings};
 
 struct ServeOptions {
-    std::string device;
     int universe = 1;
     int startAddress = net::kDefaultStartAddress;
     std::string protocols = "sacn,artnet,ddp";
@@ -62,17 +61,6 @@ struct ServeOptions {
     std::string onLoss = "hold";
     std::array<int, net::kProtocolCount> ports{net::kSacnPort, net::kArtNetPort, net::kDdpPort};
 };
-
-// The seam for --device. Picking one of several transmitters by path or serial number belongs
-// to the device layer, which does not offer it yet: until it does, a given --device is refused
-// here, the one place that changes when it comes.
-std::string RefuseDeviceChoice(const std::string& device) {
-    if (device.empty())
-        return {};
-    return "--device " + device +
-           ": choosing a transmitter is not available yet; without --device the first "
-           "transmitter found is used";
-}
 
 // "sacn,ddp" → the protocol bits; empty `error` on success.
 net::ProtocolSet ParseProtocols(std::string_view text, std::string& error) {
@@ -151,6 +139,8 @@ class Service {
           config_(config) {
         if (context.simulate)
             printed_ = context.transports.simulated->WrittenTotal();
+        // --device, declared for every command that talks to the transmitter.
+        controller_.SetDeviceChoice(context.device);
         controller_.OnInitDialog();
         for (const FeatureBox box : kServedFeatures)
             controller_.OnFeatureBoxClicked(box, true);
@@ -336,9 +326,6 @@ class Service {
 
 CommandRun SetupServe(CLI::App& command) {
     auto options = std::make_shared<ServeOptions>();
-    command.add_option("--device", options->device,
-                       "The transmitter to drive, by path or serial number (default: the first "
-                       "one found)");
     command.add_option("--universe", options->universe,
                        "The sACN universe (1..63999); Art-Net port-address universe - 1 "
                        "(default 1)");
@@ -370,9 +357,8 @@ CommandRun SetupServe(CLI::App& command) {
             ->check(CLI::Range(0, 65535));
     }
     return [options](Context& context) {
-        std::string error = RefuseDeviceChoice(options->device);
-        const net::ReceiverConfig config =
-            error.empty() ? BuildConfig(*options, error) : net::ReceiverConfig{};
+        std::string error;
+        const net::ReceiverConfig config = BuildConfig(*options, error);
         if (!error.empty()) {
             context.err << "velta: serve: " << error << " (see velta serve --help)\n";
             return static_cast<int>(kExitUsage);

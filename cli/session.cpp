@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "device/link_diagnostics.h"
 #include "device/text_check.h"
 #include "display/report_decoder.h"
 #include "display/report_hex.h"
@@ -29,6 +28,20 @@ void WarnAboutText(const std::string& text, std::ostream& err) {
 
 }  // namespace
 
+CLI::Option* AddDeviceOption(CLI::App& command, DeviceChoice& choice) {
+    return command
+        .add_option("--device", choice.pathOrSerial,
+                    "The transmitter to use when more than one is plugged in: its path, or else "
+                    "its serial number, as velta list prints them (default: the first found)")
+        ->type_name("PATH|SERIAL")
+        ->check(CLI::Validator(
+            [](const std::string& value) {
+                return value.empty() ? std::string("--device needs a path or serial number")
+                                     : std::string();
+            },
+            "", "NonEmpty"));
+}
+
 HidTransport& ChooseTransport(Context& context, std::unique_ptr<HidTransport>& owned) {
     if (context.simulate)
         return *context.transports.simulated;
@@ -42,6 +55,7 @@ TransmitterSession::TransmitterSession(Context& context)
       simulatedPrinted_(context.simulate ? context.transports.simulated->WrittenTotal() : 0),
       view_(context.err),
       controller_(transport_, view_) {
+    controller_.SetDeviceChoice(context.device);
     controller_.OnInitDialog();
 }
 
@@ -64,14 +78,18 @@ void TransmitterSession::UpdateData() {
 }
 
 int TransmitterSession::ExitCodeForNotDetected() const {
-    // The link names one reason. Nothing listed, or a USB layer that did not start, means no
-    // transmitter was seen; every other reason is about a transmitter that was listed but could
+    // Nothing listed (or nothing the choice names), or a USB layer that did not start, means no
+    // transmitter was seen; every other failure is about a transmitter that was listed but could
     // not be used (a permission problem above all, which the udev rule mends).
-    if (view_.PermissionProblem())
-        return kExitCannotOpen;
-    if (!transport_.StartFailure().empty() || view_.LinkDiagnostic() == DescribeNoTransmitter() ||
-        view_.LinkDiagnostic().empty())
-        return kExitNoTransmitter;
+    switch (controller_.Link().LastOpenFailure()) {
+        case OpenFailure::None:  // opened, and lost again before the look
+        case OpenFailure::StartFailed:
+        case OpenFailure::NotFound:
+            return kExitNoTransmitter;
+        case OpenFailure::CannotOpen:
+        case OpenFailure::ThreadFailed:
+            break;
+    }
     return kExitCannotOpen;
 }
 

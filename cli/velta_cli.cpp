@@ -8,8 +8,10 @@
 #include <sstream>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "cli/command.h"
+#include "device/device_choice.h"
 #include "device/link_diagnostics.h"
 
 namespace velta::cli {
@@ -19,7 +21,7 @@ namespace {
 struct CommandEntry {
     std::string_view name;
     std::string_view summary;
-    bool usesTransmitter;  // gets --simulate
+    bool usesTransmitter;  // gets --simulate and --device
     CommandSetup setup;
 };
 
@@ -88,8 +90,9 @@ CommandRun SetupRf(CLI::App& command) {
 
 }  // namespace
 
-// velta list: every transmitter the USB layer lists, each opened once and closed again, with the
-// words the link would use for one that does not open.
+// velta list: every transmitter the USB layer lists (or, with --device, those the choice names),
+// each opened once and closed again: one line each, path, serial number ("-" for none) and "ok"
+// or the words the link would use for one that does not open, separated by tabs.
 CommandRun SetupList(CLI::App& /*command*/) {
     return [](Context& context) {
         std::unique_ptr<HidTransport> owned;
@@ -98,24 +101,30 @@ CommandRun SetupList(CLI::App& /*command*/) {
             context.err << "velta: " << DescribeStartFailure(failure) << '\n';
             return static_cast<int>(kExitNoTransmitter);
         }
-        int found = 0;
+        const std::vector<HidInterfaceInfo> interfaces = transport.Enumerate();
+        const std::vector<HidInterfaceInfo> chosen = ChooseTransmitters(interfaces, context.device);
+        if (chosen.empty()) {
+            context.err << "velta: "
+                        << (context.device.Any()
+                                ? DescribeNoTransmitter()
+                                : DescribeNoChosenTransmitter(context.device,
+                                                              ListTransmitters(interfaces)))
+                        << '\n';
+            return static_cast<int>(kExitNoTransmitter);
+        }
         int usable = 0;
-        for (const HidInterfaceInfo& info : transport.Enumerate()) {
-            if (info.vendorId != kTransmitterVendorId || info.productId != kTransmitterProductId)
-                continue;
-            ++found;
+        for (const HidInterfaceInfo& info : chosen) {
+            context.out << ShownName(info.path) << '\t'
+                        << (info.serialNumber.empty() ? std::string("-")
+                                                      : ShownName(info.serialNumber))
+                        << '\t';
             HidFailure failure;
             if (transport.OpenPath(info.path, failure) != nullptr) {
                 ++usable;
-                context.out << info.path << ": ok\n";
+                context.out << "ok\n";
             } else {
-                context.out << info.path << ": "
-                            << DescribeOpenFailure(info.path, failure, UdevRulePath()) << '\n';
+                context.out << DescribeOpenFailure(info.path, failure, UdevRulePath()) << '\n';
             }
-        }
-        if (found == 0) {
-            context.err << "velta: " << DescribeNoTransmitter() << '\n';
-            return static_cast<int>(kExitNoTransmitter);
         }
         return static_cast<int>(usable > 0 ? kExitOk : kExitCannotOpen);
     };
@@ -124,8 +133,10 @@ CommandRun SetupList(CLI::App& /*command*/) {
 namespace {
 
 constexpr std::array kCommands{
-    CommandEntry{"list", "List the transmitters present and whether each can be opened", true,
-                 SetupList},
+    CommandEntry{"list",
+                 "List the transmitters present (path, serial number) and whether each can be "
+                 "opened",
+                 true, SetupList},
     CommandEntry{"send", "Switch RF on and send a design file as Update Data would", true,
                  SetupSend},
     CommandEntry{"text", "Switch RF on and send a scrolling text", true, SetupText},
@@ -185,6 +196,7 @@ int RunVelta(const std::vector<std::string>& args, Transports& transports, std::
             command->add_flag("--simulate", context.simulate,
                               "Use a simulated transmitter and print each report it receives "
                               "as one line of hex");
+            AddDeviceOption(*command, context.device);
         }
         commands.emplace_back(command, entry.setup(*command));
     }

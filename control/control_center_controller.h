@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "control/change_tracker.h"
 #include "control/control_center_view.h"
@@ -56,6 +57,10 @@ class ControlCenterController {
     // What the panel's controls run, by control id; the window only forwards.
     static std::optional<GridCommand> GridCommandForControl(int controlId);
     static std::optional<FeatureBox> FeatureBoxForControl(int controlId);
+
+    // Which transmitter Connect Tx looks for when more than one is plugged in (none chosen: the
+    // first in the platform's order); a failed Connect Tx names the choice in its diagnostic.
+    void SetDeviceChoice(DeviceChoice choice) { link_.SetDeviceChoice(std::move(choice)); }
 
     void OnInitDialog();  // start-up defaults
     // A push button of the panel; ids without a command are ignored.

@@ -224,28 +224,36 @@ bool HidLink::IsConnected() const {
     return channel_->connected.load();
 }
 
-void HidLink::Diagnose(const std::string& reason, bool permissionProblem) {
+bool HidLink::Fail(OpenFailure failure, const std::string& reason, bool permissionProblem) {
+    lastFailure_ = failure;
     notices_.ShowLinkDiagnostic(reason, permissionProblem);
+    return false;
 }
 
 bool HidLink::Open() {
     Close();
 
-    if (const std::string failure = transport_.StartFailure(); !failure.empty()) {
-        Diagnose(DescribeStartFailure(failure), false);
-        return false;
+    if (const std::string failure = transport_.StartFailure(); !failure.empty())
+        return Fail(OpenFailure::StartFailed, DescribeStartFailure(failure), false);
+
+    const std::vector<HidInterfaceInfo> interfaces = transport_.Enumerate();
+    const std::vector<HidInterfaceInfo> candidates = ChooseTransmitters(interfaces, choice_);
+    if (candidates.empty()) {
+        return Fail(OpenFailure::NotFound,
+                    choice_.Any()
+                        ? DescribeNoTransmitter()
+                        : DescribeNoChosenTransmitter(choice_, ListTransmitters(interfaces)),
+                    false);
     }
 
     std::unique_ptr<HidDevice> writeHandle;
-    std::string path;
+    const HidInterfaceInfo* opened = nullptr;
     std::optional<std::pair<std::string, HidFailure>> firstFailure;
-    for (const HidInterfaceInfo& info : transport_.Enumerate()) {
-        if (info.vendorId != kTransmitterVendorId || info.productId != kTransmitterProductId)
-            continue;
+    for (const HidInterfaceInfo& info : candidates) {
         HidFailure failure;
         writeHandle = transport_.OpenPath(info.path, failure);
         if (writeHandle != nullptr) {
-            path = info.path;
+            opened = &info;
             break;
         }
         if (!firstFailure)
@@ -256,27 +264,25 @@ bool HidLink::Open() {
     std::unique_ptr<HidDevice> readHandle;
     if (writeHandle != nullptr) {
         HidFailure failure;
-        readHandle = transport_.OpenPath(path, failure);
+        readHandle = transport_.OpenPath(opened->path, failure);
         if (readHandle == nullptr) {
             writeHandle.reset();
-            firstFailure.emplace(path, std::move(failure));
+            firstFailure.emplace(opened->path, std::move(failure));
         }
     }
     if (writeHandle == nullptr) {
-        if (firstFailure) {
-            Diagnose(DescribeOpenFailure(firstFailure->first, firstFailure->second, UdevRulePath()),
-                     IsPermissionError(firstFailure->second.error));
-        } else {
-            Diagnose(DescribeNoTransmitter(), false);
-        }
-        return false;
+        return Fail(OpenFailure::CannotOpen,
+                    DescribeOpenFailure(firstFailure->first, firstFailure->second, UdevRulePath()),
+                    IsPermissionError(firstFailure->second.error));
     }
 
-    path_ = path;
+    path_ = opened->path;
     if (!StartWriter(std::move(writeHandle))) {
         path_.clear();
         return false;
     }
+    transmitter_ = *opened;
+    lastFailure_ = OpenFailure::None;
     std::uint64_t generation = 0;
     {
         const std::lock_guard lock(channel_->mutex);
@@ -303,16 +309,16 @@ bool HidLink::StartWriter(std::shared_ptr<HidDevice> handle) {
     try {
         writerThread_ = std::thread([writer] { WriteLoop(writer); });
     } catch (const std::system_error& e) {
-        Diagnose(std::string("cannot start the link's writer thread: ") + e.what(), false);
-        return false;
+        return Fail(OpenFailure::ThreadFailed,
+                    std::string("cannot start the link's writer thread: ") + e.what(), false);
     }
     writer_ = writer;
     try {
         watchdogThread_ = std::thread([writer] { WatchLoop(writer); });
     } catch (const std::system_error& e) {
         StopWriter();
-        Diagnose(std::string("cannot start the link's writer thread: ") + e.what(), false);
-        return false;
+        return Fail(OpenFailure::ThreadFailed,
+                    std::string("cannot start the link's writer thread: ") + e.what(), false);
     }
     return true;
 }
@@ -549,6 +555,7 @@ void HidLink::Close() {
     StopWriter();
     channel_->connected.store(false);
     path_.clear();
+    transmitter_ = {};
 }
 
 }  // namespace velta

@@ -12,8 +12,10 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "device/device_choice.h"
 #include "device/device_reports.h"
 #include "device/hid_transport.h"
 #include "device/link_notices.h"
@@ -39,6 +41,15 @@ struct BatchResult {
 };
 using BatchDone = std::function<void(const BatchResult&)>;
 
+// Why the last Open found no usable transmitter.
+enum class OpenFailure {
+    None,          // the last Open succeeded, or there was none
+    StartFailed,   // the platform's HID library did not start
+    NotFound,      // no transmitter listed, or none the choice names
+    CannotOpen,    // a transmitter was listed but refused to open (a permission problem above all)
+    ThreadFailed,  // the link's threads could not be started
+};
+
 class HidLink {
   public:
     // How long one report may take the device: a write still in the device after this is given
@@ -53,8 +64,17 @@ class HidLink {
     HidLink(const HidLink&) = delete;
     HidLink& operator=(const HidLink&) = delete;
 
-    // UI thread. On failure the notices get the reason (ShowLinkDiagnostic).
+    // UI thread. Which transmitter the next Open looks for (none chosen: the first in the
+    // platform's order). An open link stays on its transmitter until it is opened anew.
+    void SetDeviceChoice(DeviceChoice choice) { choice_ = std::move(choice); }
+    const DeviceChoice& Choice() const { return choice_; }
+    // UI thread. Opens the first transmitter the choice names that opens (twice: write and read
+    // handle). On failure the notices get the reason (ShowLinkDiagnostic), naming the choice when
+    // nothing matched it.
     bool Open();
+    OpenFailure LastOpenFailure() const { return lastFailure_; }
+    // The transmitter the link has open (path and serial number); empty while closed.
+    const HidInterfaceInfo& Transmitter() const { return transmitter_; }
     // UI thread; returns at once. The reports go to the writer in one hand-off, behind every
     // batch sent before. Later, as posted work on the UI thread and in the order the batches were
     // sent, the tap sees each report with its outcome and then `done` runs: exactly once per
@@ -88,7 +108,7 @@ class HidLink {
     bool StartWriter(std::shared_ptr<HidDevice> handle);
     void StopReader();
     void StopWriter();
-    void Diagnose(const std::string& reason, bool permissionProblem);
+    bool Fail(OpenFailure failure, const std::string& reason, bool permissionProblem);
 
     HidTransport& transport_;
     LinkNotices& notices_;
@@ -98,7 +118,10 @@ class HidLink {
     std::shared_ptr<Channel> channel_;
     // Shared with every writer this link has had, including ones still stuck in the device.
     std::shared_ptr<DeviceGate> gate_;
-    std::string path_;  // the transmitter's path while open
+    DeviceChoice choice_;
+    OpenFailure lastFailure_ = OpenFailure::None;
+    HidInterfaceInfo transmitter_;  // while open
+    std::string path_;              // the transmitter's path while open
 
     // The write handle lives in the writer. The writer thread owns it while it runs; the watchdog
     // only watches the clock. Both are joined by Close, except a writer with a write in the device:

@@ -19,6 +19,9 @@ struct HidInterfaceInfo {
     std::string path;
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
+    // The device's USB serial number string in UTF-8, exactly as the device gives it; empty when
+    // it gives none. Two transmitters on one computer are told apart by it.
+    std::string serialNumber{};
 };
 
 // Why a platform call failed: the errno it left (0 when it gave none) and the platform's own
@@ -79,7 +82,8 @@ class HidTransport {
     // Empty when the platform's HID library is working; otherwise why it failed to start (the
     // transport then lists no interfaces).
     virtual std::string StartFailure() const { return {}; }
-    // The present HID interfaces, in the platform's order.
+    // The present HID interfaces, in the platform's order, each with its serial number where the
+    // device has one.
     virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
     // Opens a path for reading and writing, shared; nullptr when it can't be opened, with the
     // reason in `failure`. The handle is shared because a reader or a writer stuck in the device

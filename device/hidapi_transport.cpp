@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cwchar>
 #include <mutex>
+#include <type_traits>
 
 namespace velta {
 
@@ -28,6 +29,55 @@ std::string Narrow(const wchar_t* text) {
         narrow.push_back(*text > 0 && *text < 0x80 ? static_cast<char>(*text) : '?');
     return narrow;
 }
+
+void AppendUtf8(std::string& out, char32_t point) {
+    if (point < 0x80) {
+        out.push_back(static_cast<char>(point));
+    } else if (point < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (point >> 6)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else if (point < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (point >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (point >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    }
+}
+
+}  // namespace
+
+// hidapi's wide strings are UTF-32 where wchar_t has 32 bits and UTF-16 where it has 16; a
+// surrogate pair is joined, and a lone surrogate or a value past U+10FFFF (a device's string
+// descriptor is the device's to fill) becomes U+FFFD, so the result is always UTF-8.
+std::string WideToUtf8(const wchar_t* text) {
+    std::string utf8;
+    if (text == nullptr)
+        return utf8;
+    constexpr char32_t kReplacement = 0xFFFD;
+    for (; *text != L'\0'; ++text) {
+        auto point = static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(*text));
+        if (point >= 0xD800 && point <= 0xDBFF) {
+            const auto low =
+                static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[1]));
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                point = 0x10000 + ((point - 0xD800) << 10) + (low - 0xDC00);
+                ++text;
+            } else {
+                point = kReplacement;
+            }
+        } else if ((point >= 0xDC00 && point <= 0xDFFF) || point > 0x10FFFF) {
+            point = kReplacement;
+        }
+        AppendUtf8(utf8, point);
+    }
+    return utf8;
+}
+
+namespace {
 
 template <typename Handles>
 class HidapiDevice : public HidDevice {
@@ -127,7 +177,8 @@ std::vector<HidInterfaceInfo> HidapiTransport::Enumerate() {
     for (const hid_device_info* info = list; info != nullptr; info = info->next) {
         if (info->path == nullptr)
             continue;
-        interfaces.push_back(HidInterfaceInfo{info->path, info->vendor_id, info->product_id});
+        interfaces.push_back(HidInterfaceInfo{info->path, info->vendor_id, info->product_id,
+                                              WideToUtf8(info->serial_number)});
     }
     hid_free_enumeration(list);
     return interfaces;

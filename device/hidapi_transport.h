@@ -10,6 +10,9 @@
 
 namespace velta {
 
+// A wide string from hidapi (a serial number) in UTF-8; empty for a null pointer.
+std::string WideToUtf8(const wchar_t* text);
+
 // One per program: it initialises hidapi on construction and shuts it down on destruction once
 // every handle it opened is closed (a reader or a stuck writer may still hold one for a moment
 // after the link let it go).

@@ -130,8 +130,10 @@ class SimulatedTransmitter::Handle : public HidDevice {
     bool cancelled_ = false;  // guarded by the shared mutex
 };
 
-HidInterfaceInfo SimulatedTransmitter::TransmitterInterface(std::string path) {
-    return HidInterfaceInfo{std::move(path), kTransmitterVendorId, kTransmitterProductId};
+HidInterfaceInfo SimulatedTransmitter::TransmitterInterface(std::string path,
+                                                            std::string serialNumber) {
+    return HidInterfaceInfo{std::move(path), kTransmitterVendorId, kTransmitterProductId,
+                            std::move(serialNumber)};
 }
 
 SimulatedTransmitter::SimulatedTransmitter() : shared_(std::make_shared<Shared>()) {
@@ -245,6 +247,16 @@ std::vector<DeviceReport> SimulatedTransmitter::WrittenReports() const {
 std::vector<std::string> SimulatedTransmitter::WrittenPaths() const {
     const std::lock_guard lock(shared_->mutex);
     return {shared_->writtenPaths.begin(), shared_->writtenPaths.end()};
+}
+
+std::vector<DeviceReport> SimulatedTransmitter::WrittenReportsTo(const std::string& path) const {
+    const std::lock_guard lock(shared_->mutex);
+    std::vector<DeviceReport> reports;
+    for (std::size_t i = 0; i < shared_->written.size(); ++i) {
+        if (shared_->writtenPaths[i] == path)
+            reports.push_back(shared_->written[i]);
+    }
+    return reports;
 }
 
 std::uint64_t SimulatedTransmitter::WrittenTotal() const {

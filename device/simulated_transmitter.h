@@ -20,14 +20,18 @@ namespace velta {
 class SimulatedTransmitter : public HidTransport {
   public:
     static constexpr const char* kDefaultPath = "sim:transmitter";
+    static constexpr const char* kDefaultSerial = "SIM0001";
     // Reports kept in the record; older ones leave it, the count goes on.
     static constexpr std::size_t kRecordLimit = 10000;
 
-    // The interface entry of a transmitter at the given path (vendor 0x04D8, product 0x003F).
-    static HidInterfaceInfo TransmitterInterface(std::string path = kDefaultPath);
+    // The interface entry of a transmitter at the given path with the given serial number (vendor
+    // 0x04D8, product 0x003F). SetInterfaces with two of them lists two transmitters, told apart
+    // by path and serial; each report in the record keeps the path it was written to.
+    static HidInterfaceInfo TransmitterInterface(std::string path = kDefaultPath,
+                                                 std::string serialNumber = kDefaultSerial);
 
-    // Exactly one interface present, the transmitter, accepting every report and never sending
-    // an input report.
+    // Exactly one interface present, the transmitter (kDefaultPath, kDefaultSerial), accepting
+    // every report and never sending an input report.
     SimulatedTransmitter();
     ~SimulatedTransmitter() override;
     SimulatedTransmitter(const SimulatedTransmitter&) = delete;
@@ -66,7 +70,9 @@ class SimulatedTransmitter : public HidTransport {
 
     std::vector<DeviceReport> WrittenReports() const;  // the reports kept, oldest first
     std::vector<std::string> WrittenPaths() const;     // path of each report kept
-    std::uint64_t WrittenTotal() const;                // reports accepted since construction
+    // The reports kept that were written to `path`, oldest first.
+    std::vector<DeviceReport> WrittenReportsTo(const std::string& path) const;
+    std::uint64_t WrittenTotal() const;  // reports accepted since construction
     // The reports kept that were accepted after the first `total` (a WrittenTotal() taken
     // earlier; those that have left the record since are not there), and `total` moved on to
     // WrittenTotal() in the same breath.

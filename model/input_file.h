@@ -14,6 +14,7 @@ struct InputFile {
     std::string error;                 // when there are no bytes: why, without the file's name
 };
 
+// `path` is UTF-8 on every system (on Windows it is read as such, not in the ANSI code page).
 // The file's first `limit` bytes (all of them when it is shorter). A reader that refuses files
 // over some size asks for one byte more than it accepts.
 InputFile ReadInputFile(const std::string& path, std::size_t limit);

@@ -98,6 +98,7 @@ class PanelObserver {
 struct LedColors {
     Color on = kLedDefaultOnColor;
     Color off = kLedDefaultOffColor;
+    bool operator==(const LedColors&) const = default;
 };
 
 class PanelState {

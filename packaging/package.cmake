@@ -49,6 +49,16 @@ if(NOT CMAKE_CROSSCOMPILING)
   install(FILES ${velta_fixture} DESTINATION share/velta)
 endif()
 
+# The service that drives one display from the lighting network, an instance per display, installed
+# disabled; the group its transmitter access goes through; and an example of its options, which
+# the administrator copies to /etc/default (the package ships nothing in /etc, so it has no
+# configuration files of its own to keep across upgrades).
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/velta-serve@.service DESTINATION lib/systemd/system)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/velta.sysusers DESTINATION lib/sysusers.d
+        RENAME velta.conf)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/velta-serve.default
+        DESTINATION ${velta_doc_dir}/examples)
+
 # The version has no Debian revision, so this is a native package: its changelog is
 # changelog.gz, not changelog.Debian.gz.
 install(FILES ${velta_packaging_out}/changelog.gz DESTINATION ${velta_doc_dir})
@@ -70,8 +80,11 @@ The package holds the window program, velta-control-center, and the command
 line program, velta, which lists transmitters, sends designs and texts, plays
 sequences, switches RF mode, prints or decodes Data Center and report text and
 prints the display's fixture definition for lighting software (also installed
-in /usr/share/velta).
-A udev rule gives the user at the seat access to the transmitter.")
+in /usr/share/velta). velta serve drives the display live from lighting
+software over sACN, Art-Net or DDP; the velta-serve@ systemd service (disabled
+until enabled) runs one instance per display.
+A udev rule gives the user at the seat, and the service, access to the
+transmitter.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

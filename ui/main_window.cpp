@@ -6,7 +6,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -27,6 +26,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <optional>
+#include <utility>
 
 #include "control/control_center_controller.h"
 #include "control/control_ids.h"
@@ -79,7 +79,7 @@ QString DesignFilter() {
 // may have, so a huge file costs nothing and is refused by the reader with its own message.
 // Anything but a regular file (a FIFO, a device) is refused without blocking.
 std::optional<std::string> ReadSmallFile(const QString& path, std::size_t limit, QString& error) {
-    InputFile file = ReadInputFile(QFile::encodeName(path).toStdString(), limit + 1);
+    InputFile file = ReadInputFile(path.toStdString(), limit + 1);
     if (!file.bytes)
         error = QObject::tr("%1: %2").arg(FileName(path), QString::fromStdString(file.error));
     return std::move(file.bytes);
@@ -136,6 +136,8 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
     BuildMenus();
     statusBar()->setSizeGripEnabled(false);
     transmitterLabel_ = new QLabel(this);
+    // A serial number or path is the device's or the user's text, never markup.
+    transmitterLabel_->setTextFormat(Qt::PlainText);
     statusBar()->addPermanentWidget(transmitterLabel_);
     connect(panel_, &ControlCenterDialog::EndRequested, this, &QWidget::close);
     connect(panel_, &ControlCenterDialog::HistoryChanged, this, [this] {
@@ -413,8 +415,7 @@ void MainWindow::ImportPicture() {
 
 bool MainWindow::ImportPictureFile(const QString& path) {
     // The picture reader opens the file itself, and would wait forever on a FIFO.
-    if (const std::string refused = RefuseIrregularFile(QFile::encodeName(path).toStdString());
-        !refused.empty()) {
+    if (const std::string refused = RefuseIrregularFile(path.toStdString()); !refused.empty()) {
         ReportFailure(tr("Import Picture"),
                       tr("%1: %2").arg(FileName(path), QString::fromStdString(refused)));
         return false;
@@ -608,12 +609,29 @@ void MainWindow::ShowAbout() {
                            .arg(kTransmitterProductId, 4, 16, QLatin1Char('0')));
 }
 
+void MainWindow::SetDeviceChoice(DeviceChoice choice) {
+    deviceChoice_ = FromView(ShownName(choice.pathOrSerial));
+    panel_->Controller().SetDeviceChoice(std::move(choice));
+    UpdateTransmitterLabel();
+    UpdateTitle();
+}
+
 void MainWindow::UpdateTransmitterLabel() {
-    const bool connected = panel_->Controller().Link().IsConnected();
-    QString text = connected ? tr("Transmitter %1:%2 connected")
-                                   .arg(kTransmitterVendorId, 4, 16, QLatin1Char('0'))
-                                   .arg(kTransmitterProductId, 4, 16, QLatin1Char('0'))
-                             : tr("No transmitter connected");
+    const HidLink& link = panel_->Controller().Link();
+    const QString ids = QStringLiteral("%1:%2")
+                            .arg(kTransmitterVendorId, 4, 16, QLatin1Char('0'))
+                            .arg(kTransmitterProductId, 4, 16, QLatin1Char('0'));
+    QString text;
+    if (link.IsConnected()) {
+        const std::string& serial = link.Transmitter().serialNumber;
+        text =
+            serial.empty()
+                ? tr("Transmitter %1 connected").arg(ids)
+                : tr("Transmitter %1, serial %2, connected").arg(ids, FromView(ShownName(serial)));
+    } else {
+        text = deviceChoice_.isEmpty() ? tr("No transmitter connected")
+                                       : tr("Transmitter %1 not connected").arg(deviceChoice_);
+    }
     if (simulated_)
         text += tr(" (simulated)");
     transmitterLabel_->setText(text);
@@ -625,6 +643,8 @@ void MainWindow::UpdateTitle() {
         designPath_.isEmpty()
             ? QString::fromLatin1(kTitle) + QStringLiteral("[*]")
             : tr("%1[*] \u2014 %2").arg(FileName(designPath_), QString::fromLatin1(kTitle));
+    if (!deviceChoice_.isEmpty())
+        title += tr(" (transmitter %1)").arg(deviceChoice_);
     if (simulated_)
         title += tr(" (simulated transmitter)");
     setWindowTitle(title);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <initializer_list>
 
+#include "device/device_choice.h"
 #include "device/hid_transport.h"
 
 class QAction;
@@ -35,6 +36,9 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     ControlCenterDialog& Panel() { return *panel_; }
+    // Which transmitter Connect Tx opens (--device): its path or serial number. The title and
+    // the status bar name it, so two windows driving two displays are told apart.
+    void SetDeviceChoice(DeviceChoice choice);
     // The two views of what crosses the link; made on first use, hidden rather than destroyed.
     DisplayPreviewWindow& DisplayPreview();
     ReportMonitorWindow& ReportMonitor();
@@ -107,6 +111,7 @@ class MainWindow : public QMainWindow {
     void ShowMessage(const QString& text);
 
     bool simulated_;
+    QString deviceChoice_;  // as shown; empty when none was chosen
     ControlCenterDialog* panel_ = nullptr;
     QLabel* transmitterLabel_ = nullptr;
     DisplayPreviewWindow* preview_ = nullptr;

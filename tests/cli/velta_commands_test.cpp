@@ -30,10 +30,13 @@ namespace velta::cli {
 namespace {
 
 using ::testing::AllOf;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 // Cells (0,0) and (11,31) lit, two pods coloured, rings 0 and 11 on; grid, pods and rings ticked.
@@ -301,6 +304,8 @@ TEST(VeltaCommandsTest, BadArgumentsExitTwoWithOneLineAndTouchNothing) {
         {{"fixture"}, "--format"},
         {{"fixture", "--format", "dmx"}, "unknown fixture format \"dmx\" (expected: qlcplus)"},
         {{"fixture", "--format", "qlcplus", "--simulate"}, "--simulate"},
+        {{"rf", "on", "--device", ""}, "--device needs a path or serial number"},
+        {{"fixture", "--format", "qlcplus", "--device", "A1"}, "--device"},
     };
     for (const Case& c : cases) {
         Rig rig;
@@ -375,7 +380,11 @@ TEST(VeltaCommandsTest, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
         std::string path;
         const char* what;
     } cases[] = {{fifo.Path(), "it is a FIFO, not a regular file"},
+#ifdef _WIN32
+                 {"NUL", "it is a character device, not a regular file"},
+#else
                  {"/dev/zero", "it is a character device, not a regular file"},
+#endif
                  {::testing::TempDir(), "it is a directory"}};
     for (const auto& c : cases) {
         for (const Strings& args : {Strings{"datacenter", c.path}, Strings{"send", c.path},
@@ -396,54 +405,140 @@ std::string OpenFailure(const std::string& path, int error) {
     return DescribeOpenFailure(path, HidFailure{error, {}}, UdevRulePath());
 }
 
+// One line per transmitter: path, serial number ("-" for none) and whether it opens, tab
+// separated; --device lists only the transmitter it names.
 TEST(VeltaCommandsTest, ListSaysWhichTransmitterCanBeUsedAndWhy) {
     const std::string a = "sim:a";
     const std::string b = "sim:b";
     const HidInterfaceInfo keyboard{"sim:keyboard", 0x046D, 0xC31C};
+    const HidInterfaceInfo txA = SimulatedTransmitter::TransmitterInterface(a, "A1");
+    const HidInterfaceInfo txB = SimulatedTransmitter::TransmitterInterface(b, "B2");
+    const std::string noTransmitter = "velta: no transmitter 04d8:003f found";
     struct Case {
         const char* name;
         std::vector<HidInterfaceInfo> interfaces;
         std::vector<std::pair<std::string, int>> failing;  // path, errno
         int code;
         Strings out;
+        Strings err = {};
+        std::string device = "";
     };
     const std::vector<Case> cases = {
-        {"One", {SimulatedTransmitter::TransmitterInterface(a)}, {}, kExitOk, {a + ": ok"}},
-        {"NoneAtAll", {}, {}, kExitNoTransmitter, {}},
-        {"OnlyOtherDevices", {keyboard}, {}, kExitNoTransmitter, {}},
+        {"One", {txA}, {}, kExitOk, {a + "\tA1\tok"}},
+        {"NoSerialNumber",
+         {SimulatedTransmitter::TransmitterInterface(a, "")},
+         {},
+         kExitOk,
+         {a + "\t-\tok"}},
+        {"SerialNumberThatWouldSteerTheTerminal",
+         {SimulatedTransmitter::TransmitterInterface(a, "A\x1b[2J\tB")},
+         {},
+         kExitOk,
+         {a + "\tA?[2J?B\tok"}},
+        {"NoneAtAll", {}, {}, kExitNoTransmitter, {}, {noTransmitter}},
+        {"OnlyOtherDevices", {keyboard}, {}, kExitNoTransmitter, {}, {noTransmitter}},
         {"PermissionDenied",
-         {keyboard, SimulatedTransmitter::TransmitterInterface(a)},
+         {keyboard, txA},
          {{a, EACCES}},
          kExitCannotOpen,
-         {a + ": " + OpenFailure(a, EACCES)}},
-        {"IoError",
-         {SimulatedTransmitter::TransmitterInterface(a)},
-         {{a, EIO}},
-         kExitCannotOpen,
-         {a + ": " + OpenFailure(a, EIO)}},
+         {a + "\tA1\t" + OpenFailure(a, EACCES)}},
+        {"IoError", {txA}, {{a, EIO}}, kExitCannotOpen, {a + "\tA1\t" + OpenFailure(a, EIO)}},
         {"OneOfTwoUsable",
-         {SimulatedTransmitter::TransmitterInterface(a),
-          SimulatedTransmitter::TransmitterInterface(b)},
+         {txA, txB},
          {{a, EPERM}},
          kExitOk,
-         {a + ": " + OpenFailure(a, EPERM), b + ": ok"}},
+         {a + "\tA1\t" + OpenFailure(a, EPERM), b + "\tB2\tok"}},
+        {"ChosenBySerial", {txA, txB}, {}, kExitOk, {b + "\tB2\tok"}, {}, "B2"},
+        {"ChosenByPath", {txA, txB}, {}, kExitOk, {a + "\tA1\tok"}, {}, a},
+        {"ChosenOneRefuses",
+         {txA, txB},
+         {{b, EACCES}},
+         kExitCannotOpen,
+         {b + "\tB2\t" + OpenFailure(b, EACCES)},
+         {},
+         "B2"},
+        {"NoneChosen",
+         {keyboard, txA, txB},
+         {},
+         kExitNoTransmitter,
+         {},
+         {"velta: no transmitter with serial or path sim:keyboard; found: sim:a (serial A1), "
+          "sim:b (serial B2)"},
+         "sim:keyboard"},
     };
     for (const Case& c : cases) {
         Rig rig;
         rig.simulated.SetInterfaces(c.interfaces);
         for (const auto& [path, error] : c.failing)
             rig.simulated.FailOpen(path, true, error);
-        const Outcome run = rig.Velta({"list", "--simulate"});
+        Strings args{"list", "--simulate"};
+        if (!c.device.empty())
+            args.insert(args.end(), {"--device", c.device});
+        const Outcome run = rig.Velta(args);
         EXPECT_EQ(run.code, c.code) << c.name;
         EXPECT_THAT(run.out, ElementsAreArray(c.out)) << c.name;
-        if (c.code == kExitNoTransmitter)
-            EXPECT_THAT(run.err, ElementsAre("velta: no transmitter 04d8:003f found")) << c.name;
-        else
-            EXPECT_THAT(run.err, IsEmpty()) << c.name;
+        EXPECT_THAT(run.err, ElementsAreArray(c.err)) << c.name;
         EXPECT_EQ(rig.simulated.OpenHandleCount(), 0) << c.name;
     }
-    // The permission advice names the rule and the commands that install it.
-    EXPECT_THAT(OpenFailure(a, EACCES), AllOf(HasSubstr(UdevRulePath()), HasSubstr("udevadm")));
+    // A permission problem comes with the system's advice (tests/device/link_diagnostics_test.cpp).
+    EXPECT_THAT(OpenFailure(a, EACCES),
+                AllOf(StartsWith("found sim:a but cannot open it: Permission denied \u2014 "),
+                      HasSubstr(UdevRulePath()), EndsWith("unplug and replug the transmitter")));
+}
+
+// Two transmitters on one computer: --device sends each command to the one it names, by serial
+// number or path, and to nothing else; the USB path takes it as --simulate does.
+TEST(VeltaCommandsTest, DevicePicksTheTransmitterACommandTalksTo) {
+    const std::string design = WriteFile("device.velta", kParty);
+    const std::string a = "sim:a";
+    const std::string b = "sim:b";
+    struct Case {
+        Strings args;
+        std::string device;
+        std::string written;  // the path that got every report; empty: none was written
+        int code = kExitOk;
+        bool simulate = true;
+        Strings err = {};
+    };
+    const std::vector<Case> cases = {
+        {{"send", design}, "", a},
+        {{"send", design}, "B2", b},
+        {{"send", design}, a, a},
+        {{"text", "Hi"}, b, b},
+        {{"rf", "on"}, "A1", a},
+        {{"rf", "off"}, "B2", b, kExitOk, false},
+        {{"rf", "on"},
+         "C3",
+         "",
+         kExitNoTransmitter,
+         true,
+         {"velta: no transmitter with serial or path C3; found: sim:a (serial A1), sim:b (serial "
+          "B2)"}},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        SimulatedTransmitter& tx = c.simulate ? rig.simulated : rig.device;
+        tx.SetInterfaces({SimulatedTransmitter::TransmitterInterface(a, "A1"),
+                          SimulatedTransmitter::TransmitterInterface(b, "B2")});
+        Strings args = c.args;
+        if (c.simulate)
+            args.push_back("--simulate");
+        if (!c.device.empty())
+            args.insert(args.end(), {"--device", c.device});
+        const std::string what = ::testing::PrintToString(args);
+        const Outcome run = rig.Velta(args);
+        EXPECT_EQ(run.code, c.code) << what;
+        EXPECT_THAT(run.err, ElementsAreArray(c.err)) << what;
+        const std::vector<std::string> paths = tx.WrittenPaths();
+        if (c.written.empty()) {
+            EXPECT_THAT(paths, IsEmpty()) << what;
+            EXPECT_THAT(tx.OpenedPaths(), IsEmpty()) << what;
+        } else {
+            EXPECT_THAT(paths, Not(IsEmpty())) << what;
+            EXPECT_THAT(paths, Each(c.written)) << what;
+            EXPECT_EQ(tx.WrittenReportsTo(c.written).size(), paths.size()) << what;
+        }
+    }
 }
 
 TEST(VeltaCommandsTest, ListStopsAtAUsbLayerThatDidNotStart) {

@@ -49,7 +49,7 @@ TEST(VeltaServe, UsageErrorsAreOneLineAndExit2) {
         {{"--on-loss", "keep"}, "--on-loss"},
         {{"--sacn-port", "70000"}, "--sacn-port"},
         {{"--ddp-port", "-1"}, "--ddp-port"},
-        {{"--device", "/dev/hidraw3"}, "--device /dev/hidraw3: choosing a transmitter is not"},
+        {{"--device", ""}, "--device needs a path or serial number"},
     };
     for (const auto& [options, message] : cases) {
         SCOPED_TRACE(message);
@@ -66,25 +66,29 @@ TEST(VeltaServe, UsageErrorsAreOneLineAndExit2) {
 }
 
 // Absent at the start, plugged in, pulled out and plugged in again: the service keeps looking
-// (every 2 s), and each time the transmitter comes it gets RF on and the whole panel again.
+// (every 2 s), and each time the transmitter --device names comes it gets RF on and the whole
+// panel again; the other transmitter beside it gets nothing.
 TEST(VeltaServe, LooksForTheTransmitterUntilItComesAndAfterItGoes) {
     Rig rig;
-    rig.device.SetInterfaces({});
+    const std::vector<HidInterfaceInfo> two = {
+        SimulatedTransmitter::TransmitterInterface("sim:a", "A1"),
+        SimulatedTransmitter::TransmitterInterface("sim:b", "B2")};
+    rig.device.SetInterfaces({two[0]});
     std::atomic<bool> stop{false};
     rig.transports.stopRequested = [&] { return stop.load(); };
     Outcome outcome;
     std::thread service([&] {
-        outcome =
-            rig.Velta({"serve", "--bind", "127.0.0.1", "--protocols", "ddp", "--ddp-port", "0"});
+        outcome = rig.Velta({"serve", "--bind", "127.0.0.1", "--protocols", "ddp", "--ddp-port",
+                             "0", "--device", "B2"});
     });
     const auto written = [&](std::uint64_t n) {
         return testing::WaitUntil([&] { return rig.device.WrittenTotal() >= n; }, Ms(8000));
     };
     std::this_thread::sleep_for(Ms(100));
-    rig.device.SetInterfaces({SimulatedTransmitter::TransmitterInterface()});
+    rig.device.SetInterfaces(two);
     const bool connected = written(5);  // RF on, the grid and its tail, the pods, the rings
     rig.device.Unplug();
-    rig.device.SetInterfaces({SimulatedTransmitter::TransmitterInterface()});
+    rig.device.SetInterfaces(two);
     const bool back = written(10);
     stop = true;
     service.join();
@@ -94,9 +98,10 @@ TEST(VeltaServe, LooksForTheTransmitterUntilItComesAndAfterItGoes) {
     ASSERT_EQ(reports.size(), 10u);
     EXPECT_TRUE(std::equal(reports.begin(), reports.begin() + 5, reports.begin() + 5));
     EXPECT_EQ(reports[0][1], 0xF0);
-    const Strings expected = {"no transmitter (", "transmitter connected",
-                              "transmitter lost (Read Error - 0xA0)", "transmitter back",
-                              "stopped: "};
+    EXPECT_THAT(rig.device.WrittenPaths(), ::testing::Each(std::string("sim:b")));
+    const Strings expected = {"no transmitter (no transmitter with serial or path B2; found: sim:a",
+                              "transmitter connected", "transmitter lost (Read Error - 0xA0)",
+                              "transmitter back", "stopped: "};
     std::size_t next = 0;
     for (const std::string& line : outcome.err)
         next += next < expected.size() && line.find(expected[next]) != std::string::npos;

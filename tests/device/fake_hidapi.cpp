@@ -50,6 +50,7 @@ struct State {
     struct Enumeration {
         std::vector<hid_device_info> infos;
         std::vector<std::string> paths;
+        std::vector<std::wstring> serials;
     };
     std::map<hid_device_info*, std::unique_ptr<Enumeration>> enumerations;
     int inits = 0;
@@ -242,6 +243,7 @@ hid_device_info* hid_enumerate(unsigned short vendor_id, unsigned short product_
             (product_id != 0 && d.productId != product_id))
             continue;
         list->paths.push_back(d.path);
+        list->serials.push_back(d.serial);
         hid_device_info info{};
         info.vendor_id = d.vendorId;
         info.product_id = d.productId;
@@ -251,6 +253,7 @@ hid_device_info* hid_enumerate(unsigned short vendor_id, unsigned short product_
         return nullptr;
     for (std::size_t i = 0; i < list->infos.size(); ++i) {
         list->infos[i].path = list->paths[i].data();
+        list->infos[i].serial_number = list->serials[i].empty() ? nullptr : list->serials[i].data();
         list->infos[i].next = i + 1 < list->infos.size() ? &list->infos[i + 1] : nullptr;
     }
     hid_device_info* const head = list->infos.data();

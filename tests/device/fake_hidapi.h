@@ -20,6 +20,7 @@ struct FakeHidDevice {
     std::string path;
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
+    std::wstring serial{};  // empty: listed with no serial number (a null pointer)
 };
 
 // One scripted outcome of hid_read_timeout.

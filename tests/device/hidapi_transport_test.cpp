@@ -31,7 +31,7 @@ using testing::WaitUntil;
 // Short, so that a test need not wait a whole idle slice for a cancelled read to end.
 constexpr std::chrono::milliseconds kSlice{20};
 
-const FakeHidDevice kTransmitter{"/dev/hidraw2", 0x04D8, 0x003F};
+const FakeHidDevice kTransmitter{"/dev/hidraw2", 0x04D8, 0x003F, L"0001A2"};
 const FakeHidDevice kKeyboard{"/dev/hidraw0", 0x046D, 0xC31C};
 const DeviceReport kReport{0, 0x14, 'A'};
 
@@ -56,12 +56,45 @@ TEST_F(HidapiTest, StartsListsAndShutsDown) {
         EXPECT_EQ(interfaces[1].path, "/dev/hidraw2");
         EXPECT_EQ(interfaces[1].vendorId, 0x04D8);
         EXPECT_EQ(interfaces[1].productId, 0x003F);
+        EXPECT_EQ(interfaces[1].serialNumber, "0001A2");
+        EXPECT_EQ(interfaces[0].serialNumber, "");  // the keyboard gives none
         EXPECT_EQ(hid.OpenEnumerations(), 0);
         hid.SetDevices({});
         EXPECT_TRUE(transport.Enumerate().empty());
     }
     EXPECT_EQ(hid.Inits(), 1);
     EXPECT_EQ(hid.Exits(), 1);
+}
+
+// A serial number is the device's string descriptor: whatever the device put there comes out as
+// UTF-8, a code point that can't be one as U+FFFD.
+TEST(HidapiSerialNumber, WideStringsBecomeUtf8) {
+    const std::wstring pair{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
+    const std::wstring lone{L'A', static_cast<wchar_t>(0xDC00), L'B'};
+    const std::wstring high{static_cast<wchar_t>(0xD800), L'B'};
+    const std::wstring huge{static_cast<wchar_t>(0x110000)};
+    const struct {
+        const wchar_t* wide;
+        std::string utf8;
+    } cases[] = {
+        {nullptr, ""},
+        {L"", ""},
+        {L"0001A2F3", "0001A2F3"},
+        {L"Gr\u00fc\u00dfe \u20ac",
+         "Gr\xc3\xbc\xc3\x9f"
+         "e \xe2\x82\xac"},
+        {L"\U0001F600", "\xf0\x9f\x98\x80"},
+        {pair.c_str(), "\xf0\x9f\x98\x80"},  // UTF-16's pair, as a 16-bit wchar_t carries it
+        {lone.c_str(),
+         "A\xef\xbf\xbd"
+         "B"},
+        {high.c_str(),
+         "\xef\xbf\xbd"
+         "B"},
+        {huge.c_str(), "\xef\xbf\xbd"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WideToUtf8(c.wide), c.utf8) << c.utf8;
 }
 
 TEST_F(HidapiTest, OpenFailuresAreDiagnosed) {

@@ -698,10 +698,13 @@ TEST_F(DialogTest, ClicksAndPaintingLandOnTheLedAtEveryScale) {
         LedField* field = Led(kind, index);
         const QRect led = LedGeometry(field, index);
         EXPECT_EQ(led.width(), ui::ScaleEdge(18, scale)) << scale;
-        // A left click in the middle switches it, and only it.
+        // A left click in the middle switches it, and only it. A marked pod may already have
+        // taken its colour (and lost its mark) if the painting tick came during the click.
+        const LedColors podColours = Panel().PodLedColors(index);
         const auto on = [&] {
             return kind == LedKind::GridCell ? Panel().Cell(index)
-                   : kind == LedKind::Pod    ? Panel().PodMark(index)
+                   : kind == LedKind::Pod    ? Panel().PodMark(index) ||
+                                                Panel().PodLedColors(index) != podColours
                                              : Panel().RingOn(index);
         };
         const bool before = on();

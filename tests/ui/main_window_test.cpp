@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -412,6 +413,31 @@ TEST_F(MainWindowTest, TheStatusBarAndTheStatusBoxExplainThemselves) {
          {std::pair{panel_id::kShiftDownwards, "Move the top half down and the bottom half up"},
           std::pair{panel_id::kShiftUpwards, "Move the top half up and the bottom half down"}})
         EXPECT_TRUE(window_->Panel().Control(control)->toolTip().startsWith(tip)) << tip;
+}
+
+// --device: Connect Tx opens the transmitter chosen among two, the title and the status bar name
+// it, and a choice that matches nothing is named in the status bar.
+TEST_F(MainWindowTest, TheChosenTransmitterIsOpenedAndNamed) {
+    tx_.SetInterfaces({SimulatedTransmitter::TransmitterInterface("sim:a", "A1"),
+                       SimulatedTransmitter::TransmitterInterface("sim:b", "B2")});
+    for (const auto& [choice, opened] : {std::pair{"B2", "sim:b"}, std::pair{"C3", ""}}) {
+        Make();
+        window_->SetDeviceChoice(DeviceChoice{choice});
+        EXPECT_TRUE(
+            window_->windowTitle().contains(QStringLiteral("(transmitter %1)").arg(choice)));
+        Controller().OnConnectTx();
+        const QString label = window_->statusBar()->findChild<QLabel*>()->text();
+        if (*opened != '\0') {
+            EXPECT_EQ(tx_.OpenedPaths().back(), opened);
+            EXPECT_EQ(label, "Transmitter 04d8:003f, serial B2, connected (simulated)");
+        } else {
+            EXPECT_EQ(label, "Transmitter C3 not connected (simulated)");
+            EXPECT_TRUE(
+                StatusMessage().startsWith("no transmitter with serial or path C3; found: "
+                                           "sim:a (serial A1), sim:b (serial B2)"))
+                << StatusMessage().toStdString();
+        }
+    }
 }
 
 // A picture dropped on the window opens the Import Picture dialog with it; a design dropped
