@@ -3,6 +3,8 @@
 // Activate RF Mode, Update Data), with the controller driven directly.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <random>
 #include <vector>
 
@@ -16,32 +18,45 @@ namespace velta::testing {
 
 using ReportSteps = std::vector<std::vector<DeviceReport>>;
 
-// Step 0: the start's reports (RF on, then the panel); step i: the reports of frames[i - 1].
-inline ReportSteps AutoUpdateSteps(const std::vector<SequenceFrame>& frames) {
-    SimulatedTransmitter tx;
-    FakeView view;
-    ControlCenterController controller(tx, view);
-    std::uint64_t taken = 0;
-    ReportSteps steps;
-    const auto step = [&] {
-        WaitUntil([&] {
+// The program as velta serve sets it up: the three boxes a frame fills ticked.
+struct ServedRig {
+    ServedRig() {
+        controller.OnInitDialog();
+        for (FeatureBox box : {FeatureBox::LedGrid, FeatureBox::RgbPods, FeatureBox::LedRings})
+            controller.OnFeatureBoxClicked(box, true);
+    }
+    // Connect Tx, Activate RF Mode and Update Data, answered.
+    void Connect() {
+        controller.OnConnectTx();
+        controller.OnRfMode();
+        controller.OnUpdateData();
+        Settle();
+    }
+    // Runs what the link posts until every send has been answered (bounded).
+    void Settle() {
+        EXPECT_TRUE(WaitUntil([&] {
             view.RunPosted();
             return controller.SendsInFlight() == 0;
-        });
-        steps.push_back(tx.WrittenSince(taken));
-    };
-    controller.OnInitDialog();
-    for (FeatureBox box : {FeatureBox::LedGrid, FeatureBox::RgbPods, FeatureBox::LedRings})
-        controller.OnFeatureBoxClicked(box, true);
-    controller.OnConnectTx();
-    controller.OnRfMode();
-    controller.OnUpdateData();
-    step();
-    controller.OnAutoUpdateClicked(true);
+        }));
+    }
+    SimulatedTransmitter tx;
+    FakeView view;
+    ControlCenterController controller{tx, view};
+    PanelState& panel = controller.Panel();
+};
+
+// Step 0: the start's reports (RF on, then the panel); step i: the reports of frames[i - 1].
+inline ReportSteps AutoUpdateSteps(const std::vector<SequenceFrame>& frames) {
+    ServedRig rig;
+    rig.Connect();
+    std::uint64_t taken = 0;
+    ReportSteps steps{rig.tx.WrittenSince(taken)};
+    rig.controller.OnAutoUpdateClicked(true);
     for (const SequenceFrame& frame : frames) {
-        ApplyFrame(controller.Panel(), frame);
-        controller.OnTimer(kAutoUpdateTimerId);
-        step();
+        ApplyFrame(rig.panel, frame);
+        rig.controller.OnTimer(kAutoUpdateTimerId);
+        rig.Settle();
+        steps.push_back(rig.tx.WrittenSince(taken));
     }
     return steps;
 }

@@ -24,35 +24,12 @@ using testing::RandomCarriedFrames;
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
 
-// The program as velta serve sets it up: the three boxes a frame fills ticked.
-struct Rig {
-    Rig() {
-        controller.OnInitDialog();
-        for (FeatureBox box : {FeatureBox::LedGrid, FeatureBox::RgbPods, FeatureBox::LedRings})
-            controller.OnFeatureBoxClicked(box, true);
-    }
-    // Connect Tx, Activate RF Mode and Update Data, answered.
-    void Connect() {
-        controller.OnConnectTx();
-        controller.OnRfMode();
-        controller.OnUpdateData();
-        Settle();
-    }
-    void Settle() {
-        ASSERT_TRUE(testing::WaitUntil([&] {
-            view.RunPosted();
-            return controller.SendsInFlight() == 0;
-        }));
-    }
-    void SampleTick() {  // when its timer runs
-        if (view.TimerRunning(kSampleTimerId))
-            controller.OnTimer(kSampleTimerId);
-    }
-    SimulatedTransmitter tx;
-    testing::FakeView view;
-    ControlCenterController controller{tx, view};
-    PanelState& panel = controller.Panel();
-};
+using Rig = testing::ServedRig;
+
+void SampleTick(Rig& r) {  // when its timer runs
+    if (r.view.TimerRunning(kSampleTimerId))
+        r.controller.OnTimer(kSampleTimerId);
+}
 
 // Everything an edit could touch: the content, the choices, the frames and the history.
 struct Snapshot {
@@ -84,13 +61,13 @@ TEST(LiveMode, OnlyTheContentIsReadOnly) {
          [](Rig& r) {
              r.panel.SetCurrentColor(0x0000FF);
              r.controller.OnLedClicked(LedKind::Pod, 2);
-             r.SampleTick();
+             SampleTick(r);
          }},
         {"painting",
          [](Rig& r) {
              r.view.pointer = PointerSample{113, 58, true, false};  // over cell 0
              r.controller.OnPaintButtonsChanged(true);
-             r.SampleTick();
+             SampleTick(r);
          }},
         {"slider drag",
          [](Rig& r) {
@@ -170,10 +147,9 @@ struct LiveRig : Rig {
         EXPECT_TRUE(sender.SendTo(net::test::SacnPacket(spec),
                                   {kLoopback, live.Port(net::Protocol::Sacn)}));
     }
-    // Waits (bounded) for the task posted after the last Send and the sends it started.
-    void Deliver() {
-        ASSERT_TRUE(testing::WaitUntil([&] { return view.PostedCount() > posted; }));
-        Settle();
+    // Whether the task posted after the last Send has come (bounded wait).
+    bool Posted() {
+        return testing::WaitUntil([&] { return view.PostedCount() > posted; });
     }
     LiveInput live{controller, view};
     net::os::SocketLibrary library;
@@ -196,7 +172,7 @@ TEST(LiveInput, TheNewestFrameWinsAndNothingQueues) {
     EXPECT_TRUE(rig.controller.Live());
     const std::vector<SequenceFrame> frames = RandomCarriedFrames(40, 13);
     rig.Send(frames[0]);
-    ASSERT_TRUE(testing::WaitUntil([&] { return rig.view.PostedCount() > rig.posted; }));
+    ASSERT_TRUE(rig.Posted());
     rig.tx.StallWrites(true);
     rig.view.RunPosted();  // frame 0 goes out and sticks in the device
     ASSERT_TRUE(testing::WaitUntil([&] { return rig.tx.StalledWrites() == 1; }));
@@ -254,7 +230,8 @@ TEST(LiveInput, WhenEverySourceHasGone) {
         EXPECT_TRUE(rig.controller.Live());
         const SequenceFrame frame = RandomCarriedFrames(1, 17)[0];
         rig.Send(frame);
-        rig.Deliver();
+        ASSERT_TRUE(rig.Posted());
+        rig.Settle();
         rig.Send(frame, 0x40);  // stream terminated
         ASSERT_TRUE(testing::WaitUntil([&] {
             rig.view.RunPosted();
