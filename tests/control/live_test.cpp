@@ -179,8 +179,13 @@ TEST(LiveInput, TheNewestFrameWinsAndNothingQueues) {
     const int posted = rig.view.PostedCount();
     for (std::size_t i = 1; i < frames.size(); ++i)
         rig.Send(frames[i]);
-    ASSERT_TRUE(testing::WaitUntil(
-        [&] { return rig.live.Stats().receiver.counters.packets[0] == frames.size(); }));
+    // Every packet read and every frame but the newest replaced (the last batch handed over):
+    // the receiver counts before it hands a batch over and posts.
+    ASSERT_TRUE(testing::WaitUntil([&] {
+        const net::ReceiverStats stats = rig.live.Stats().receiver;
+        return stats.counters.packets[0] == frames.size() &&
+               stats.framesReplaced == frames.size() - 2 && rig.view.PostedCount() > posted;
+    }));
     EXPECT_EQ(rig.view.PostedCount(), posted + 1);  // one task for 39 frames
     rig.view.RunPosted();
     EXPECT_EQ(CaptureFrame(rig.panel, frames.back().holdMs), frames.back());
