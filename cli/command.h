@@ -51,6 +51,7 @@ CommandRun SetupDecode(CLI::App& command);
 CommandRun SetupList(CLI::App& command);
 CommandRun SetupPlay(CLI::App& command);
 CommandRun SetupFixture(CLI::App& command);
+CommandRun SetupServe(CLI::App& command);
 
 // What the design commands take: the design file and the feature boxes to tick instead of the
 // design's own.

@@ -28,6 +28,11 @@ void ConsoleView::WaitForPosted() {
     postedChanged_.wait(lock, [&] { return !posted_.empty(); });
 }
 
+bool ConsoleView::WaitForPostedUntil(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(postedMutex_);
+    return postedChanged_.wait_until(lock, deadline, [&] { return !posted_.empty(); });
+}
+
 void ConsoleView::PostToUiThread(std::function<void()> task) {
     {
         const std::lock_guard lock(postedMutex_);

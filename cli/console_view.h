@@ -2,6 +2,7 @@
 // what the window would have shown, so a command can turn it into an exit code and messages.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -35,6 +36,8 @@ class ConsoleView : public ControlCenterView {
     void RunPosted();
     // Blocks until work has been posted that RunPosted has not run yet.
     void WaitForPosted();
+    // The same, giving up at `deadline`; true when work waits.
+    bool WaitForPostedUntil(std::chrono::steady_clock::time_point deadline);
 
     void ShowWriteError() override;
     void SetStatusText(std::string_view text) override { status_ = text; }

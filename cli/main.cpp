@@ -24,7 +24,11 @@ int main(int argc, char* argv[]) {
     velta::cli::Transports transports;
     // A command never sits idle: a short read slice lets it end as soon as it is done, without
     // waiting up to a whole idle slice for its reader to let the device go.
-    transports.makeDevice = [] { return velta::MakePlatformTransport(std::chrono::milliseconds(50)); };
+    transports.makeDevice = [] {
+        return velta::MakePlatformTransport(std::chrono::milliseconds(50));
+    };
+    // The service sits idle for hours: its reader keeps the transport's own, longer slice.
+    transports.makeServiceDevice = [] { return velta::MakePlatformTransport(); };
     transports.simulated = &simulated;
     transports.catchStopSignals = &velta::cli::CatchStopSignals;
     transports.stopRequested = &velta::cli::StopSignalled;

@@ -1,6 +1,6 @@
-// The user's request to stop a long-running command (play now, a service later): Ctrl+C or
-// SIGTERM on Linux; Ctrl+C, Ctrl+Break or closing the console window on Windows. Caught, it does
-// not end the process: it is noted, the command finishes the step in hand and ends by itself.
+// The user's request to stop a long-running command (play, serve): Ctrl+C or SIGTERM on Linux;
+// Ctrl+C, Ctrl+Break or closing the console window on Windows. Caught, it does not end the
+// process: it is noted, the command finishes the step in hand and ends by itself.
 #pragma once
 
 namespace velta::cli {

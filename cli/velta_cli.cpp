@@ -144,6 +144,10 @@ constexpr std::array kCommands{
     CommandEntry{"play",
                  "Switch RF on and play a design's frames on the display, to the end or Ctrl+C",
                  true, SetupPlay},
+    CommandEntry{"serve",
+                 "Drive the display live from lighting software over sACN, Art-Net or DDP "
+                 "until stopped",
+                 true, SetupServe},
     CommandEntry{"datacenter",
                  "Print what Save Sequence (or, for a design with frames, Export Sequence) adds "
                  "to the Data Center",
@@ -182,8 +186,8 @@ int RunVelta(const std::vector<std::string>& args, Transports& transports, std::
     app.require_subcommand(1);
     app.footer(
         "Exit status: 0 done, 2 bad arguments or a bad input file, 3 no transmitter found, 4 a "
-        "transmitter found but none could be opened, 5 a write to the transmitter failed. play "
-        "stopped by Ctrl+C exits 0.");
+        "transmitter found but none could be opened, 5 a write to the transmitter failed, 6 serve "
+        "could not listen on the network. play and serve stopped by Ctrl+C or SIGTERM exit 0.");
 
     std::vector<std::pair<CLI::App*, CommandRun>> commands;
     for (const CommandEntry& entry : kCommands) {

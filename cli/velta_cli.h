@@ -21,6 +21,7 @@ enum ExitCode : int {
     kExitNoTransmitter = 3,  // no transmitter found
     kExitCannotOpen = 4,     // a transmitter is there but none could be opened
     kExitWriteFailed = 5,    // the transmitter did not take a report (play stops there)
+    kExitNetwork = 6,        // serve could not listen, or its network input stopped working
 };
 
 // Where the commands find a transmitter.
@@ -28,6 +29,9 @@ struct Transports {
     // The USB device layer; called only when a command talks to the transmitter without
     // --simulate, so `velta --help` never touches the USB stack.
     std::function<std::unique_ptr<HidTransport>()> makeDevice;
+    // The same for a command that runs for long and mostly waits (serve): a USB layer that need
+    // not end at once, so its reader wakes as rarely as it can. Empty: makeDevice.
+    std::function<std::unique_ptr<HidTransport>()> makeServiceDevice;
     // What --simulate talks to; the reports it receives during the command are printed.
     SimulatedTransmitter* simulated = nullptr;
 

@@ -147,7 +147,8 @@ void ControlCenterController::OnButtonClicked(int controlId) {
 void ControlCenterController::OnGridCommand(GridCommand command) {
     const GridCommandRun& grid = kGridCommands[static_cast<std::size_t>(command)];
     const char* label = grid.label;
-    FinishOpenSteps();
+    if (!BeginEdit())
+        return;
     BeginStep(label);
     grid.run(panel_);
     // Coloured pods take their LED colours at the next tick, which ends the step.
@@ -256,7 +257,8 @@ void ControlCenterController::OnFillModeChosen(FillMode mode) {
 }
 
 void ControlCenterController::OnLedClicked(LedKind kind, int index) {
-    FinishOpenSteps();
+    if (!BeginEdit())
+        return;
     switch (kind) {
         case LedKind::GridCell:
             RecordStep("Switch LED", [&] { panel_.ToggleCell(index); });
@@ -274,7 +276,8 @@ void ControlCenterController::OnLedClicked(LedKind kind, int index) {
 
 void ControlCenterController::OnPaintButtonsChanged(bool anyHeld) {
     if (anyHeld) {
-        FinishOpenSteps();
+        if (!BeginEdit())
+            return;
         // The right button paints, the middle one erases; a stroke is named after the button
         // that started it.
         KeepSamplingIfNeeded(view_.SamplePointer().rightHeld ? "Paint LEDs" : "Erase LEDs");
@@ -282,7 +285,8 @@ void ControlCenterController::OnPaintButtonsChanged(bool anyHeld) {
 }
 
 void ControlCenterController::OnSliderPressed() {
-    FinishOpenSteps();
+    if (!BeginEdit())
+        return;
     // The step begins at the first move, which says which slider it is; the panel can't change
     // between the press and that move.
     sliding_ = true;
@@ -310,7 +314,8 @@ void ControlCenterController::OnSliderMoved(int controlId, int value) {
         ArmAutoUpdate();
         return;
     }
-    FinishOpenSteps();
+    if (!BeginEdit())
+        return;
     RecordStep(*label, set);
 }
 
@@ -326,7 +331,8 @@ void ControlCenterController::OnSliderReleased() {
 
 void ControlCenterController::OnScrollTextEdited(std::string text) {
     if (!typing_) {
-        FinishOpenSteps();
+        if (!BeginEdit())
+            return;
         BeginStep("Type Scrolling Text");
         typing_ = true;
     }
@@ -439,6 +445,24 @@ void ControlCenterController::FinishOpenSteps() {
     OnSliderReleased();
 }
 
+bool ControlCenterController::BeginEdit() {
+    if (Live()) {
+        view_.ShowHint(kHintLiveReadOnly);
+        return false;
+    }
+    FinishOpenSteps();
+    return true;
+}
+
+void ControlCenterController::FinishSampling() {
+    if (!sampling_)
+        return;
+    SampleTick(panel_, PointerSample{});  // no button held: only the marked pods take colour
+    view_.StopTimer(kSampleTimerId);
+    sampling_ = false;
+    EndStep();
+}
+
 void ControlCenterController::BeginStep(std::string label) {
     history_.Begin(panel_, std::move(label));
 }
@@ -475,23 +499,28 @@ bool ControlCenterController::OpenDesign(std::string_view bytes, std::string_vie
         error = std::move(read.error);
         return false;
     }
-    ReplaceDesign(std::move(*read.design), "Open Design");
+    if (!ReplaceDesign(std::move(*read.design), "Open Design")) {
+        error = std::string(kLiveRefusal);
+        return false;
+    }
     return true;
 }
 
-void ControlCenterController::NewDesign() {
+bool ControlCenterController::NewDesign() {
     const PanelState fresh;
-    ReplaceDesign(CaptureDesign(fresh), "New Design");
+    return ReplaceDesign(CaptureDesign(fresh), "New Design");
 }
 
-void ControlCenterController::ReplaceDesign(Design design, const char* label) {
-    FinishOpenSteps();
+bool ControlCenterController::ReplaceDesign(Design design, const char* label) {
+    if (!BeginEdit())
+        return false;
     const EditSnapshot before = CaptureSnapshot(panel_, sequence_);
     ApplyDesign(panel_, design);
     sequence_.SetFrames(std::move(design.frames));
     history_.Record(before, CaptureSnapshot(panel_, sequence_), label);
     MarkDesignSaved();
     ArmAutoUpdate();
+    return true;
 }
 
 void ControlCenterController::MarkDesignSaved() {
@@ -510,7 +539,8 @@ bool ControlCenterController::DesignModified() const {
 
 void ControlCenterController::ReplaceGrid(const std::array<bool, kCellCount>& cells,
                                           std::string label) {
-    FinishOpenSteps();
+    if (!BeginEdit())
+        return;
     RecordStep(label, [&] {
         for (int i = 0; i < kCellCount; ++i)
             panel_.SetCell(i, cells[static_cast<std::size_t>(i)]);
@@ -518,7 +548,8 @@ void ControlCenterController::ReplaceGrid(const std::array<bool, kCellCount>& ce
 }
 
 bool ControlCenterController::Undo() {
-    FinishOpenSteps();
+    if (!BeginEdit())
+        return false;
     const bool done = history_.Undo(panel_, sequence_);
     view_.OnHistoryChanged();
     ArmAutoUpdate();
@@ -526,7 +557,8 @@ bool ControlCenterController::Undo() {
 }
 
 bool ControlCenterController::Redo() {
-    FinishOpenSteps();
+    if (!BeginEdit())
+        return false;
     const bool done = history_.Redo(panel_, sequence_);
     view_.OnHistoryChanged();
     ArmAutoUpdate();
@@ -593,6 +625,8 @@ void ControlCenterController::OnBatchDone(SendKind kind, const BatchResult& resu
             StopPlaying();
         return;
     }
+    if (kind == SendKind::Frame)
+        ++frameBatchesSent_;
     // A frame shown while this send was out goes out now, with the frame showing now.
     if (framePending_ && SendsInFlight() == 0)
         SendFrameChanges();
@@ -700,9 +734,8 @@ bool ControlCenterController::MoveFrame(std::size_t from, std::size_t to) {
 }
 
 bool ControlCenterController::LoadFrame(std::size_t index) {
-    if (index >= sequence_.Size())
+    if (index >= sequence_.Size() || !BeginEdit())
         return false;
-    FinishOpenSteps();
     RecordStep("Load Frame", [&] { ApplyFrame(panel_, sequence_[index]); });
     return true;
 }
@@ -717,8 +750,9 @@ std::string ControlCenterController::SequenceText() const {
 
 std::optional<std::chrono::steady_clock::time_point> ControlCenterController::StartPlaying(
     bool loop, bool send) {
+    if (!BeginEdit())
+        return std::nullopt;
     StopPlaying();
-    FinishOpenSteps();
     if (!player_.Start(sequence_.Frames(), loop))
         return std::nullopt;
     restoreAfterPlay_ = CaptureContent(panel_);
@@ -750,6 +784,32 @@ void ControlCenterController::StopPlaying() {
         ArmAutoUpdate();
         view_.OnPlayingStopped();
     }
+}
+
+void ControlCenterController::EnterLive(bool send) {
+    sendLive_ = send;
+    if (Live())
+        return;
+    StopPlaying();
+    FinishOpenSteps();
+    FinishSampling();
+    restoreAfterLive_ = CaptureContent(panel_);
+}
+
+void ControlCenterController::ShowLiveFrame(const SequenceFrame& frame) {
+    if (Live())
+        ShowFrame(frame, sendLive_);
+}
+
+void ControlCenterController::LeaveLive() {
+    if (!restoreAfterLive_)
+        return;
+    // The display keeps the last frame shown, so a frame still waiting goes out first.
+    if (framePending_)
+        SendFrameChanges();
+    ApplyContent(panel_, *restoreAfterLive_);
+    restoreAfterLive_.reset();
+    ArmAutoUpdate();
 }
 
 }  // namespace velta

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -94,7 +95,7 @@ class ControlCenterController {
     // undoable step; Auto Update then sends what changed, like after any edit.
     std::string DesignText() const;
     bool OpenDesign(std::string_view bytes, std::string_view fileName, std::string& error);
-    void NewDesign();
+    bool NewDesign();  // false (nothing changed) while live
     void MarkDesignSaved();
     bool DesignModified() const;
     // Replaces the grid as one step (a picture import).
@@ -154,6 +155,24 @@ class ControlCenterController {
     // The clock that keeps Auto Update's ticks on the 100 ms beat that started with the timer.
     void SetTickClock(SequencePlayer::Clock clock) { tickClock_ = std::move(clock); }
 
+    // Live input: the panel follows frames from outside (the network input, see LiveInput) and
+    // is read-only meanwhile. Entering ends a playing sequence and any open step, and keeps the
+    // panel's content to put back, as Play does. While live, every entry point that would change
+    // the panel's content (grid commands, LED clicks, painting, sliders, the text, designs, the
+    // picture import, undo and redo, loading or playing frames) does nothing and shows a hint;
+    // the feature boxes and the fill mode stay choices the user can make, as during Play, and
+    // Connect Tx, RF Mode, Update Data, Auto Update, Save Sequence, the exports and the frame
+    // list keep working. With `send`, each frame goes out as ShowFrame sends a played frame: the
+    // changed reports of the ticked features, exactly as Auto Update would send them, the latest
+    // frame winning while a send is out. Leaving puts the panel back as it was; the display keeps
+    // the last frame shown until something sends again.
+    void EnterLive(bool send);
+    void ShowLiveFrame(const SequenceFrame& frame);  // ignored unless live
+    void LeaveLive();
+    bool Live() const { return restoreAfterLive_.has_value(); }
+    // Batches of frames (played or live) that the transmitter took.
+    std::uint64_t FrameBatchesSent() const { return frameBatchesSent_; }
+
   private:
     // Who sent a batch: each answer goes back to its sender.
     enum class SendKind { UpdateData, RfMode, AutoUpdate, Frame };
@@ -183,6 +202,12 @@ class ControlCenterController {
     void KeepSamplingIfNeeded(const char* label);
     // Ends a typing or slider step still open, so the next edit is a step of its own.
     void FinishOpenSteps();
+    // The one rule of the read-only panel: every entry point that changes the panel's content
+    // starts here. False while live (with a hint); otherwise the open steps are finished and the
+    // edit may go ahead.
+    bool BeginEdit();
+    // Ends a paint stroke or pod colouring still sampling: marked pods take their colour now.
+    void FinishSampling();
     void BeginStep(std::string label);
     void EndStep();
     void RecordStep(std::string label, const std::function<void()>& edit);
@@ -191,7 +216,8 @@ class ControlCenterController {
     // A change to the frame list, which records its own undo step.
     bool EditFrames(const std::function<bool()>& edit);
     // Opening or starting a design: content, boxes, fill mode and frames as one step, then saved.
-    void ReplaceDesign(Design design, const char* label);
+    // False (nothing changed) while live.
+    bool ReplaceDesign(Design design, const char* label);
 
     ControlCenterView& view_;
     PanelState panel_;
@@ -217,6 +243,9 @@ class ControlCenterController {
     SequencePlayer player_;
     bool sendWhilePlaying_ = false;
     std::optional<PanelContent> restoreAfterPlay_;
+    std::optional<PanelContent> restoreAfterLive_;  // set while live
+    bool sendLive_ = false;
+    std::uint64_t frameBatchesSent_ = 0;
     PlaybackStep lastPlayStep_{};
     bool sliding_ = false;        // a slider is held
     bool slideStepOpen_ = false;  // and its step has begun (at its first move)

@@ -28,6 +28,13 @@ inline constexpr std::string_view kWriteErrorMeaning =
 inline constexpr std::string_view kHintRfWithoutTransmitter =
     "No transmitter is connected: plug it in and click Connect Tx, then switch RF mode again.";
 
+// An edit while the panel follows the live input: it is read-only until the live input is off.
+inline constexpr std::string_view kHintLiveReadOnly =
+    "The panel follows the live input and can't be edited: switch \"Show live input\" off first.";
+// Why a design can't be opened or started meanwhile.
+inline constexpr std::string_view kLiveRefusal =
+    "the panel follows the live input; switch \"Show live input\" off to open a design";
+
 // What Update Data tells the user when it can send nothing; empty when it can send.
 std::string_view UpdateDataHint(bool rfMode, bool connected);
 

@@ -489,7 +489,7 @@ TEST(VeltaCommandsTest, ListSaysWhichTransmitterCanBeUsedAndWhy) {
 // Two transmitters on one computer: --device sends each command to the one it names, by serial
 // number or path, and to nothing else; the USB path takes it as --simulate does.
 TEST(VeltaCommandsTest, DevicePicksTheTransmitterACommandTalksTo) {
-    const std::string design = WriteFile("device.velta", kParty);
+    const std::string design = WriteFile("picked.velta", kParty);
     const std::string a = "sim:a";
     const std::string b = "sim:b";
     struct Case {
