@@ -7,7 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -127,12 +127,23 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
     onLoss_->setAccessibleName(tr("When every source has gone"));
     connect(onLoss_, &QComboBox::currentIndexChanged, this, &LiveInputWindow::OnSettingChanged);
 
+    // Compact: the numbers side by side, each choice at its natural width.
     auto* settings = new QGroupBox(tr("Input"), this);
-    auto* form = new QFormLayout(settings);
-    form->addRow(tr("&Universe:"), universe_);
-    form->addRow(tr("Start &address:"), startAddress_);
-    form->addRow(tr("Protocols:"), protocols);
-    form->addRow(tr("When every source has &gone:"), onLoss_);
+    auto* grid = new QGridLayout(settings);
+    const auto label = [&](const QString& text, QWidget* buddy) {
+        auto* caption = new QLabel(text, settings);
+        caption->setBuddy(buddy);
+        return caption;
+    };
+    grid->addWidget(label(tr("&Universe:"), universe_), 0, 0);
+    grid->addWidget(universe_, 0, 1);
+    grid->addWidget(label(tr("Start &address:"), startAddress_), 0, 2);
+    grid->addWidget(startAddress_, 0, 3);
+    grid->addWidget(new QLabel(tr("Protocols:"), settings), 1, 0);
+    grid->addLayout(protocols, 1, 1, 1, 4);
+    grid->addWidget(label(tr("When every source has &gone:"), onLoss_), 2, 0);
+    grid->addWidget(onLoss_, 2, 1, 1, 3, Qt::AlignLeft);
+    grid->setColumnStretch(4, 1);
 
     QStringList sourceTitles;
     for (int c = 0; c < kLiveSourceColumns; ++c)
@@ -141,6 +152,8 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
                          tr("Every source heard; the one the panel shows is in bold"));
     drops_ = MakeTable(this, {tr("Reason"), tr("Packets")}, tr("Drops by reason"),
                        tr("Packets that did not become a frame, by reason"));
+    drops_->horizontalHeader()->setStretchLastSection(false);
+    drops_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     auto* sourcesLabel = new QLabel(tr("S&ources:"), this);
     sourcesLabel->setBuddy(sources_);
     auto* dropsLabel = new QLabel(tr("&Drops by reason:"), this);
@@ -159,9 +172,9 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
     layout->addWidget(notice_);
     layout->addWidget(settings);
     layout->addWidget(sourcesLabel);
-    layout->addWidget(sources_, 2);
+    layout->addWidget(sources_, 3);
     layout->addWidget(dropsLabel);
-    layout->addWidget(drops_, 1);
+    layout->addWidget(drops_, 2);
     layout->addWidget(totals_);
     layout->addWidget(lastEvent_);
 
@@ -172,7 +185,7 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
         *this, [this] { Refresh(); }, [this] { UpdateRefreshTimer(); });
 
     SetSettings(*where_);
-    resize(620, 520);
+    resize(780, 600);
     Refresh();
 }
 
