@@ -12,7 +12,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMetaObject>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -69,6 +71,10 @@ QTableWidget* MakeTable(QWidget* parent, const QStringList& titles, const QStrin
     table->setTabKeyNavigation(false);  // Tab leaves the table; the arrows move in it
     table->setAccessibleName(name);
     table->setToolTip(tip);
+    // The tables take the height left over, down to a few rows; their wish would make the
+    // window scroll before they shrink.
+    table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    table->setMinimumHeight(table->fontMetrics().height() * 6);
     return table;
 }
 
@@ -106,8 +112,13 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
         box->setKeyboardTracking(false);  // one restart per value entered, not per digit
         connect(box, &QSpinBox::valueChanged, this, &LiveInputWindow::OnSettingChanged);
     }
-    universe_->setAccessibleName(tr("Universe"));
-    startAddress_->setAccessibleName(tr("Start address"));
+    // The boxes' own text fields take the focus too: a screen reader hears the same name there.
+    for (const auto& [box, name] :
+         {std::pair{universe_, tr("Universe")}, std::pair{startAddress_, tr("Start address")}}) {
+        box->setAccessibleName(name);
+        if (auto* edit = box->findChild<QLineEdit*>())
+            edit->setAccessibleName(name);
+    }
 
     sacn_ = new QCheckBox(tr("sACN"), this);
     artNet_ = new QCheckBox(tr("Art-Net"), this);
@@ -166,7 +177,17 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
     lastEvent_->setWordWrap(true);
     lastEvent_->setAccessibleName(tr("Last event"));
 
-    auto* layout = new QVBoxLayout(this);
+    // On a small screen at a large scale the window may be shorter than its content: it scrolls
+    // rather than leave the screen.
+    auto* content = new QWidget(this);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidgetResizable(true);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    auto* layout = new QVBoxLayout(content);
     layout->addWidget(switch_);
     layout->addWidget(status_);
     layout->addWidget(notice_);
@@ -177,6 +198,7 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
     layout->addWidget(drops_, 2);
     layout->addWidget(totals_);
     layout->addWidget(lastEvent_);
+    scroll->setWidget(content);
 
     refresh_ = new QTimer(this);
     refresh_->setInterval(kRefreshMs);

@@ -276,7 +276,7 @@ QWidget* MainWindow::BuildLiveBanner() {
     auto* show = new QPushButton(tr("Live Input &Window"), liveBanner_);
     show->setToolTip(tr("Show the Live Input window: the sources heard and the settings"));
     connect(show, &QPushButton::clicked, this, [this] { ShowLiveInput(); });
-    auto* off = new QPushButton(tr("S&witch Off"), liveBanner_);
+    auto* off = new QPushButton(tr("Swi&tch Off"), liveBanner_);
     off->setToolTip(tr("Stop listening and put the panel back as it was"));
     connect(off, &QPushButton::clicked, this, [this] { Live().SwitchOff(); });
     for (QPushButton* button : {show, off})

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
@@ -94,6 +95,21 @@ TEST_F(LiveInputWindowTest, ShowsTheSourceAndThePanelFollowsUntilSwitchedOff) {
     EXPECT_EQ(cell(LiveSourceColumn::Address),
               QStringLiteral("127.0.0.1:%1").arg(sender.LocalPort()));
     EXPECT_EQ(cell(LiveSourceColumn::Display), QStringLiteral("shown"));
+    // A screen reader finds the table by name and reads its cells.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(Live().Sources());
+    ASSERT_NE(table->tableInterface(), nullptr);
+    EXPECT_EQ(table->text(QAccessible::Name), QStringLiteral("Sources"));
+    EXPECT_EQ(table->tableInterface()
+                  ->cellAt(0, static_cast<int>(LiveSourceColumn::Protocol))
+                  ->text(QAccessible::Name),
+              QStringLiteral("DDP"));
+    for (QWidget* widget : Live().findChildren<QWidget*>()) {
+        if (widget->focusPolicy() != Qt::NoFocus && widget->isEnabled()) {
+            EXPECT_FALSE(
+                QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).isEmpty())
+                << widget->metaObject()->className();
+        }
+    }
 
     // Closing the window leaves the live input on, the banner in view, and no timer running.
     Live().close();
@@ -103,7 +119,7 @@ TEST_F(LiveInputWindowTest, ShowsTheSourceAndThePanelFollowsUntilSwitchedOff) {
 
     // The banner's Switch Off.
     for (QPushButton* button : window_->LiveBanner()->findChildren<QPushButton*>()) {
-        if (button->text() == QStringLiteral("S&witch Off"))
+        if (button->text() == QStringLiteral("Swi&tch Off"))
             QTest::mouseClick(button, Qt::LeftButton);
     }
     EXPECT_FALSE(Live().On());
