@@ -113,6 +113,15 @@ LiveSourceRow FormatSourceRow(const net::SourceStats& source, net::TimePoint now
     return row;
 }
 
+std::vector<LiveSourceRow> LiveSourceRows(const LiveInputStats& stats, net::TimePoint now) {
+    std::vector<LiveSourceRow> rows;
+    if (!stats.on)
+        return rows;
+    for (int i = 0; i < stats.receiver.sourceCount; ++i)
+        rows.push_back(FormatSourceRow(stats.receiver.sources[static_cast<std::size_t>(i)], now));
+    return rows;
+}
+
 std::string FormatPacketsPerSecond(double packetsPerSecond) {
     if (!(packetsPerSecond > 0))
         return "0";

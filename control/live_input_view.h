@@ -69,6 +69,9 @@ struct LiveSourceRow {
 // `1`, `100`, `44`, `now`, `shown`. Art-Net shows the universe the user set (port-address + 1),
 // DDP, which has neither universe nor priority, says so.
 LiveSourceRow FormatSourceRow(const net::SourceStats& source, net::TimePoint now);
+// The rows of the sources heard now: none while the live input is off (the last session's
+// sources are gone with its sockets; its totals stay).
+std::vector<LiveSourceRow> LiveSourceRows(const LiveInputStats& stats, net::TimePoint now);
 // "44", "2.5", "0": whole numbers from 10 up, one decimal below.
 std::string FormatPacketsPerSecond(double packetsPerSecond);
 // "now" under a second, then "3 s ago", "2 min ago", "1 h ago".

@@ -25,6 +25,7 @@
 
 #include "ui/control_center_dialog.h"
 #include "ui/frame_pacer.h"
+#include "ui/named_combo_box.h"
 
 namespace velta {
 
@@ -131,7 +132,7 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
     }
     protocols->addStretch();
 
-    onLoss_ = new QComboBox(this);
+    onLoss_ = new NamedComboBox(this);
     onLoss_->addItem(tr("Hold the last frame"), static_cast<int>(net::LossPolicy::Hold));
     onLoss_->addItem(tr("Blank the display"), static_cast<int>(net::LossPolicy::Blank));
     onLoss_->setToolTip(tr("What the display shows once every source has stopped or gone silent"));
@@ -199,6 +200,11 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
     layout->addWidget(totals_);
     layout->addWidget(lastEvent_);
     scroll->setWidget(content);
+    // Reading order, whatever order the layouts took the widgets in.
+    const std::array<QWidget*, 9> tabOrder{switch_, universe_, startAddress_, sacn_, artNet_,
+                                           ddp_,    onLoss_,   sources_,      drops_};
+    for (std::size_t i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     refresh_ = new QTimer(this);
     refresh_->setInterval(kRefreshMs);
@@ -374,14 +380,10 @@ void LiveInputWindow::Refresh() {
     status_->setText(ToQString(LiveStatusText(stats, ports)));
     totals_->setText(ToQString(LiveTotalsText(stats)));
 
-    const net::TimePoint now = net::Clock::now();
-    const int count = stats.receiver.sourceCount;
-    sources_->setRowCount(count);
-    for (int i = 0; i < count; ++i) {
-        const LiveSourceRow row =
-            FormatSourceRow(stats.receiver.sources[static_cast<std::size_t>(i)], now);
-        SetRow(*sources_, i, row.cells, row.holdsDisplay);
-    }
+    const std::vector<LiveSourceRow> rows = LiveSourceRows(stats, net::Clock::now());
+    sources_->setRowCount(static_cast<int>(rows.size()));
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        SetRow(*sources_, static_cast<int>(i), rows[i].cells, rows[i].holdsDisplay);
     const std::vector<LiveDropRow> drops = LiveDropRows(stats.receiver.counters);
     drops_->setRowCount(static_cast<int>(drops.size()));
     for (std::size_t i = 0; i < drops.size(); ++i) {

@@ -17,7 +17,6 @@
 #include <memory>
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QSpinBox;
 class QTableWidget;
@@ -28,6 +27,7 @@ namespace velta {
 class ControlCenterDialog;
 struct LiveInputSettings;
 class FramePacer;
+class NamedComboBox;
 class LiveInput;
 
 class LiveInputWindow : public QWidget {
@@ -96,7 +96,7 @@ class LiveInputWindow : public QWidget {
     QCheckBox* sacn_ = nullptr;
     QCheckBox* artNet_ = nullptr;
     QCheckBox* ddp_ = nullptr;
-    QComboBox* onLoss_ = nullptr;
+    NamedComboBox* onLoss_ = nullptr;
     QLabel* status_ = nullptr;
     QLabel* notice_ = nullptr;
     QLabel* lastEvent_ = nullptr;

@@ -59,6 +59,17 @@ TEST(LiveInputView, SourceRows) {
     }
 }
 
+TEST(LiveInputView, SourcesAreListedOnlyWhileOn) {
+    LiveInputStats stats;
+    stats.receiver.sources[0] = Source(net::Protocol::Sacn, "Console", 1, 100, 44, 0s, true);
+    stats.receiver.sourceCount = 1;
+    EXPECT_TRUE(LiveSourceRows(stats, net::TimePoint{}).empty());
+    stats.on = true;
+    ASSERT_EQ(LiveSourceRows(stats, net::TimePoint{} + 1h).size(), 1u);
+    EXPECT_EQ(LiveSourceRows(stats, net::TimePoint{} + 1h)[0].Cell(LiveSourceColumn::Name),
+              "Console");
+}
+
 TEST(LiveInputView, DropsAndTotalsCountOnlyWhatWasDropped) {
     LiveInputStats stats;
     net::InputCounters& counters = stats.receiver.counters;

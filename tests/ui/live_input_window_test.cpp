@@ -14,6 +14,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -131,6 +132,20 @@ TEST_F(LiveInputWindowTest, ShowsTheSourceAndThePanelFollowsUntilSwitchedOff) {
     for (const net::Protocol protocol :
          {net::Protocol::Sacn, net::Protocol::ArtNet, net::Protocol::Ddp})
         EXPECT_EQ(Live().Input()->Port(protocol), 0);
+}
+
+TEST_F(LiveInputWindowTest, TabFollowsTheReadingOrder) {
+    Live().activateWindow();
+    Live().Switch()->setFocus();
+    QStringList heard;
+    for (int stop = 0; stop < 9; ++stop) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        heard << QAccessible::queryAccessibleInterface(QApplication::focusWidget())
+                     ->text(QAccessible::Name);
+    }
+    EXPECT_EQ(heard.join(QStringLiteral(", ")).toStdString(),
+              "Universe, Start address, sACN, Art-Net, DDP, When every source has gone, Sources, "
+              "Drops by reason, Show live input");
 }
 
 TEST_F(LiveInputWindowTest, ASettingThatCantStartSaysWhyAndLeavesTheSwitchOff) {
