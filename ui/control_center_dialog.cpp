@@ -262,6 +262,19 @@ QWidget* ControlCenterDialog::Control(int controlId) const {
     return it == controls_.end() ? nullptr : it->second;
 }
 
+void ControlCenterDialog::SetContentEditable(bool editable) {
+    for (const auto& [id, widget] : controls_) {
+        if (ControlCenterController::GridCommandForControl(id))
+            widget->setEnabled(editable);
+    }
+    for (QWidget* widget :
+         {static_cast<QWidget*>(ringLevel_), static_cast<QWidget*>(gridBrightness_),
+          static_cast<QWidget*>(scrollSpeed_), static_cast<QWidget*>(scrollText_)}) {
+        if (widget != nullptr)
+            widget->setEnabled(editable);
+    }
+}
+
 LedField* ControlCenterDialog::Field(int fieldId) const {
     const auto it = fields_.find(fieldId);
     return it == fields_.end() ? nullptr : it->second;

@@ -55,6 +55,10 @@ class ControlCenterDialog : public QDialog, public ControlCenterView, public Pan
 
     // The template control with this id, or nullptr.
     QWidget* Control(int id) const;
+    // While the panel follows the live input, the controls that only edit its content (the grid
+    // commands, the sliders, the text) are greyed out; the LED fields still show every frame and
+    // a click on them says why nothing changes.
+    void SetContentEditable(bool editable);
     // The LED field with this id (ui::field_id), or the one that shows an LED; nullptr if none.
     LedField* Field(int fieldId) const;
     LedField* FieldOf(LedKind kind, int index) const;

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
@@ -25,6 +27,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <optional>
 #include <utility>
 
@@ -37,6 +40,7 @@
 #include "ui/control_center_dialog.h"
 #include "ui/display_preview_window.h"
 #include "ui/getting_started_window.h"
+#include "ui/live_input_window.h"
 #include "ui/panel/panel_area.h"
 #include "ui/picture_import_dialog.h"
 #include "ui/report_monitor_window.h"
@@ -129,8 +133,15 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
     panel_ = new ControlCenterDialog(transport, this);
     // Embedded, the panel is an ordinary child: its ways out come here and pass the guard.
     panel_->setWindowFlags(Qt::Widget);
-    // The window resizes and maximises; the panel scales with it as a whole.
-    setCentralWidget(new PanelArea(panel_, this));
+    // The window resizes and maximises; the panel scales with it as a whole. The live input's
+    // banner, hidden until it goes on, sits above it.
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(BuildLiveBanner());
+    column->addWidget(new PanelArea(panel_, central), 1);
+    setCentralWidget(central);
     setWindowIcon(panel_->windowIcon());
 
     BuildMenus();
@@ -182,6 +193,9 @@ MainWindow::MainWindow(HidTransport& transport, bool simulated, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // The live input puts the panel back through the controller, which goes with the panel.
+    if (liveInput_ != nullptr)
+        liveInput_->Shutdown();
     // Qt destroys the panel (and with it the tap) before the views, which were made later; from
     // here on nothing may tell them of a change.
     DisplayTap& tap = panel_->Controller().Tap();
@@ -205,7 +219,7 @@ void MainWindow::ShowWindow(QWidget& window) {
     // Placed each time it opens, so a screen that changed since is respected. The preview scales
     // its picture, so it may open smaller beside the panel rather than over it.
     if (!window.isVisible()) {
-        ui::FitBeside(window, *this, {preview_, monitor_, sequence_, gettingStarted_},
+        ui::FitBeside(window, *this, {preview_, monitor_, sequence_, gettingStarted_, liveInput_},
                       &window == preview_ ? ui::Scaling::ScalesContent : ui::Scaling::FixedContent);
     }
     window.show();
@@ -238,6 +252,54 @@ GettingStartedWindow& MainWindow::GettingStarted() {
     return *gettingStarted_;
 }
 
+LiveInputWindow& MainWindow::Live() {
+    if (liveInput_ == nullptr) {
+        liveInput_ = new LiveInputWindow(*panel_, this);
+        connect(liveInput_, &LiveInputWindow::Message, this, &MainWindow::ShowMessage);
+        connect(liveInput_, &LiveInputWindow::LiveChanged, this, &MainWindow::OnLiveChanged);
+    }
+    return *liveInput_;
+}
+
+void MainWindow::ShowLiveInput() {
+    ShowWindow(Live());
+}
+
+QWidget* MainWindow::BuildLiveBanner() {
+    liveBanner_ = new QFrame(this);
+    liveBanner_->setObjectName(QStringLiteral("liveBanner"));
+    liveBanner_->setAccessibleName(tr("Live input banner"));
+    // The colours of a state that takes the panel away from the user, as plain as a status line.
+    liveBanner_->setStyleSheet(QStringLiteral(
+        "#liveBanner { background: #8a3b12; } #liveBanner QLabel { color: white; }"));
+    auto* text = new QLabel(
+        tr("<b>Live input</b>: the panel follows the network and can't be edited."), liveBanner_);
+    text->setAccessibleName(tr("The panel follows the live input and can't be edited"));
+    auto* show = new QPushButton(tr("Live Input &Window"), liveBanner_);
+    show->setToolTip(tr("Show the Live Input window: the sources heard and the settings"));
+    connect(show, &QPushButton::clicked, this, [this] { ShowLiveInput(); });
+    auto* off = new QPushButton(tr("Swi&tch Off"), liveBanner_);
+    off->setToolTip(tr("Stop listening and put the panel back as it was"));
+    connect(off, &QPushButton::clicked, this, [this] { Live().SwitchOff(); });
+    for (QPushButton* button : {show, off})
+        button->setAutoDefault(false);
+    auto* row = new QHBoxLayout(liveBanner_);
+    row->setContentsMargins(10, 6, 10, 6);
+    row->addWidget(text, 1);
+    row->addWidget(show);
+    row->addWidget(off);
+    liveBanner_->hide();
+    return liveBanner_;
+}
+
+void MainWindow::OnLiveChanged(bool on) {
+    liveBanner_->setVisible(on);
+    panel_->SetContentEditable(!on);
+    for (QAction* action : designActions_)
+        action->setEnabled(!on);
+    UpdateHistoryActions();
+}
+
 void MainWindow::ShowGettingStarted() {
     ShowWindow(GettingStarted());
 }
@@ -255,7 +317,8 @@ void MainWindow::ExplainStatus() {
     status->setToolTip(tip);
 }
 
-void MainWindow::AddActions(QMenu& menu, std::initializer_list<MenuItem> items) {
+std::vector<QAction*> MainWindow::AddActions(QMenu& menu, std::initializer_list<MenuItem> items) {
+    std::vector<QAction*> actions;
     for (const MenuItem& item : items) {
         if (!item.run) {
             menu.addSeparator();
@@ -263,7 +326,13 @@ void MainWindow::AddActions(QMenu& menu, std::initializer_list<MenuItem> items) 
         }
         QAction* action = menu.addAction(item.text, this, item.run);
         action->setShortcut(item.shortcut);
+        if (!item.tip.isEmpty()) {
+            action->setToolTip(item.tip);
+            action->setStatusTip(item.tip);
+        }
+        actions.push_back(action);
     }
+    return actions;
 }
 
 void MainWindow::BuildMenus() {
@@ -283,7 +352,7 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::BuildFileMenu() {
-    AddActions(
+    const std::vector<QAction*> actions = AddActions(
         *menuBar()->addMenu(tr("&File")),
         {
             {tr("&New Design"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewDesign(); }},
@@ -301,6 +370,8 @@ void MainWindow::BuildFileMenu() {
             {},
             {tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); }},
         });
+    // New Design, Open Design..., Import Picture...
+    designActions_ = {actions[0], actions[1], actions[4]};
 }
 
 void MainWindow::BuildEditMenu() {
@@ -321,9 +392,10 @@ void MainWindow::BuildEditMenu() {
 }
 
 void MainWindow::UpdateHistoryActions() {
-    const EditHistory& history = panel_->Controller().History();
-    undo_->setEnabled(history.CanUndo());
-    redo_->setEnabled(history.CanRedo());
+    const ControlCenterController& controller = panel_->Controller();
+    const EditHistory& history = controller.History();
+    undo_->setEnabled(history.CanUndo() && !controller.Live());
+    redo_->setEnabled(history.CanRedo() && !controller.Live());
     undo_->setText(QString::fromStdString(history.UndoText()).prepend(QLatin1Char('&')));
     redo_->setText(QString::fromStdString(history.RedoText()).prepend(QLatin1Char('&')));
 }
@@ -438,7 +510,7 @@ QString MainWindow::AskForFile(QFileDialog::AcceptMode mode, const QString& titl
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
-    ui::FitBeside(dialog, *this, {preview_, monitor_, sequence_, gettingStarted_});
+    ui::FitBeside(dialog, *this, {preview_, monitor_, sequence_, gettingStarted_, liveInput_});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().front();
@@ -482,6 +554,8 @@ void MainWindow::BuildViewMenu() {
             {tr("Report &Monitor"), QKeySequence(Qt::CTRL | Qt::Key_2),
              [this] { ShowReportMonitor(); }},
             {tr("Se&quence"), QKeySequence(Qt::CTRL | Qt::Key_3), [this] { ShowSequenceEditor(); }},
+            {tr("&Live Input"), QKeySequence(Qt::CTRL | Qt::Key_4), [this] { ShowLiveInput(); },
+             tr("Let lighting software on the network drive the display (sACN, Art-Net, DDP)")},
         });
 }
 
@@ -591,6 +665,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     ending_ = true;
+    // The live input first: it puts the panel back while the link is still there.
+    if (liveInput_ != nullptr)
+        liveInput_->Shutdown();
     // The link ends with the window, however the user left.
     panel_->Controller().OnClose();
     event->accept();

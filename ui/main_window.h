@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <initializer_list>
+#include <vector>
 
 #include "device/device_choice.h"
 #include "device/hid_transport.h"
@@ -21,6 +22,7 @@ namespace velta {
 class ControlCenterDialog;
 class DisplayPreviewWindow;
 class GettingStartedWindow;
+class LiveInputWindow;
 class ReportMonitorWindow;
 class SequenceWindow;
 
@@ -47,6 +49,11 @@ class MainWindow : public QMainWindow {
     // The Sequence window, made on first use like the two views.
     SequenceWindow& SequenceEditor();
     void ShowSequenceEditor();
+    // View > Live Input, made on first use; nothing listens until its switch is turned on.
+    LiveInputWindow& Live();
+    void ShowLiveInput();
+    // The banner shown above the panel while it follows the live input.
+    QWidget* LiveBanner() const { return liveBanner_; }
     // Help > Getting Started, made on first use.
     GettingStartedWindow& GettingStarted();
     void ShowGettingStarted();
@@ -80,8 +87,10 @@ class MainWindow : public QMainWindow {
         QString text;
         QKeySequence shortcut;
         std::function<void()> run;
+        QString tip = {};  // the tooltip and status tip, if any
     };
-    void AddActions(QMenu& menu, std::initializer_list<MenuItem> items);
+    // The actions made, separators left out, in order.
+    std::vector<QAction*> AddActions(QMenu& menu, std::initializer_list<MenuItem> items);
     // Shows one of the other windows, placed beside this one when it was hidden.
     void ShowWindow(QWidget& window);
     // The file the user picks in a file dialog placed like the other windows; empty when the
@@ -104,6 +113,10 @@ class MainWindow : public QMainWindow {
     // Asks before the design on the panel is replaced while it has unsaved changes.
     bool MayReplaceDesign();
     void UpdateHistoryActions();
+    // The banner, the panel's editing controls and the menu's editing actions follow the live
+    // input going on or off.
+    void OnLiveChanged(bool on);
+    QWidget* BuildLiveBanner();
     void ReportFailure(const QString& title, const QString& message);
     void ShowAbout();
     void UpdateTransmitterLabel();
@@ -118,6 +131,10 @@ class MainWindow : public QMainWindow {
     ReportMonitorWindow* monitor_ = nullptr;
     SequenceWindow* sequence_ = nullptr;
     GettingStartedWindow* gettingStarted_ = nullptr;
+    LiveInputWindow* liveInput_ = nullptr;
+    QWidget* liveBanner_ = nullptr;
+    // New, Open and Import Picture: refused while the panel follows the live input.
+    std::vector<QAction*> designActions_;
     QString linkDiagnostic_;  // why the last Connect Tx failed; empty once it worked
     bool ending_ = false;
     bool lastWasTextWarning_ = false;

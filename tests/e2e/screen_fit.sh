@@ -70,6 +70,7 @@ x_start
 menu_windows=(
   "alt+v m" "^Report Monitor$"
   "alt+v q" "^Sequence$"
+  "alt+v l" "^Live Input$"
   "alt+h g" "^Getting Started$"
   "alt+h v" "^About Velta Control Center$"
 )

@@ -387,10 +387,10 @@ TEST_F(MainWindowTest, ShortcutsUndoAndRedo) {
                 shortcuts << action->shortcut().toString();
         }
     }
-    EXPECT_EQ(shortcuts,
-              (QStringList{"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+I", "Ctrl+E",
-                           "Ctrl+Shift+E", "Ctrl+Q", "Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+Shift+C",
-                           "Ctrl+Shift+L", "Ctrl+1", "Ctrl+2", "Ctrl+3", "F1", "Shift+F1"}));
+    EXPECT_EQ(shortcuts, (QStringList{"Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+I",
+                                      "Ctrl+E", "Ctrl+Shift+E", "Ctrl+Q", "Ctrl+Z", "Ctrl+Shift+Z",
+                                      "Ctrl+Shift+C", "Ctrl+Shift+L", "Ctrl+1", "Ctrl+2", "Ctrl+3",
+                                      "Ctrl+4", "F1", "Shift+F1"}));
     EXPECT_EQ(shortcuts.removeDuplicates(), 0);
     for (const char* sequenceKey : {"Ins", "Del", "Ctrl+R", "Ctrl+D", "Ctrl+Up", "Ctrl+Down", "F5"})
         EXPECT_FALSE(shortcuts.contains(QLatin1String(sequenceKey))) << sequenceKey;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/color_picker_combo.h"
+#include "ui/named_combo_box.h"
 #include "ui/panel/led_field.h"
 
 namespace velta {
@@ -173,7 +174,8 @@ class LedFieldAccessible : public QAccessibleWidget, public QAccessibleTableInte
     mutable std::vector<QAccessible::Id> children_;  // 0 until made
 };
 
-// The colour box: its name says what it is for, its value which colour is chosen; the list it
+// The colour box, and every NamedComboBox (Qt's own interface would name them by the choice they
+// show): its name says what it is for, its value which entry is chosen; the list it
 // opens is its one child, and its actions open that list.
 class ColourBoxAccessible : public QAccessibleWidget {
   public:
@@ -211,6 +213,8 @@ QAccessibleInterface* PanelFactory(const QString& /*className*/, QObject* object
     if (auto* field = qobject_cast<LedField*>(object))
         return new LedFieldAccessible(field);
     if (auto* box = qobject_cast<ColorPickerCombo*>(object))
+        return new ColourBoxAccessible(box);
+    if (auto* box = qobject_cast<NamedComboBox*>(object))
         return new ColourBoxAccessible(box);
     return nullptr;
 }

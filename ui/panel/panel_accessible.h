@@ -5,8 +5,9 @@
 // LED is checkable (checked when on) and offers one action, the same switch as a left click. No
 // widget per LED: the interfaces are small objects made on demand and owned by the field's.
 //
-// The colour box: named by its purpose ("RGB Pod Colour"), with the chosen colour as its value;
-// Qt's own combo box interface on this platform gives the current item as the name.
+// The colour box, and every NamedComboBox ("When every source has gone" in the Live Input
+// window): named by its purpose, with the chosen entry as its value; Qt's own
+// combo box interface on this platform gives the current item as the name.
 #pragma once
 
 namespace velta {
