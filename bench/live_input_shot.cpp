@@ -6,8 +6,6 @@
 // over the read-only panel, and the Live Input window side by side.
 //
 //   velta_live_input_shot PNG
-//
-// The network headers come before any Qt header: they name fields `slots`, a Qt keyword macro.
 #include "control/live_input.h"
 #include "control/live_input_view.h"
 #include "net/channel_map.h"
@@ -107,8 +105,6 @@ int main(int argc, char** argv) {
     clock.start();
     for (int n = 0; clock.elapsed() < 1500; ++n) {
         const velta::net::Universe channels = velta::net::EncodeUniverse(Frame(n), 1);
-        // Built in field order: the data's field name is a Qt keyword macro here, which would
-        // silently leave it out of a braced list.
         const velta::net::test::Bytes data(channels.begin(), channels.end());
         const std::array<std::uint8_t, 16> cid{0xC1, 0xD0, 1, 2,  3,  4,  5,  6,
                                                7,    8,    9, 10, 11, 12, 13, 14};

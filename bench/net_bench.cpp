@@ -24,10 +24,10 @@ using namespace velta::net;
 using test::Bytes;
 
 Bytes FullSlots(std::size_t n) {
-    Bytes slots(n);
+    Bytes levels(n);
     for (std::size_t i = 0; i < n; ++i)
-        slots[i] = static_cast<std::uint8_t>(i * 31);
-    return slots;
+        levels[i] = static_cast<std::uint8_t>(i * 31);
+    return levels;
 }
 
 template <typename Read>
@@ -44,14 +44,14 @@ void ReadEach(benchmark::State& state, const Bytes& packet, Read read) {
 
 void BM_ReadSacn(benchmark::State& state) {
     test::SacnSpec spec;
-    spec.slots = FullSlots(512);
+    spec.levels = FullSlots(512);
     ReadEach(state, test::SacnPacket(spec), ReadSacn);
 }
 BENCHMARK(BM_ReadSacn);
 
 void BM_ReadArtDmx(benchmark::State& state) {
     test::ArtDmxSpec spec;
-    spec.slots = FullSlots(512);
+    spec.levels = FullSlots(512);
     ReadEach(state, test::ArtDmxPacket(spec), ReadArtNet);
 }
 BENCHMARK(BM_ReadArtDmx);
@@ -70,21 +70,21 @@ void BM_EnginePacketsPerCore(benchmark::State& state) {
     const auto protocol = static_cast<Protocol>(state.range(0));
     std::vector<Bytes> packets;
     for (int n = 0; n < 256; ++n) {
-        Bytes slots = FullSlots(512);
-        slots[0] = static_cast<std::uint8_t>(n);
+        Bytes levels = FullSlots(512);
+        levels[0] = static_cast<std::uint8_t>(n);
         if (protocol == Protocol::Sacn) {
             test::SacnSpec spec;
             spec.sequence = static_cast<std::uint8_t>(n);
-            spec.slots = slots;
+            spec.levels = levels;
             packets.push_back(test::SacnPacket(spec));
         } else if (protocol == Protocol::ArtNet) {
             test::ArtDmxSpec spec;
             spec.sequence = static_cast<std::uint8_t>(n % 255 + 1);  // 0 means unnumbered
-            spec.slots = slots;
+            spec.levels = levels;
             packets.push_back(test::ArtDmxPacket(spec));
         } else {
             test::DdpSpec spec;
-            spec.data.assign(slots.begin(), slots.begin() + 460);
+            spec.data.assign(levels.begin(), levels.begin() + 460);
             packets.push_back(test::DdpPacket(spec));
         }
     }
@@ -131,7 +131,7 @@ void BM_LoopbackSacn(benchmark::State& state) {
     }
     const Endpoint target{kLoopback, receiver.Port(Protocol::Sacn)};
     test::SacnSpec spec;
-    spec.slots = FullSlots(512);
+    spec.levels = FullSlots(512);
     Bytes packet = test::SacnPacket(spec);
     std::uint64_t sent = 0;
     std::uint8_t sequence = 0;

@@ -29,13 +29,13 @@ inline net::test::Bytes AlternatingPacket(net::Protocol protocol, int which, uns
         case net::Protocol::Sacn: {
             net::test::SacnSpec spec;
             spec.sequence = static_cast<std::uint8_t>(count);
-            spec.slots = channels;
+            spec.levels = channels;
             return net::test::SacnPacket(spec);
         }
         case net::Protocol::ArtNet: {
             net::test::ArtDmxSpec spec;
             spec.sequence = static_cast<std::uint8_t>(count % 255 + 1);  // 0: unnumbered
-            spec.slots = channels;
+            spec.levels = channels;
             return net::test::ArtDmxPacket(spec);
         }
         case net::Protocol::Ddp: {

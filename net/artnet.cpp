@@ -81,7 +81,7 @@ ArtNetReading ReadDmx(std::span<const std::uint8_t> datagram) {
         reading.reason = Reason::BadLength;
         return reading;
     }
-    dmx.slots = datagram.subspan(kArtDmxHeader, length);
+    dmx.levels = datagram.subspan(kArtDmxHeader, length);
     reading.reason = Reason::Accepted;
     return reading;
 }

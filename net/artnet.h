@@ -21,8 +21,8 @@ enum class ArtNetKind : std::uint8_t { Dmx, Poll };
 struct ArtDmxData {
     std::uint8_t sequence = 0;  // 0: the sender does not number its packets
     std::uint8_t physical = 0;
-    int portAddress = 0;                  // 15 bits: net (7), sub-net (4), universe (4)
-    std::span<const std::uint8_t> slots;  // 2..512 channels, even
+    int portAddress = 0;                   // 15 bits: net (7), sub-net (4), universe (4)
+    std::span<const std::uint8_t> levels;  // 2..512 channels, even
 };
 
 struct ArtNetReading {

@@ -71,12 +71,12 @@ struct ChannelSlot {
 
 namespace detail {
 constexpr std::array<ChannelSlot, kFixtureChannels> BuildSlots() {
-    std::array<ChannelSlot, kFixtureChannels> slots{};
+    std::array<ChannelSlot, kFixtureChannels> levels{};
     for (const ChannelBlock& block : kChannelBlocks) {
         for (int i = 0; i < block.count; ++i)
-            slots[static_cast<std::size_t>(block.first + block.stride * i)] = {block.role, i};
+            levels[static_cast<std::size_t>(block.first + block.stride * i)] = {block.role, i};
     }
-    return slots;
+    return levels;
 }
 constexpr bool EveryChannelClaimedOnce() {
     std::array<int, kFixtureChannels> claims{};

@@ -118,7 +118,7 @@ InputEngine::Outcome InputEngine::Sacn(std::span<const std::uint8_t> datagram, E
     packet.preview = data.preview;
     packet.terminated = data.terminated;
     packet.universe = data.universe;
-    packet.slots = data.slots;
+    packet.levels = data.levels;
     return Offer(packet, config_.startAddress, now);
 }
 
@@ -148,7 +148,7 @@ InputEngine::Outcome InputEngine::ArtNet(std::span<const std::uint8_t> datagram,
     packet.priority = kArtNetPriority;
     packet.sequence = dmx.sequence == 0 ? -1 : dmx.sequence;
     packet.universe = dmx.portAddress;
-    packet.slots = dmx.slots;
+    packet.levels = dmx.levels;
     return Offer(packet, config_.startAddress, now);
 }
 
@@ -161,7 +161,7 @@ InputEngine::Outcome InputEngine::Ddp(std::span<const std::uint8_t> datagram, En
     packet.protocol = Protocol::Ddp;
     packet.from = from;
     packet.priority = kDdpPriority;
-    packet.slots = reading.data.bytes;
+    packet.levels = reading.data.bytes;
     packet.offset = reading.data.offset;
     packet.push = reading.data.push;
     // A DDP display has its own address: its bytes start at offset 0, whatever the start

@@ -117,7 +117,7 @@ Reason ReadDmpLayer(Bytes datagram, SacnData& data) {
         return Reason::BadLength;
     if (datagram[kStartCode] != 0)
         return Reason::UnsupportedStartCode;
-    data.slots = datagram.subspan(kStartCode + 1);
+    data.levels = datagram.subspan(kStartCode + 1);
     return Reason::Accepted;
 }
 

@@ -30,8 +30,8 @@ struct SacnData {
     bool preview = false;     // for visualisers only
     bool terminated = false;  // the source stops; the data is not to be used
     bool forceSync = false;
-    int universe = 0;                     // 1..63999
-    std::span<const std::uint8_t> slots;  // the DMX slots after the start code, 0..512
+    int universe = 0;                      // 1..63999
+    std::span<const std::uint8_t> levels;  // the DMX slots' levels after the start code, 0..512
 };
 
 struct SacnReading {

@@ -241,7 +241,7 @@ Reason SourceRules::Offer(const SourcePacket& packet, TimePoint now) {
     // is whole when it takes over.
     bool complete = true;
     if (packet.protocol == Protocol::Ddp) {
-        std::copy(packet.slots.begin(), packet.slots.end(),
+        std::copy(packet.levels.begin(), packet.levels.end(),
                   source->ddpFrame.begin() + static_cast<std::ptrdiff_t>(packet.offset));
         source->pushes = source->pushes || packet.push;
         complete = packet.push || !source->pushes;
@@ -271,8 +271,8 @@ Reason SourceRules::Offer(const SourcePacket& packet, TimePoint now) {
     if (packet.protocol == Protocol::Ddp) {
         universe_ = source->ddpFrame;
     } else {
-        const std::size_t n = std::min(packet.slots.size(), universe_.size());
-        std::copy_n(packet.slots.begin(), n, universe_.begin());
+        const std::size_t n = std::min(packet.levels.size(), universe_.size());
+        std::copy_n(packet.levels.begin(), n, universe_.begin());
         std::fill(universe_.begin() + static_cast<std::ptrdiff_t>(n), universe_.end(), 0);
     }
     return Reason::Accepted;

@@ -98,16 +98,16 @@ class EventQueue {
 struct SourcePacket {
     Protocol protocol = Protocol::Sacn;
     Endpoint from;
-    const Cid* cid = nullptr;             // sACN: the sender's id; else the sender is its address
-    std::string_view name;                // sACN source name
-    int priority = 0;                     // 0..200
-    int sequence = -1;                    // -1: not numbered
-    bool preview = false;                 // sACN
-    bool terminated = false;              // sACN
-    int universe = 0;                     // for the label
-    std::span<const std::uint8_t> slots;  // channel 1 first; for DDP, from `offset`
-    std::uint32_t offset = 0;             // DDP: where `slots` go in the frame
-    bool push = true;                     // DDP: the frame is complete
+    const Cid* cid = nullptr;              // sACN: the sender's id; else the sender is its address
+    std::string_view name;                 // sACN source name
+    int priority = 0;                      // 0..200
+    int sequence = -1;                     // -1: not numbered
+    bool preview = false;                  // sACN
+    bool terminated = false;               // sACN
+    int universe = 0;                      // for the label
+    std::span<const std::uint8_t> levels;  // channel 1 first; for DDP, from `offset`
+    std::uint32_t offset = 0;              // DDP: where `levels` go in the frame
+    bool push = true;                      // DDP: the frame is complete
 };
 
 class SourceRules {

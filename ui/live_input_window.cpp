@@ -1,7 +1,3 @@
-// Before any Qt header: the network headers name fields `slots`, a Qt keyword macro.
-#include "control/live_input.h"
-#include "control/live_input_view.h"
-
 #include "ui/live_input_window.h"
 
 #include <QCheckBox>
@@ -23,6 +19,8 @@
 #include <array>
 #include <string>
 
+#include "control/live_input.h"
+#include "control/live_input_view.h"
 #include "ui/control_center_dialog.h"
 #include "ui/frame_pacer.h"
 #include "ui/named_combo_box.h"

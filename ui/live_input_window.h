@@ -6,10 +6,8 @@
 //
 // What the texts say is control/live_input_view.h; this window only shows them. The statistics
 // are read once a second, and only while the window can be seen and the live input is on: no
-// timer runs otherwise. The network headers name fields `slots`, which Qt's keyword macro
-// would break: they are not included here, and come before any Qt header where they are. Closing
-// the window leaves the live input as it is (the main window's banner says so and switches it off);
-// the main window calls Shutdown before the panel goes.
+// timer runs otherwise. Closing the window leaves the live input as it is (the main window's banner
+// says so and switches it off); the main window calls Shutdown before the panel goes.
 #pragma once
 
 #include <QString>

@@ -135,14 +135,14 @@ Bytes Packet(Protocol protocol, const SequenceFrame& frame, std::uint8_t sequenc
         net::test::SacnSpec spec;
         spec.universe = universe;
         spec.sequence = sequence;
-        spec.slots.assign(channels.begin(), channels.end());
+        spec.levels.assign(channels.begin(), channels.end());
         return net::test::SacnPacket(spec);
     }
     if (protocol == Protocol::ArtNet) {
         net::test::ArtDmxSpec spec;
         spec.portAddress = universe - 1;
         spec.sequence = sequence;
-        spec.slots.assign(channels.begin(), channels.end());
+        spec.levels.assign(channels.begin(), channels.end());
         return net::test::ArtDmxPacket(spec);
     }
     net::test::DdpSpec spec;

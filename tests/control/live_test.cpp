@@ -140,7 +140,7 @@ struct LiveRig : Rig {
     void Send(const SequenceFrame& frame, std::uint8_t options = 0) {
         net::test::SacnSpec spec;
         const net::Universe universe = net::EncodeUniverse(frame, 1);
-        spec.slots.assign(universe.begin(), universe.end());
+        spec.levels.assign(universe.begin(), universe.end());
         spec.sequence = sequence++;
         spec.options = options;
         posted = view.PostedCount();

@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> datagram(data, size);
     const ArtNetReading reading = ReadArtNet(datagram);
     if (reading.reason == Reason::Accepted && reading.kind == ArtNetKind::Dmx) {
-        fuzz::CheckInside(reading.dmx.slots, datagram);
-        const std::size_t n = reading.dmx.slots.size();
+        fuzz::CheckInside(reading.dmx.levels, datagram);
+        const std::size_t n = reading.dmx.levels.size();
         fuzz::Check(n >= 2 && n <= 512 && n % 2 == 0);
         fuzz::Check(reading.dmx.portAddress >= 0 && reading.dmx.portAddress <= kMaxPortAddress);
     }

@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> datagram(data, size);
     const SacnReading reading = ReadSacn(datagram);
     if (reading.reason == Reason::Accepted) {
-        fuzz::CheckInside(reading.data.slots, datagram);
-        fuzz::Check(reading.data.slots.size() <= 512);
+        fuzz::CheckInside(reading.data.levels, datagram);
+        fuzz::Check(reading.data.levels.size() <= 512);
         fuzz::Check(reading.data.sourceName.size() < 64);
         fuzz::Check(reading.data.priority <= kSacnMaxPriority);
         fuzz::Check(reading.data.universe >= kSacnMinUniverse &&

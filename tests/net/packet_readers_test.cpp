@@ -23,10 +23,10 @@ struct Case {
 };
 
 Bytes Slots(std::size_t n) {
-    Bytes slots(n);
+    Bytes levels(n);
     for (std::size_t i = 0; i < n; ++i)
-        slots[i] = static_cast<std::uint8_t>(i * 7);
-    return slots;
+        levels[i] = static_cast<std::uint8_t>(i * 7);
+    return levels;
 }
 
 TEST(SacnReader, ReadsEveryFieldOfAGoodPacket) {
@@ -37,7 +37,7 @@ TEST(SacnReader, ReadsEveryFieldOfAGoodPacket) {
     spec.sequence = 42;
     spec.options = 0x80 | 0x20;
     spec.universe = 63999;
-    spec.slots = Slots(512);
+    spec.levels = Slots(512);
     const Bytes packet = test::SacnPacket(spec);
     const SacnReading reading = ReadSacn(packet);
     ASSERT_EQ(reading.reason, Reason::Accepted);
@@ -50,7 +50,7 @@ TEST(SacnReader, ReadsEveryFieldOfAGoodPacket) {
     EXPECT_FALSE(reading.data.terminated);
     EXPECT_TRUE(reading.data.forceSync);
     EXPECT_EQ(reading.data.universe, 63999);
-    EXPECT_EQ(Bytes(reading.data.slots.begin(), reading.data.slots.end()), spec.slots);
+    EXPECT_EQ(Bytes(reading.data.levels.begin(), reading.data.levels.end()), spec.levels);
 }
 
 TEST(SacnReader, RefusesEachMalformedField) {
@@ -122,7 +122,7 @@ TEST(SacnReader, RefusesEachMalformedField) {
          Reason::BadVector},
     };
     test::SacnSpec spec;
-    spec.slots = Slots(512);
+    spec.levels = Slots(512);
     for (const Case& c : cases) {
         Bytes packet = test::SacnPacket(spec);
         c.change(packet);
@@ -135,7 +135,7 @@ TEST(ArtNetReader, ReadsAnArtDmxAndAnArtPoll) {
     spec.sequence = 9;
     spec.physical = 2;
     spec.portAddress = 0x7FFF;
-    spec.slots = Slots(24);
+    spec.levels = Slots(24);
     const Bytes packet = test::ArtDmxPacket(spec);
     const ArtNetReading dmx = ReadArtNet(packet);
     ASSERT_EQ(dmx.reason, Reason::Accepted);
@@ -143,7 +143,7 @@ TEST(ArtNetReader, ReadsAnArtDmxAndAnArtPoll) {
     EXPECT_EQ(dmx.dmx.sequence, 9);
     EXPECT_EQ(dmx.dmx.physical, 2);
     EXPECT_EQ(dmx.dmx.portAddress, 0x7FFF);
-    EXPECT_EQ(Bytes(dmx.dmx.slots.begin(), dmx.dmx.slots.end()), spec.slots);
+    EXPECT_EQ(Bytes(dmx.dmx.levels.begin(), dmx.dmx.levels.end()), spec.levels);
 
     const ArtNetReading poll = ReadArtNet(test::ArtPollPacket());
     EXPECT_EQ(poll.reason, Reason::Accepted);

@@ -81,10 +81,10 @@ class ReceiverTest : public ::testing::Test {
 TEST_F(ReceiverTest, AFrameOfEachProtocolReachesTheMailbox) {
     test::SacnSpec sacn;
     sacn.universe = 2;
-    sacn.slots[0] = 255;  // grid row 0 column 0
+    sacn.levels[0] = 255;  // grid row 0 column 0
     test::ArtDmxSpec artnet;
     artnet.portAddress = 1;
-    artnet.slots[444] = 255;  // ring 0
+    artnet.levels[444] = 255;  // ring 0
     test::DdpSpec ddp;
     ddp.data[459] = 0xF0;  // scroll speed 15
     const struct {
@@ -118,7 +118,7 @@ TEST_F(ReceiverTest, TheLatestFrameWinsAndEventsArePassedOn) {
     sacn.name = "Flood";
     for (int i = 0; i < kFrames; ++i) {
         sacn.sequence = static_cast<std::uint8_t>(i);
-        sacn.slots[456] = static_cast<std::uint8_t>(i);  // ring level coarse
+        sacn.levels[456] = static_cast<std::uint8_t>(i);  // ring level coarse
         Send(Protocol::Sacn, test::SacnPacket(sacn));
     }
     ASSERT_TRUE(WaitForPackets(kFrames));

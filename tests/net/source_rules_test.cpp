@@ -200,10 +200,10 @@ TEST(SourceRules, DdpPiecesMakeAFrameAtThePush) {
     packet.from = {0x0A000009, 4048};
     packet.priority = kDdpPriority;
 
-    packet.slots = first;
+    packet.levels = first;
     packet.push = false;
     EXPECT_EQ(rules.Offer(packet, kT0), Reason::Accepted);  // no push seen yet: shown as it is
-    packet.slots = second;
+    packet.levels = second;
     packet.offset = 256;
     packet.push = true;
     ASSERT_EQ(rules.Offer(packet, kT0 + 1ms), Reason::Accepted);
@@ -212,12 +212,12 @@ TEST(SourceRules, DdpPiecesMakeAFrameAtThePush) {
     EXPECT_EQ(rules.LatestUniverse()[459], 0x22);
     EXPECT_EQ(rules.LatestUniverse()[460], 0x00);
 
-    packet.slots = second;
+    packet.levels = second;
     packet.offset = 0;
     packet.push = false;
     EXPECT_EQ(rules.Offer(packet, kT0 + 2ms), Reason::DdpPending);
     EXPECT_EQ(rules.LatestUniverse()[0], 0x11);  // not shown before the push
-    packet.slots = {};
+    packet.levels = {};
     packet.push = true;
     ASSERT_EQ(rules.Offer(packet, kT0 + 3ms), Reason::Accepted);
     EXPECT_EQ(rules.LatestUniverse()[0], 0x22);
@@ -242,7 +242,7 @@ TEST(InputEngine, ChecksTheUniverseAndTheAllowListBeforeTheRules) {
 
     test::SacnSpec sacn;
     sacn.universe = 3;
-    sacn.slots[4] = 255;  // channel 5 = S: grid row 0 column 0
+    sacn.levels[4] = 255;  // channel 5 = S: grid row 0 column 0
     InputEngine::Outcome outcome =
         engine.OnDatagram(Protocol::Sacn, test::SacnPacket(sacn), inside, kT0);
     EXPECT_EQ(outcome.reason, Reason::Accepted);
@@ -275,7 +275,7 @@ TEST(InputEngine, ArtNetAndDdpFramesComeThroughTheChannelMap) {
     InputEngine engine(Config());
     test::ArtDmxSpec dmx;
     dmx.portAddress = 2;
-    dmx.slots[4 + 444] = 255;  // ring 0 at S = 5
+    dmx.levels[4 + 444] = 255;  // ring 0 at S = 5
     auto outcome = engine.OnDatagram(Protocol::ArtNet, test::ArtDmxPacket(dmx), {1, 6454}, kT0);
     ASSERT_TRUE(outcome.frameReady);
     EXPECT_TRUE(engine.Frame().rings[0]);
@@ -294,7 +294,7 @@ TEST(InputEngine, WhenEverySourceHasGoneTheDisplayHoldsOrBlanks) {
         InputEngine engine(Config(policy));
         test::SacnSpec sacn;
         sacn.universe = 3;
-        std::fill(sacn.slots.begin(), sacn.slots.end(), 255);
+        std::fill(sacn.levels.begin(), sacn.levels.end(), 255);
         ASSERT_TRUE(
             engine.OnDatagram(Protocol::Sacn, test::SacnPacket(sacn), {1, 1}, kT0).frameReady);
         EXPECT_FALSE(engine.Expire(kT0 + 2499ms));

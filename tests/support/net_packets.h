@@ -26,12 +26,12 @@ struct SacnSpec {
     std::uint8_t options = 0;  // 0x80 preview, 0x40 terminated, 0x20 force sync
     int universe = 1;
     std::uint8_t startCode = 0;
-    Bytes slots = Bytes(512, 0);
+    Bytes levels = Bytes(512, 0);
 };
 
 // An E1.31 data packet: root layer at 0, framing layer at 38, DMP layer at 115.
 inline Bytes SacnPacket(const SacnSpec& spec) {
-    const std::size_t size = 126 + spec.slots.size();
+    const std::size_t size = 126 + spec.levels.size();
     Bytes b(size, 0);
     PutBe16(b, 0, 0x0010);
     PutBe16(b, 2, 0x0000);
@@ -53,9 +53,9 @@ inline Bytes SacnPacket(const SacnSpec& spec) {
     b[118] = 0xA1;
     PutBe16(b, 119, 0);
     PutBe16(b, 121, 1);
-    PutBe16(b, 123, static_cast<unsigned>(spec.slots.size() + 1));
+    PutBe16(b, 123, static_cast<unsigned>(spec.levels.size() + 1));
     b[125] = spec.startCode;
-    std::copy(spec.slots.begin(), spec.slots.end(), b.begin() + 126);
+    std::copy(spec.levels.begin(), spec.levels.end(), b.begin() + 126);
     return b;
 }
 
@@ -76,7 +76,7 @@ struct ArtDmxSpec {
     std::uint8_t sequence = 0;
     std::uint8_t physical = 0;
     int portAddress = 0;
-    Bytes slots = Bytes(512, 0);
+    Bytes levels = Bytes(512, 0);
 };
 
 inline Bytes ArtNetHeader(unsigned opcode, std::size_t size) {
@@ -89,14 +89,14 @@ inline Bytes ArtNetHeader(unsigned opcode, std::size_t size) {
 }
 
 inline Bytes ArtDmxPacket(const ArtDmxSpec& spec) {
-    Bytes b = ArtNetHeader(0x5000, 18 + spec.slots.size());
+    Bytes b = ArtNetHeader(0x5000, 18 + spec.levels.size());
     PutBe16(b, 10, static_cast<unsigned>(spec.version));
     b[12] = spec.sequence;
     b[13] = spec.physical;
     b[14] = static_cast<std::uint8_t>(spec.portAddress & 0xFF);  // SubUni
     b[15] = static_cast<std::uint8_t>(spec.portAddress >> 8);    // Net
-    PutBe16(b, 16, static_cast<unsigned>(spec.slots.size()));
-    std::copy(spec.slots.begin(), spec.slots.end(), b.begin() + 18);
+    PutBe16(b, 16, static_cast<unsigned>(spec.levels.size()));
+    std::copy(spec.levels.begin(), spec.levels.end(), b.begin() + 18);
     return b;
 }
 

@@ -1,15 +1,6 @@
 // View > Live Input over the main window: off, nothing listens; switched on, a packet from the
 // loopback address shows as a source and on the panel, which is read-only under a banner; off
 // again, the panel is back and no socket is left. 127.0.0.1 only, on ports the system picks.
-// The network headers come before any Qt header: they name fields `slots`, a Qt keyword macro.
-#include "control/live_input.h"
-#include "control/live_input_view.h"
-#include "net/channel_map.h"
-#include "net/udp_socket.h"
-#include "tests/support/net_packets.h"
-
-#include "ui/live_input_window.h"
-
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -25,8 +16,14 @@
 #include <memory>
 
 #include "control/control_ids.h"
+#include "control/live_input.h"
+#include "control/live_input_view.h"
 #include "device/simulated_transmitter.h"
+#include "net/channel_map.h"
+#include "net/udp_socket.h"
+#include "tests/support/net_packets.h"
 #include "ui/control_center_dialog.h"
+#include "ui/live_input_window.h"
 #include "ui/main_window.h"
 
 namespace velta {
