@@ -231,12 +231,21 @@ void DataCenterView::Refresh(std::string_view log, std::size_t shownBefore) {
         longestLine_ = 0;
     }
     const std::size_t from = indexed_;
+    const int lastLineBefore = lines_ - 1;
+    const bool selectedBefore = anchor_ != caret_;
     Index(log, from);
     UpdateScrollBars();
     // As after every refresh: nothing selected, the caret at the very end and in sight.
     anchor_ = caret_ = ContentEnd(log, lastLineStart_, log.size());
     EnsureCaretVisible();
-    viewport()->update();
+    if (append && !selectedBefore) {
+        // What was on screen has only moved (scrollContentsBy): the old last line, which took
+        // the new text's start and lost the caret, and what follows it are all there is to paint.
+        const int y = kMargin + (lastLineBefore - FirstVisibleLine()) * lineHeight_;
+        viewport()->update(QRect(0, std::max(0, y), viewport()->width(), viewport()->height()));
+    } else {
+        viewport()->update();
+    }
 
     if (QAccessible::isActive()) {
         if (append) {
@@ -406,7 +415,8 @@ void DataCenterView::EnsureCaretVisible() {
         horizontal->setValue(x + 1 + kMargin - viewport()->width());
 }
 
-void DataCenterView::paintEvent(QPaintEvent* /*event*/) {
+void DataCenterView::paintEvent(QPaintEvent* event) {
+    const QRect dirty = event->rect();
     QPainter painter(viewport());
     painter.setFont(font());
     const std::string_view text = Text();
@@ -422,9 +432,12 @@ void DataCenterView::paintEvent(QPaintEvent* /*event*/) {
 
     std::size_t start = LineStart(FirstVisibleLine());
     for (int line = FirstVisibleLine(), y = kMargin;
-         line < lines_ && y < viewport()->height() && start <= text.size();
-         ++line, y += lineHeight_) {
+         line < lines_ && y <= dirty.bottom() && start <= text.size(); ++line, y += lineHeight_) {
         const std::size_t lineFeed = LineFeedFrom(text, start);
+        if (y + lineHeight_ <= dirty.top()) {  // above what needs painting
+            start = lineFeed + 1;
+            continue;
+        }
         const std::size_t end = ContentEnd(text, start, lineFeed);
         const auto columnX = [&](std::size_t offset) {
             return kMargin + ToInt(std::min(offset - start, kMaxColumns)) * charWidth_ - scrolledX;
@@ -625,8 +638,14 @@ void DataCenterView::focusOutEvent(QFocusEvent* event) {
     viewport()->update();
 }
 
-void DataCenterView::scrollContentsBy(int /*dx*/, int /*dy*/) {
-    viewport()->update();
+void DataCenterView::scrollContentsBy(int dx, int dy) {
+    // Move what is on screen and paint only what comes into sight: the vertical bar counts
+    // lines, the horizontal one pixels. The top margin stays where it is, so it and the line
+    // that slides out from under it are painted again.
+    viewport()->scroll(dx, dy * lineHeight_);
+    if (dy != 0)
+        viewport()->update(
+            QRect(0, 0, viewport()->width(), kMargin + std::max(0, dy * lineHeight_)));
 }
 
 }  // namespace velta

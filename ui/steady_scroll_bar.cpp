@@ -1,5 +1,6 @@
 #include "ui/steady_scroll_bar.h"
 
+#include <QMetaObject>
 #include <QStyle>
 #include <QStyleOptionSlider>
 
@@ -21,9 +22,27 @@ SteadyScrollBar::Shown SteadyScrollBar::Now() const {
 
 void SteadyScrollBar::sliderChange(SliderChange change) {
     const bool moved = change == SliderRangeChange || change == SliderValueChange;
-    if (moved && everPainted_ && !isSliderDown() && Now() == painted_)
+    if (!moved || !everPainted_ || isSliderDown()) {
+        QScrollBar::sliderChange(change);
+        return;
+    }
+    // A refresh often sets the range and then the value: judge what changed once it is done.
+    if (!checkPosted_) {
+        checkPosted_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { RepaintWhatChanged(); }, Qt::QueuedConnection);
+    }
+}
+
+void SteadyScrollBar::RepaintWhatChanged() {
+    checkPosted_ = false;
+    const Shown now = Now();
+    if (now == painted_)
         return;  // the same pixels: nothing to repaint
-    QScrollBar::sliderChange(change);
+    if (now.atMinimum == painted_.atMinimum && now.atMaximum == painted_.atMaximum)
+        update(painted_.slider.united(now.slider));  // where the slider was and where it is
+    else
+        update();
 }
 
 void SteadyScrollBar::paintEvent(QPaintEvent* event) {

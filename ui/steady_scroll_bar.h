@@ -1,6 +1,7 @@
-// A scroll bar that repaints only when what it shows changes. A log that grows by a few lines
-// each tick moves its slider by less than a pixel most of the time, yet every change of range or
-// value has the style paint the whole bar again (gradients and all) on every append.
+// A scroll bar that repaints only what changes. A log that grows by a few lines each tick moves
+// its slider by a pixel or two, or by less than one once it is long, yet every change of range or
+// value would have the style paint the whole bar again (gradients and all) on every append: here
+// an unchanged slider repaints nothing and a moved one only where it was and where it is.
 #pragma once
 
 #include <QRect>
@@ -26,9 +27,11 @@ class SteadyScrollBar : public QScrollBar {
         bool operator==(const Shown&) const = default;
     };
     Shown Now() const;
+    void RepaintWhatChanged();
 
     Shown painted_;
     bool everPainted_ = false;
+    bool checkPosted_ = false;  // a RepaintWhatChanged waits in the event queue
 };
 
 }  // namespace velta
