@@ -44,6 +44,13 @@ class BenchView : public ControlCenterView {
     bench::PostedTasks tasks_;
 };
 
+// One cell, one pod colour and one ring changed for step n, so all three features differ.
+void ChangeEveryFeature(PanelState& panel, int n) {
+    panel.ToggleCell(n % kCellCount);
+    panel.SetPodColor(n % kPodCount, static_cast<Color>(n + 1) & 0xFFFFFFu);
+    panel.ToggleRing(n % kRingCount);
+}
+
 // RF on, connected, "LED Grid", "RGB Pods", "LED Rings" and "Auto Update" checked, the first
 // look already taken and answered.
 void Prepare(ControlCenterController& controller, SimulatedTransmitter& tx, BenchView& view) {
@@ -90,11 +97,7 @@ void BM_AutoUpdateTickAllChanged(benchmark::State& state) {
     std::int64_t iteration = 0;
     const std::uint64_t before = tx.WrittenTotal();
     for (auto _ : state) {
-        // One cell, one pod colour and one ring change each time, so all three features differ.
-        const int n = static_cast<int>(iteration++);
-        panel.ToggleCell(n % kCellCount);
-        panel.SetPodColor(n % kPodCount, static_cast<Color>(n + 1) & 0xFFFFFFu);
-        panel.ToggleRing(n % kRingCount);
+        ChangeEveryFeature(panel, static_cast<int>(iteration++));
         controller.OnTimer(kAutoUpdateTimerId);
         view.Settle(controller);
     }
@@ -126,10 +129,7 @@ void BM_AutoUpdateTickAllChangedNoLink(benchmark::State& state) {
     const std::uint64_t before = tx.WrittenTotal();
     std::int64_t iteration = 0;
     for (auto _ : state) {
-        const int n = static_cast<int>(iteration++);
-        panel.ToggleCell(n % kCellCount);
-        panel.SetPodColor(n % kPodCount, static_cast<Color>(n + 1) & 0xFFFFFFu);
-        panel.ToggleRing(n % kRingCount);
+        ChangeEveryFeature(panel, static_cast<int>(iteration++));
         controller.OnTimer(kAutoUpdateTimerId);
     }
     if (tx.WrittenTotal() != before || controller.SendsInFlight() != 0)

@@ -109,15 +109,15 @@ int main(int argc, char** argv) {
         const std::array<std::uint8_t, 16> cid{0xC1, 0xD0, 1, 2,  3,  4,  5,  6,
                                                7,    8,    9, 10, 11, 12, 13, 14};
         const auto sequence = static_cast<std::uint8_t>(n);
-        const velta::net::test::SacnSpec main{cid, "Front of house", 120, 0, sequence, 0, 1, 0,
-                                              data};
+        const velta::net::test::SacnFields main{cid, "Front of house", 120, 0, sequence, 0, 1, 0,
+                                                data};
         console.SendTo(velta::net::test::SacnPacket(main), sacnPort);
         std::array<std::uint8_t, 16> spareCid = cid;
         spareCid[15] = 0x42;
-        const velta::net::test::SacnSpec spare{
+        const velta::net::test::SacnFields spare{
             spareCid, "Backup console", 100, 0, sequence, 0, 1, 0, data};
         backup.SendTo(velta::net::test::SacnPacket(spare), sacnPort);
-        velta::net::test::DdpSpec pixels;
+        velta::net::test::DdpFields pixels;
         pixels.sequence = static_cast<std::uint8_t>(n % 15 + 1);
         pixels.data.assign(channels.begin(), channels.begin() + velta::net::kFixtureChannels);
         ddp.SendTo(velta::net::test::DdpPacket(pixels), ddpPort);

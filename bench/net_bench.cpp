@@ -43,23 +43,23 @@ void ReadEach(benchmark::State& state, const Bytes& packet, Read read) {
 }
 
 void BM_ReadSacn(benchmark::State& state) {
-    test::SacnSpec spec;
-    spec.levels = FullSlots(512);
-    ReadEach(state, test::SacnPacket(spec), ReadSacn);
+    test::SacnFields fields;
+    fields.levels = FullSlots(512);
+    ReadEach(state, test::SacnPacket(fields), ReadSacn);
 }
 BENCHMARK(BM_ReadSacn);
 
 void BM_ReadArtDmx(benchmark::State& state) {
-    test::ArtDmxSpec spec;
-    spec.levels = FullSlots(512);
-    ReadEach(state, test::ArtDmxPacket(spec), ReadArtNet);
+    test::ArtDmxFields fields;
+    fields.levels = FullSlots(512);
+    ReadEach(state, test::ArtDmxPacket(fields), ReadArtNet);
 }
 BENCHMARK(BM_ReadArtDmx);
 
 void BM_ReadDdp(benchmark::State& state) {
-    test::DdpSpec spec;
-    spec.data = FullSlots(460);
-    ReadEach(state, test::DdpPacket(spec), ReadDdp);
+    test::DdpFields fields;
+    fields.data = FullSlots(460);
+    ReadEach(state, test::DdpPacket(fields), ReadDdp);
 }
 BENCHMARK(BM_ReadDdp);
 
@@ -73,19 +73,19 @@ void BM_EnginePacketsPerCore(benchmark::State& state) {
         Bytes levels = FullSlots(512);
         levels[0] = static_cast<std::uint8_t>(n);
         if (protocol == Protocol::Sacn) {
-            test::SacnSpec spec;
-            spec.sequence = static_cast<std::uint8_t>(n);
-            spec.levels = levels;
-            packets.push_back(test::SacnPacket(spec));
+            test::SacnFields fields;
+            fields.sequence = static_cast<std::uint8_t>(n);
+            fields.levels = levels;
+            packets.push_back(test::SacnPacket(fields));
         } else if (protocol == Protocol::ArtNet) {
-            test::ArtDmxSpec spec;
-            spec.sequence = static_cast<std::uint8_t>(n % 255 + 1);  // 0 means unnumbered
-            spec.levels = levels;
-            packets.push_back(test::ArtDmxPacket(spec));
+            test::ArtDmxFields fields;
+            fields.sequence = static_cast<std::uint8_t>(n % 255 + 1);  // 0 means unnumbered
+            fields.levels = levels;
+            packets.push_back(test::ArtDmxPacket(fields));
         } else {
-            test::DdpSpec spec;
-            spec.data.assign(levels.begin(), levels.begin() + 460);
-            packets.push_back(test::DdpPacket(spec));
+            test::DdpFields fields;
+            fields.data.assign(levels.begin(), levels.begin() + 460);
+            packets.push_back(test::DdpPacket(fields));
         }
     }
     InputEngine engine(InputConfig{});
@@ -130,9 +130,9 @@ void BM_LoopbackSacn(benchmark::State& state) {
         return;
     }
     const Endpoint target{kLoopback, receiver.Port(Protocol::Sacn)};
-    test::SacnSpec spec;
-    spec.levels = FullSlots(512);
-    Bytes packet = test::SacnPacket(spec);
+    test::SacnFields fields;
+    fields.levels = FullSlots(512);
+    Bytes packet = test::SacnPacket(fields);
     std::uint64_t sent = 0;
     std::uint8_t sequence = 0;
     for (auto _ : state) {

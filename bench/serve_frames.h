@@ -27,22 +27,22 @@ inline net::test::Bytes AlternatingPacket(net::Protocol protocol, int which, uns
     const net::test::Bytes channels = AlternatingChannels(which);
     switch (protocol) {
         case net::Protocol::Sacn: {
-            net::test::SacnSpec spec;
-            spec.sequence = static_cast<std::uint8_t>(count);
-            spec.levels = channels;
-            return net::test::SacnPacket(spec);
+            net::test::SacnFields fields;
+            fields.sequence = static_cast<std::uint8_t>(count);
+            fields.levels = channels;
+            return net::test::SacnPacket(fields);
         }
         case net::Protocol::ArtNet: {
-            net::test::ArtDmxSpec spec;
-            spec.sequence = static_cast<std::uint8_t>(count % 255 + 1);  // 0: unnumbered
-            spec.levels = channels;
-            return net::test::ArtDmxPacket(spec);
+            net::test::ArtDmxFields fields;
+            fields.sequence = static_cast<std::uint8_t>(count % 255 + 1);  // 0: unnumbered
+            fields.levels = channels;
+            return net::test::ArtDmxPacket(fields);
         }
         case net::Protocol::Ddp: {
-            net::test::DdpSpec spec;
-            spec.sequence = static_cast<std::uint8_t>(count % 15 + 1);  // 1..15; 0: unnumbered
-            spec.data.assign(channels.begin(), channels.begin() + net::kFixtureChannels);
-            return net::test::DdpPacket(spec);
+            net::test::DdpFields fields;
+            fields.sequence = static_cast<std::uint8_t>(count % 15 + 1);  // 1..15; 0: unnumbered
+            fields.data.assign(channels.begin(), channels.begin() + net::kFixtureChannels);
+            return net::test::DdpPacket(fields);
         }
     }
     return {};

@@ -132,22 +132,22 @@ Bytes Packet(Protocol protocol, const SequenceFrame& frame, std::uint8_t sequenc
     const net::Universe channels =
         net::EncodeUniverse(frame, protocol == Protocol::Ddp ? 1 : start);
     if (protocol == Protocol::Sacn) {
-        net::test::SacnSpec spec;
-        spec.universe = universe;
-        spec.sequence = sequence;
-        spec.levels.assign(channels.begin(), channels.end());
-        return net::test::SacnPacket(spec);
+        net::test::SacnFields fields;
+        fields.universe = universe;
+        fields.sequence = sequence;
+        fields.levels.assign(channels.begin(), channels.end());
+        return net::test::SacnPacket(fields);
     }
     if (protocol == Protocol::ArtNet) {
-        net::test::ArtDmxSpec spec;
-        spec.portAddress = universe - 1;
-        spec.sequence = sequence;
-        spec.levels.assign(channels.begin(), channels.end());
-        return net::test::ArtDmxPacket(spec);
+        net::test::ArtDmxFields fields;
+        fields.portAddress = universe - 1;
+        fields.sequence = sequence;
+        fields.levels.assign(channels.begin(), channels.end());
+        return net::test::ArtDmxPacket(fields);
     }
-    net::test::DdpSpec spec;
-    spec.data.assign(channels.begin(), channels.begin() + net::kFixtureChannels);
-    return net::test::DdpPacket(spec);
+    net::test::DdpFields fields;
+    fields.data.assign(channels.begin(), channels.begin() + net::kFixtureChannels);
+    return net::test::DdpPacket(fields);
 }
 
 // velta serve --simulate as a child process on 127.0.0.1, on free ports, with a sender.
@@ -250,14 +250,14 @@ TEST(VeltaServe, FloodOfValidAndMalformedPackets) {
     Serve serve({});
     ASSERT_TRUE(serve.Ready());
     const auto sacn = [](std::uint8_t cid, int priority, int universe, std::uint8_t startCode) {
-        net::test::SacnSpec spec;
-        spec.cid[15] = cid;
-        spec.priority = priority;
-        spec.universe = universe;
-        spec.startCode = startCode;
-        return net::test::SacnPacket(spec);
+        net::test::SacnFields fields;
+        fields.cid[15] = cid;
+        fields.priority = priority;
+        fields.universe = universe;
+        fields.startCode = startCode;
+        return net::test::SacnPacket(fields);
     };
-    net::test::DdpSpec outOfRange;
+    net::test::DdpFields outOfRange;
     outOfRange.offset = 400;
     struct Kind {
         Bytes packet;

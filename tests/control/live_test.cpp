@@ -138,13 +138,13 @@ struct LiveRig : Rig {
         return live.Start(config, error);
     }
     void Send(const SequenceFrame& frame, std::uint8_t options = 0) {
-        net::test::SacnSpec spec;
+        net::test::SacnFields fields;
         const net::Universe universe = net::EncodeUniverse(frame, 1);
-        spec.levels.assign(universe.begin(), universe.end());
-        spec.sequence = sequence++;
-        spec.options = options;
+        fields.levels.assign(universe.begin(), universe.end());
+        fields.sequence = sequence++;
+        fields.options = options;
         posted = view.PostedCount();
-        EXPECT_TRUE(sender.SendTo(net::test::SacnPacket(spec),
+        EXPECT_TRUE(sender.SendTo(net::test::SacnPacket(fields),
                                   {kLoopback, live.Port(net::Protocol::Sacn)}));
     }
     // Whether the task posted after the last Send has come (bounded wait).

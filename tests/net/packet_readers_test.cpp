@@ -30,19 +30,19 @@ Bytes Slots(std::size_t n) {
 }
 
 TEST(SacnReader, ReadsEveryFieldOfAGoodPacket) {
-    test::SacnSpec spec;
-    spec.name = "Desk \xC3\xA9";
-    spec.priority = 150;
-    spec.syncAddress = 7;
-    spec.sequence = 42;
-    spec.options = 0x80 | 0x20;
-    spec.universe = 63999;
-    spec.levels = Slots(512);
-    const Bytes packet = test::SacnPacket(spec);
+    test::SacnFields fields;
+    fields.name = "Desk \xC3\xA9";
+    fields.priority = 150;
+    fields.syncAddress = 7;
+    fields.sequence = 42;
+    fields.options = 0x80 | 0x20;
+    fields.universe = 63999;
+    fields.levels = Slots(512);
+    const Bytes packet = test::SacnPacket(fields);
     const SacnReading reading = ReadSacn(packet);
     ASSERT_EQ(reading.reason, Reason::Accepted);
-    EXPECT_EQ(reading.data.cid, spec.cid);
-    EXPECT_EQ(reading.data.sourceName, spec.name);
+    EXPECT_EQ(reading.data.cid, fields.cid);
+    EXPECT_EQ(reading.data.sourceName, fields.name);
     EXPECT_EQ(reading.data.priority, 150);
     EXPECT_EQ(reading.data.syncAddress, 7);
     EXPECT_EQ(reading.data.sequence, 42);
@@ -50,7 +50,7 @@ TEST(SacnReader, ReadsEveryFieldOfAGoodPacket) {
     EXPECT_FALSE(reading.data.terminated);
     EXPECT_TRUE(reading.data.forceSync);
     EXPECT_EQ(reading.data.universe, 63999);
-    EXPECT_EQ(Bytes(reading.data.levels.begin(), reading.data.levels.end()), spec.levels);
+    EXPECT_EQ(Bytes(reading.data.levels.begin(), reading.data.levels.end()), fields.levels);
 }
 
 TEST(SacnReader, RefusesEachMalformedField) {
@@ -121,29 +121,29 @@ TEST(SacnReader, RefusesEachMalformedField) {
          },
          Reason::BadVector},
     };
-    test::SacnSpec spec;
-    spec.levels = Slots(512);
+    test::SacnFields fields;
+    fields.levels = Slots(512);
     for (const Case& c : cases) {
-        Bytes packet = test::SacnPacket(spec);
+        Bytes packet = test::SacnPacket(fields);
         c.change(packet);
         EXPECT_EQ(ReadSacn(packet).reason, c.expected) << c.name;
     }
 }
 
 TEST(ArtNetReader, ReadsAnArtDmxAndAnArtPoll) {
-    test::ArtDmxSpec spec;
-    spec.sequence = 9;
-    spec.physical = 2;
-    spec.portAddress = 0x7FFF;
-    spec.levels = Slots(24);
-    const Bytes packet = test::ArtDmxPacket(spec);
+    test::ArtDmxFields fields;
+    fields.sequence = 9;
+    fields.physical = 2;
+    fields.portAddress = 0x7FFF;
+    fields.levels = Slots(24);
+    const Bytes packet = test::ArtDmxPacket(fields);
     const ArtNetReading dmx = ReadArtNet(packet);
     ASSERT_EQ(dmx.reason, Reason::Accepted);
     EXPECT_EQ(dmx.kind, ArtNetKind::Dmx);
     EXPECT_EQ(dmx.dmx.sequence, 9);
     EXPECT_EQ(dmx.dmx.physical, 2);
     EXPECT_EQ(dmx.dmx.portAddress, 0x7FFF);
-    EXPECT_EQ(Bytes(dmx.dmx.levels.begin(), dmx.dmx.levels.end()), spec.levels);
+    EXPECT_EQ(Bytes(dmx.dmx.levels.begin(), dmx.dmx.levels.end()), fields.levels);
 
     const ArtNetReading poll = ReadArtNet(test::ArtPollPacket());
     EXPECT_EQ(poll.reason, Reason::Accepted);
@@ -218,19 +218,19 @@ TEST(ArtPollReply, NamesTheNodeItsAddressAndItsPortAddress) {
 }
 
 TEST(DdpReader, ReadsAGoodPacketWithAndWithoutTimecode) {
-    test::DdpSpec spec;
-    spec.sequence = 0x3;
-    spec.offset = 12;
-    spec.data = Slots(100);
+    test::DdpFields fields;
+    fields.sequence = 0x3;
+    fields.offset = 12;
+    fields.data = Slots(100);
     for (const std::uint8_t flags : {std::uint8_t{0x41}, std::uint8_t{0x51}}) {
-        spec.flags = flags;
-        const Bytes packet = test::DdpPacket(spec);
+        fields.flags = flags;
+        const Bytes packet = test::DdpPacket(fields);
         const DdpReading reading = ReadDdp(packet);
         ASSERT_EQ(reading.reason, Reason::Accepted) << int(flags);
         EXPECT_TRUE(reading.data.push);
         EXPECT_EQ(reading.data.sequence, 3);
         EXPECT_EQ(reading.data.offset, 12u);
-        EXPECT_EQ(Bytes(reading.data.bytes.begin(), reading.data.bytes.end()), spec.data);
+        EXPECT_EQ(Bytes(reading.data.bytes.begin(), reading.data.bytes.end()), fields.data);
     }
 }
 

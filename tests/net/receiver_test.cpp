@@ -79,13 +79,13 @@ class ReceiverTest : public ::testing::Test {
 };
 
 TEST_F(ReceiverTest, AFrameOfEachProtocolReachesTheMailbox) {
-    test::SacnSpec sacn;
+    test::SacnFields sacn;
     sacn.universe = 2;
     sacn.levels[0] = 255;  // grid row 0 column 0
-    test::ArtDmxSpec artnet;
+    test::ArtDmxFields artnet;
     artnet.portAddress = 1;
     artnet.levels[444] = 255;  // ring 0
-    test::DdpSpec ddp;
+    test::DdpFields ddp;
     ddp.data[459] = 0xF0;  // scroll speed 15
     const struct {
         Protocol protocol;
@@ -113,7 +113,7 @@ TEST_F(ReceiverTest, AFrameOfEachProtocolReachesTheMailbox) {
 
 TEST_F(ReceiverTest, TheLatestFrameWinsAndEventsArePassedOn) {
     constexpr int kFrames = 150;
-    test::SacnSpec sacn;
+    test::SacnFields sacn;
     sacn.universe = 2;
     sacn.name = "Flood";
     for (int i = 0; i < kFrames; ++i) {

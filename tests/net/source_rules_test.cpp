@@ -240,7 +240,7 @@ TEST(InputEngine, ChecksTheUniverseAndTheAllowListBeforeTheRules) {
     const Endpoint inside{0x0A010203, 5568};
     const Endpoint outside{0x0A020203, 5568};
 
-    test::SacnSpec sacn;
+    test::SacnFields sacn;
     sacn.universe = 3;
     sacn.levels[4] = 255;  // channel 5 = S: grid row 0 column 0
     InputEngine::Outcome outcome =
@@ -254,7 +254,7 @@ TEST(InputEngine, ChecksTheUniverseAndTheAllowListBeforeTheRules) {
     EXPECT_EQ(engine.OnDatagram(Protocol::Sacn, test::SacnPacket(sacn), inside, kT0).reason,
               Reason::WrongUniverse);
 
-    test::ArtDmxSpec dmx;
+    test::ArtDmxFields dmx;
     dmx.portAddress = 3;  // Art-Net counts from 0: universe 3 is port-address 2
     EXPECT_EQ(engine.OnDatagram(Protocol::ArtNet, test::ArtDmxPacket(dmx), inside, kT0).reason,
               Reason::WrongUniverse);
@@ -273,7 +273,7 @@ TEST(InputEngine, ChecksTheUniverseAndTheAllowListBeforeTheRules) {
 
 TEST(InputEngine, ArtNetAndDdpFramesComeThroughTheChannelMap) {
     InputEngine engine(Config());
-    test::ArtDmxSpec dmx;
+    test::ArtDmxFields dmx;
     dmx.portAddress = 2;
     dmx.levels[4 + 444] = 255;  // ring 0 at S = 5
     auto outcome = engine.OnDatagram(Protocol::ArtNet, test::ArtDmxPacket(dmx), {1, 6454}, kT0);
@@ -282,7 +282,7 @@ TEST(InputEngine, ArtNetAndDdpFramesComeThroughTheChannelMap) {
 
     // DDP starts at byte 0 whatever the start address: byte 444 is ring 0.
     InputEngine ddpEngine(Config());
-    test::DdpSpec ddp;
+    test::DdpFields ddp;
     ddp.data[444] = 255;
     outcome = ddpEngine.OnDatagram(Protocol::Ddp, test::DdpPacket(ddp), {1, 4048}, kT0);
     ASSERT_TRUE(outcome.frameReady);
@@ -292,7 +292,7 @@ TEST(InputEngine, ArtNetAndDdpFramesComeThroughTheChannelMap) {
 TEST(InputEngine, WhenEverySourceHasGoneTheDisplayHoldsOrBlanks) {
     for (const LossPolicy policy : {LossPolicy::Hold, LossPolicy::Blank}) {
         InputEngine engine(Config(policy));
-        test::SacnSpec sacn;
+        test::SacnFields sacn;
         sacn.universe = 3;
         std::fill(sacn.levels.begin(), sacn.levels.end(), 255);
         ASSERT_TRUE(

@@ -73,15 +73,15 @@ TEST_F(LiveInputWindowTest, ShowsTheSourceAndThePanelFollowsUntilSwitchedOff) {
     SequenceFrame frame;
     frame.cells.set(5);
     const net::Universe channels = net::EncodeUniverse(frame, 1);
-    net::test::DdpSpec spec;
-    spec.data.assign(channels.begin(), channels.begin() + net::kFixtureChannels);
+    net::test::DdpFields fields;
+    fields.data.assign(channels.begin(), channels.begin() + net::kFixtureChannels);
     net::os::SocketLibrary library;
     net::os::UdpSocket sender;
     std::string error;
     ASSERT_TRUE(sender.Open(kLoopback, 0, error)) << error;
     const std::uint16_t port = Live().Input()->Port(net::Protocol::Ddp);
     ASSERT_NE(port, 0);
-    ASSERT_TRUE(sender.SendTo(net::test::DdpPacket(spec), {kLoopback, port}));
+    ASSERT_TRUE(sender.SendTo(net::test::DdpPacket(fields), {kLoopback, port}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Panel().Cell(5) && !Panel().Cell(0); }, 5000));
 
     Live().Refresh();
