@@ -20,6 +20,7 @@
 #include "display/report_hex.h"
 #include "ui/frame_pacer.h"
 #include "ui/laid_out_texts.h"
+#include "ui/log_table_view.h"
 #include "ui/steady_scroll_bar.h"
 
 namespace velta {
@@ -40,6 +41,10 @@ class LaidOutTextDelegate : public QStyledItemDelegate {
         const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
         QStyleOptionViewItem cell = option;
         cell.index = index;
+        if (index.data(LogTableView::AlternateRole).toBool()) {
+            cell.features |= QStyleOptionViewItem::Alternate;
+            style->drawPrimitive(QStyle::PE_PanelItemViewRow, &cell, painter, widget);
+        }
         style->drawPrimitive(QStyle::PE_PanelItemViewItem, &cell, painter, widget);
 
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
@@ -116,6 +121,8 @@ QVariant ReportJournalModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole)
         return Text(index.row(), index.column());
+    if (role == LogTableView::AlternateRole)
+        return ((firstSerial_ + static_cast<std::uint64_t>(index.row())) & 1) != 0;
     if (role == Qt::TextAlignmentRole && index.column() == kTime)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     return {};
@@ -174,6 +181,7 @@ void ReportJournalModel::JournalChanged() {
         // Nothing shown survives, or the reports before the oldest kept one are unknown.
         beginResetModel();
         readings_.clear();
+        firstSerial_ = seenRecorded_ - size;
         lastWriteWasGrid_ = false;
         ReadRowsFrom(0);
         endResetModel();
@@ -184,6 +192,7 @@ void ReportJournalModel::JournalChanged() {
         beginRemoveRows({}, 0, static_cast<int>(dropped) - 1);
         readings_.erase(readings_.begin(),
                         readings_.begin() + static_cast<std::ptrdiff_t>(dropped));
+        firstSerial_ += dropped;
         endRemoveRows();
     }
     if (fresh > 0) {
@@ -197,7 +206,7 @@ ReportMonitorWindow::ReportMonitorWindow(ReportJournal& journal, QWidget* parent
     : QWidget(parent, Qt::Window),
       journal_(journal),
       model_(new ReportJournalModel(journal, this)),
-      table_(new QTableView(this)),
+      table_(new LogTableView(this)),
       hex_(new QPlainTextEdit(this)),
       pause_(new QPushButton(tr("&Pause"), this)),
       pacer_(new FramePacer(*this, [this] { CatchUp(); })) {
@@ -212,7 +221,8 @@ ReportMonitorWindow::ReportMonitorWindow(ReportJournal& journal, QWidget* parent
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setWordWrap(false);
     table_->setShowGrid(false);
-    table_->setAlternatingRowColors(true);
+    // The shades alternate by row, painted by the delegate so that they stay with their rows.
+    table_->setAlternatingRowColors(false);
     // Every row the same fixed height: the view never measures rows, so 10,000 scroll smoothly.
     QHeaderView* rows = table_->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);

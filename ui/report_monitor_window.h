@@ -59,6 +59,9 @@ class ReportJournalModel : public QAbstractTableModel {
     // The last successful write before the rows read so far, for the tail's placement.
     DeviceReport lastWrite_{};
     bool lastWriteWasGrid_ = false;
+    // The first row's place among the reports recorded since the last Clear: each row's shade
+    // follows from it, so a row keeps its shade as older ones drop out in front of it.
+    std::uint64_t firstSerial_ = 0;
 };
 
 class ReportMonitorWindow : public QWidget {

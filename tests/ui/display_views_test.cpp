@@ -7,6 +7,8 @@
 #include <QItemSelectionModel>
 #include <QPaintEvent>
 #include <QRegion>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -299,6 +301,74 @@ TEST_F(MonitorTest, FullJournalDropsRowsAtTheFrontWithoutReset) {
     window.Clear();
     EXPECT_EQ(journal.Size(), 0u);
     EXPECT_EQ(window.Model().rowCount(), 0);
+}
+
+// What a following table shows after new rows, taken from the screen (not painted afresh), is
+// what a new table over the same journal shows, though only a part of it was repainted: the new
+// rows, with what was already there moved up by copying pixels.
+TEST_F(MonitorTest, NewRowsRepaintLittleAndShowWhatAFreshTableShows) {
+    struct Recorder : QObject {
+        QRegion painted;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } recorder;
+    QWidget* port = window.Table().viewport();
+    const auto onScreen = [](QWidget& top, QWidget* part) {
+        const QPoint at = part->mapTo(&top, QPoint(0, 0));
+        return top.screen()
+            ->grabWindow(top.winId(), at.x(), at.y(), part->width(), part->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const struct {
+        const char* change;
+        std::size_t before;  // reports in the journal before
+        int added;
+        bool paused;
+    } kCases[] = {
+        {"rows below the last, the table not yet full", 3, 2, false},
+        {"rows while following a full table", 300, 3, false},
+        {"an odd number of rows dropped at the front while following", ReportJournal::kCapacity, 3,
+         false},
+        {"rows dropped at the front while paused", ReportJournal::kCapacity, 1, true},
+    };
+    for (const auto& c : kCases) {
+        window.Clear();
+        window.SetPaused(c.paused);
+        for (std::size_t i = 0; i < c.before; ++i)
+            journal.RecordWritten(i % 3 == 0 ? RfOnReport() : TextReport("x"), true);
+        window.CatchUp();
+        if (c.paused)
+            window.Table().scrollToBottom();
+        for (int pass = 0; pass < 3; ++pass)
+            QApplication::processEvents();
+        port->installEventFilter(&recorder);
+        recorder.painted = QRegion();
+        for (int i = 0; i < c.added; ++i)
+            journal.RecordWritten(RfOffReport(), true);
+        window.CatchUp();
+        for (int pass = 0; pass < 3; ++pass)
+            QApplication::processEvents();
+        port->removeEventFilter(&recorder);
+
+        ReportMonitorWindow fresh(journal);
+        fresh.resize(window.size());
+        fresh.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
+        fresh.CatchUp();
+        fresh.Table().verticalScrollBar()->setValue(window.Table().verticalScrollBar()->value());
+        for (int pass = 0; pass < 3; ++pass)
+            QApplication::processEvents();
+        EXPECT_EQ(onScreen(window, port), onScreen(fresh, fresh.Table().viewport())) << c.change;
+        const QRect whole = port->rect();
+        int area = 0;
+        for (const QRect& r : recorder.painted& whole)
+            area += r.width() * r.height();
+        EXPECT_LT(area, whole.width() * whole.height() / 4) << c.change;
+    }
 }
 
 // Reports arriving one at a time, each in an event-loop pass of its own as the link delivers

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QRegion>
 #include <algorithm>
 #include <array>
@@ -203,6 +204,8 @@ void LedField::Toggle(int index) {
 }
 
 void LedField::Place(double scale, QPoint origin) {
+    if (scale != scale_)
+        sprites_.clear();
     scale_ = scale;
     const ui::LedRect bounds = ui::FieldBounds(fieldId_);
     const ui::Rect scaled = ui::ScaleRect({bounds.x, bounds.y, bounds.width, bounds.height}, scale);
@@ -507,6 +510,8 @@ void LedField::focusOutEvent(QFocusEvent* event) {
 }
 
 void LedField::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        sprites_.clear();
     if (event->type() == QEvent::EnabledChange || event->type() == QEvent::PaletteChange)
         update();
     QWidget::changeEvent(event);
@@ -521,49 +526,81 @@ void LedField::paintEvent(QPaintEvent* event) {
     }
 }
 
+// An LED is drawn from a picture of its whole cell, made once per look: a field shows a handful
+// of looks (two colours, hover, focus, pressed) across hundreds of LEDs, and drawing outlines and
+// ellipses afresh for each was most of the cost of painting while the pointer paints. The picture
+// is opaque over the whole cell, so drawing it leaves exactly what drawing the LED in place
+// would.
+void LedField::PaintLed(QPainter& painter, int slot) const {
+    const Led& led = leds_[static_cast<std::size_t>(slot)];
+    const bool focused = slot == focus_ && hasFocus();
+    Look look;
+    look.width = led.cell.width();
+    look.height = led.cell.height();
+    look.disabled = !isEnabled();
+    look.fill = look.disabled ? 0 : led.on ? led.onColor : led.offColor;
+    look.ring = led.offColor;
+    look.hover = slot == hover_;
+    look.focused = focused;
+    look.byKeyboard = focused && byKeyboard_;
+    look.pressed = slot == pressed_ && down_;
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    if (ratio != spriteRatio_) {
+        sprites_.clear();
+        spriteRatio_ = ratio;
+    }
+    auto found = sprites_.find(look);
+    if (found == sprites_.end()) {
+        // The looks in use are few; a field that somehow sees many starts its collection again.
+        if (sprites_.size() >= kMaxSprites)
+            sprites_.clear();
+        QPixmap sprite(QSize(look.width, look.height) * ratio);
+        sprite.setDevicePixelRatio(ratio);
+        QPainter sp(&sprite);
+        DrawLook(sp, look);
+        sp.end();
+        found = sprites_.emplace(look, std::move(sprite)).first;
+    }
+    painter.drawPixmap(led.cell.topLeft(), found->second);
+}
+
 // The cell's background (a raised highlight under the pointer, plain button face otherwise), the
 // focus frame, then the lamp: a black outline, a one-pixel ring in the off colour just inside it,
 // and the fill in the on or off colour (the shadow colour while disabled). Once the keyboard is in
 // use, its LED stands on the selection colour, so that it is found at a glance among 384 alike;
 // after a click the dotted frame alone marks it.
-void LedField::PaintLed(QPainter& painter, int slot) const {
-    const Led& led = leds_[static_cast<std::size_t>(slot)];
+void LedField::DrawLook(QPainter& painter, const Look& look) const {
     const bool exact = scale_ == 1.0;
-    const bool focused = slot == focus_ && hasFocus();
-    const QColor face =
-        palette().color(focused && byKeyboard_ ? QPalette::Highlight : QPalette::Button);
+    const QColor face = palette().color(look.byKeyboard ? QPalette::Highlight : QPalette::Button);
     // The face fills the whole scaled cell, so neighbours meet without a seam at any scale.
-    painter.fillRect(led.cell, face);
+    painter.fillRect(QRect(0, 0, look.width, look.height), face);
 
-    painter.save();
-    painter.translate(led.cell.topLeft());
     if (!exact) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(scale_, scale_);
     }
     const Box cell{0, 0, ui::kLedWidth, ui::kLedHeight};
-    if (slot == hover_) {
+    if (look.hover) {
         painter.setPen(SolidPen(Qt::black, exact));
-        painter.setBrush(focused && byKeyboard_ ? face : palette().color(QPalette::Light));
+        painter.setBrush(look.byKeyboard ? face : palette().color(QPalette::Light));
         painter.drawRoundedRect(OutlineRect(cell, exact), kHoverCornerRadius, kHoverCornerRadius);
     }
-    if (focused) {
+    if (look.focused) {
         QPen dotted = SolidPen(
-            palette().color(byKeyboard_ ? QPalette::HighlightedText : QPalette::WindowText), exact);
+            palette().color(look.byKeyboard ? QPalette::HighlightedText : QPalette::WindowText),
+            exact);
         dotted.setStyle(Qt::DotLine);
         painter.setPen(dotted);
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(OutlineRect(Shrink(cell, kFocusInset), exact));
     }
-    const Box lamp = LampBox(slot == pressed_ && down_);
-    const QColor fill = isEnabled() ? ToQColor(led.on ? led.onColor : led.offColor)
-                                    : palette().color(QPalette::Dark);
+    const Box lamp = LampBox(look.pressed);
+    const QColor fill = look.disabled ? palette().color(QPalette::Dark) : ToQColor(look.fill);
     painter.setBrush(fill);
     painter.setPen(SolidPen(Qt::black, exact));
     painter.drawEllipse(OutlineRect(lamp, exact));
-    painter.setPen(SolidPen(ToQColor(led.offColor), exact));
+    painter.setPen(SolidPen(ToQColor(look.ring), exact));
     painter.drawEllipse(OutlineRect(Shrink(lamp, 1), exact));
-    painter.restore();
 }
 
 }  // namespace velta

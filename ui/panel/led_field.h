@@ -11,8 +11,11 @@
 // it to its LEDs: it neither paints over nor takes clicks from what lies between them.
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 #include "model/panel_state.h"
@@ -111,7 +114,34 @@ class LedField : public QWidget {
     void ShowKeyboardUse();
     void MarkDirty(int slot);
     void Flush();
+    // Everything an LED's picture depends on besides the palette and the scale, which empty
+    // the collection when they change.
+    struct Look {
+        int width = 0;
+        int height = 0;
+        Color fill = 0;
+        Color ring = 0;
+        bool disabled = false;  // the fill is the palette's shadow colour
+        bool hover = false;
+        bool focused = false;
+        bool byKeyboard = false;
+        bool pressed = false;
+        bool operator==(const Look&) const = default;
+    };
+    struct LookHash {
+        std::size_t operator()(const Look& look) const {
+            return std::hash<std::uint64_t>()((std::uint64_t{look.fill} << 32 | look.ring) ^
+                                              (std::uint64_t(look.width) << 52) ^
+                                              (std::uint64_t(look.height) << 44)) ^
+                   (std::size_t{look.hover} | std::size_t{look.focused} << 1 |
+                    std::size_t{look.byKeyboard} << 2 | std::size_t{look.pressed} << 3 |
+                    std::size_t{look.disabled} << 4);
+        }
+    };
+    static constexpr std::size_t kMaxSprites = 256;
+
     void PaintLed(QPainter& painter, int slot) const;
+    void DrawLook(QPainter& painter, const Look& look) const;
 
     int fieldId_;
     LedKind kind_;
@@ -128,6 +158,8 @@ class LedField : public QWidget {
     int focus_ = 0;
     bool byKeyboard_ = false;  // the focus came or moved by keys: show the focus LED plainly
     std::function<void(int)> toggle_;
+    mutable std::unordered_map<Look, QPixmap, LookHash> sprites_;
+    mutable qreal spriteRatio_ = 0;
 };
 
 }  // namespace velta
