@@ -282,6 +282,7 @@ void ControlCenterController::OnPaintButtonsChanged(bool anyHeld) {
         // that started it.
         KeepSamplingIfNeeded(view_.SamplePointer().rightHeld ? "Paint LEDs" : "Erase LEDs");
     }
+    OnPointerMoved();  // a press or release is a new sample too
 }
 
 void ControlCenterController::OnSliderPressed() {
@@ -413,16 +414,52 @@ void ControlCenterController::OnTimer(int id) {
 }
 
 void ControlCenterController::SampleTimerTick() {
+    if (sampleArmed_ && sampleInterval_ != kSampleTimerPeriodMs)
+        StartSampleTimer(kSampleTimerPeriodMs);  // armed off the beat: it keeps the beat now
     // Painting only touches cells and pod colours, so it may run even inside a modal box; the
     // next send picks the new content up at its next look.
     const PointerSample sample = view_.SamplePointer();
     SampleTick(panel_, sample);
     ArmAutoUpdate();
-    if (sampling_ && !sample.rightHeld && !sample.middleHeld && !AnyPodMarked(panel_)) {
-        view_.StopTimer(kSampleTimerId);
+    ticked_ = TickedSample{PaintTargetAt(sample.x, sample.y), sample.rightHeld, sample.middleHeld};
+    if (!sampling_)
+        return;
+    if (!sample.rightHeld && !sample.middleHeld && !AnyPodMarked(panel_)) {
+        StopSampleTimer();
         sampling_ = false;
         EndStep();  // the stroke or colouring that started the sampling
+    } else if (!AnyPodMarked(panel_)) {
+        // The cell under the pointer holds what the button paints: until the pointer moves,
+        // every tick would find just that. The next move arms the timer again, on its beat.
+        StopSampleTimer();
     }
+}
+
+void ControlCenterController::OnPointerMoved() {
+    if (!sampling_ || sampleArmed_)
+        return;
+    // A tick acts on the cell under the pointer and the buttons held, nothing finer.
+    const PointerSample sample = view_.SamplePointer();
+    const PaintTarget target = PaintTargetAt(sample.x, sample.y);
+    if (target.area == ticked_.target.area && target.cellIndex == ticked_.target.cellIndex &&
+        sample.rightHeld == ticked_.rightHeld && sample.middleHeld == ticked_.middleHeld)
+        return;
+    using std::chrono::milliseconds;
+    const auto elapsed =
+        std::chrono::duration_cast<milliseconds>(tickClock_() - samplingStart_).count();
+    const auto intoPeriod = elapsed < 0 ? 0 : elapsed % kSampleTimerPeriodMs;
+    StartSampleTimer(static_cast<int>(kSampleTimerPeriodMs - intoPeriod));
+}
+
+void ControlCenterController::StartSampleTimer(int interval) {
+    sampleArmed_ = true;
+    sampleInterval_ = interval;
+    view_.StartTimer(kSampleTimerId, interval);
+}
+
+void ControlCenterController::StopSampleTimer() {
+    sampleArmed_ = false;
+    view_.StopTimer(kSampleTimerId);
 }
 
 void ControlCenterController::KeepSamplingIfNeeded(const char* label) {
@@ -431,7 +468,8 @@ void ControlCenterController::KeepSamplingIfNeeded(const char* label) {
     const PointerSample sample = view_.SamplePointer();
     if (sample.rightHeld || sample.middleHeld || AnyPodMarked(panel_)) {
         BeginStep(label);
-        view_.StartTimer(kSampleTimerId, kSampleTimerPeriodMs);
+        samplingStart_ = tickClock_();
+        StartSampleTimer(kSampleTimerPeriodMs);
         sampling_ = true;
     }
 }
@@ -458,7 +496,7 @@ void ControlCenterController::FinishSampling() {
     if (!sampling_)
         return;
     SampleTick(panel_, PointerSample{});  // no button held: only the marked pods take colour
-    view_.StopTimer(kSampleTimerId);
+    StopSampleTimer();
     sampling_ = false;
     EndStep();
 }

@@ -87,6 +87,9 @@ class ControlCenterController {
     void OnScrollTextEditFinished();
     // The paint (right) or erase (middle) button went down or up anywhere over the window.
     void OnPaintButtonsChanged(bool anyHeld);
+    // The pointer moved (its sample changed). While painting, the sampling tick runs only after
+    // such a change: ticks over an unchanged sample would change nothing.
+    void OnPointerMoved();
     void OnColorKillFocus();
     void OnTimer(int id);
     void OnClose();
@@ -200,6 +203,9 @@ class ControlCenterController {
     // The 10 ms sampling runs only while it can change something: a paint button is held, or a
     // marked pod waits for its colour. Idle, the program takes no ticks at all.
     void KeepSamplingIfNeeded(const char* label);
+    // Starts the sampling timer on its beat, or at `interval` from now.
+    void StartSampleTimer(int interval);
+    void StopSampleTimer();
     // Ends a typing or slider step still open, so the next edit is a step of its own.
     void FinishOpenSteps();
     // The one rule of the read-only panel: every entry point that changes the panel's content
@@ -236,6 +242,14 @@ class ControlCenterController {
     std::chrono::steady_clock::time_point autoUpdateStart_{};  // the beat's origin
     SequencePlayer::Clock tickClock_ = &std::chrono::steady_clock::now;
     bool sampling_ = false;
+    bool sampleArmed_ = false;                               // the sampling timer runs now
+    int sampleInterval_ = 0;                                 // the interval it was started with
+    std::chrono::steady_clock::time_point samplingStart_{};  // its beat's origin
+    struct TickedSample {
+        PaintTarget target;
+        bool rightHeld = false;
+        bool middleHeld = false;
+    } ticked_;  // what the last sampling tick acted on
     EditHistory history_;
     Design saved_;  // the design as last saved, opened or started
     bool typing_ = false;

@@ -894,6 +894,7 @@ bool ControlCenterDialog::eventFilter(QObject* watched, QEvent* event) {
                                          ? widget->mapTo(this, local)
                                          : mapFromGlobal(mouse->globalPosition());
             // Back into the panel's pixels at scale 1, where the painting map is written.
+            const PointerSample before = pointer_;
             pointer_.x = static_cast<int>(std::floor((inDialog.x() - origin_.x()) / scale_));
             pointer_.y = static_cast<int>(std::floor((inDialog.y() - origin_.y()) / scale_));
             const bool wasHeld = pointer_.rightHeld || pointer_.middleHeld;
@@ -902,6 +903,10 @@ bool ControlCenterDialog::eventFilter(QObject* watched, QEvent* event) {
             const bool held = pointer_.rightHeld || pointer_.middleHeld;
             if (held != wasHeld)
                 controller_->OnPaintButtonsChanged(held);
+            else if (pointer_.x != before.x || pointer_.y != before.y ||
+                     pointer_.rightHeld != before.rightHeld ||
+                     pointer_.middleHeld != before.middleHeld)
+                controller_->OnPointerMoved();
         }
     }
     return QDialog::eventFilter(watched, event);

@@ -42,16 +42,24 @@ void FramePacer::Detach() {
     onSeenChanged_ = {};
 }
 
+// A change long enough after the last frame is shown in this event-loop pass, once everything
+// that arrived with it is taken in (a timer of zero runs after the events at hand, without the
+// loop going to sleep); a change sooner waits out the rest of the frame. Changes come in bursts
+// (each command's reports are answered together), so most frames cost no wake-up of their own.
 void FramePacer::Request() {
     pending_ = true;
-    if (seen_ && !timer_.isActive())
-        timer_.start(FrameInterval());
+    if (!seen_ || timer_.isActive())
+        return;
+    const int interval = FrameInterval();
+    const qint64 since = lastFrame_.isValid() ? lastFrame_.elapsed() : interval;
+    timer_.start(since >= interval ? 0 : static_cast<int>(interval - since));
 }
 
 void FramePacer::Frame() {
     if (!pending_ || !Seen())
         return;
     pending_ = false;
+    lastFrame_.start();
     onFrame_();
 }
 
@@ -91,6 +99,7 @@ void FramePacer::SeenMayHaveChanged() {
     // What changed while nobody looked is shown at once.
     if (seen && pending_) {
         pending_ = false;
+        lastFrame_.start();
         onFrame_();
     }
 }

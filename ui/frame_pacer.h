@@ -1,11 +1,12 @@
 // Paces the repaints of a window that is told about changes faster than anyone can look: at most
-// one frame's work per screen frame, and none at all while nobody can see the window (hidden,
-// minimised, or not exposed: fully covered where the platform tells). Work asked for while the
-// window is out of sight is done once it is seen again.
+// one frame's work per screen frame, done at once when the last is a frame ago, and none at all
+// while nobody can see the window (hidden, minimised, or not exposed: fully covered where the
+// platform tells). Work asked for while the window is out of sight is done once it is seen again.
 //
 // Owned by the window it paces (a QObject child); everything runs on the UI thread.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -45,6 +46,7 @@ class FramePacer : public QObject {
     std::function<void()> onFrame_;
     std::function<void()> onSeenChanged_;
     QTimer timer_;
+    QElapsedTimer lastFrame_;  // since the last frame's work; invalid before the first
     QWindow* watchedWindow_ = nullptr;
     bool pending_ = false;
     bool seen_ = false;

@@ -178,6 +178,14 @@ TEST(Controller, SamplingRunsOnlyWhileItCanChangeSomething) {
         r.controller.OnPaintButtonsChanged(false);
     };
     const auto tick = [](Rig& r) { r.controller.OnTimer(kSampleTimerId); };
+    const auto move = [](int row, int column, int nudge = 0) {
+        return [=](Rig& r) {
+            const PointerSample held = r.view.pointer;
+            r.view.pointer = PointerOver(row, column, held.rightHeld, held.middleHeld);
+            r.view.pointer.x += nudge;
+            r.controller.OnPointerMoved();
+        };
+    };
     const auto offGrid = [](Rig& r) { r.view.pointer = PointerSample{300, 40, true, false}; };
     struct Case {
         const char* name;
@@ -185,13 +193,21 @@ TEST(Controller, SamplingRunsOnlyWhileItCanChangeSomething) {
         std::function<void(const Rig&)> check;
     };
     const std::vector<Case> cases = {
+        // Held still, the pointer needs no ticks; a move to another cell arms one, a move
+        // within the cell does not.
         {"paint stroke",
-         {{press(2, 5, true), true}, {tick, true}, {release, true}, {tick, false}},
-         [](const Rig& r) { EXPECT_TRUE(r.panel.Cell(2, 5)); }},
+         {{press(2, 5, true), true},
+          {tick, false},
+          {move(2, 5, 3), false},
+          {move(2, 6), true},
+          {tick, false},
+          {release, true},
+          {tick, false}},
+         [](const Rig& r) { EXPECT_TRUE(r.panel.Cell(2, 5) && r.panel.Cell(2, 6)); }},
         {"erase stroke",
          {{[](Rig& r) { r.panel.SetCell(3, 3, true); }, false},
           {press(3, 3, false, true), true},
-          {tick, true},
+          {tick, false},
           {release, true},
           {tick, false}},
          [](const Rig& r) { EXPECT_FALSE(r.panel.Cell(3, 3)); }},

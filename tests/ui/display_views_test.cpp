@@ -387,9 +387,9 @@ TEST_F(MonitorTest, CatchesUpOnceAFrameAndOnlyWhenSeen) {
         window.JournalChanged();
         QApplication::processEvents();
     }
-    const qint64 frames = clock.elapsed() / window.FrameInterval() + 1;
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.Model().rowCount() == 200; }));
     QApplication::processEvents();
+    const qint64 frames = clock.elapsed() / window.FrameInterval() + 1;
     EXPECT_LE(insertions.count(), frames);
     EXPECT_LE(paints, frames + 1);
     EXPECT_LT(insertions.count(), 50) << "not one catch-up per report";
