@@ -354,36 +354,20 @@ void ControlCenterController::OnAutoUpdate() {
     if (panel_.AutoUpdate()) {
         // Starting it again restarts the beat.
         autoUpdateStarted_ = true;
-        autoUpdateStart_ = tickClock_();
-        ticking_ = true;
-        tickInterval_ = kAutoUpdateTimerPeriodMs;
-        view_.StartTimer(kAutoUpdateTimerId, kAutoUpdateTimerPeriodMs);
+        autoUpdateTimer_.Start();
     } else {
         autoUpdateStarted_ = false;
-        StopAutoUpdateTicks();
+        autoUpdateTimer_.Rest();
     }
 }
 
 void ControlCenterController::ArmAutoUpdate() {
     // Ticks do nothing while RF mode is off; turning it on arms the timer again.
-    if (!autoUpdateStarted_ || ticking_ || !panel_.RfMode())
+    if (!autoUpdateStarted_ || !panel_.RfMode())
         return;
-    // The first tick comes on the beat the polling timer would have kept since it was started,
-    // so changes go out on the same ticks as they would with a timer that never stopped.
-    using std::chrono::milliseconds;
-    const auto elapsed =
-        std::chrono::duration_cast<milliseconds>(tickClock_() - autoUpdateStart_).count();
-    const auto intoPeriod = elapsed < 0 ? 0 : elapsed % kAutoUpdateTimerPeriodMs;
-    tickInterval_ = static_cast<int>(kAutoUpdateTimerPeriodMs - intoPeriod);
-    ticking_ = true;
-    view_.StartTimer(kAutoUpdateTimerId, tickInterval_);
-}
-
-void ControlCenterController::StopAutoUpdateTicks() {
-    if (!ticking_)
-        return;
-    ticking_ = false;
-    view_.StopTimer(kAutoUpdateTimerId);
+    // On the beat the polling timer would have kept since it was started, so changes go out on
+    // the same ticks as they would with a timer that never stopped.
+    autoUpdateTimer_.Arm();
 }
 
 void ControlCenterController::OnLedRings() {
@@ -414,52 +398,32 @@ void ControlCenterController::OnTimer(int id) {
 }
 
 void ControlCenterController::SampleTimerTick() {
-    if (sampleArmed_ && sampleInterval_ != kSampleTimerPeriodMs)
-        StartSampleTimer(kSampleTimerPeriodMs);  // armed off the beat: it keeps the beat now
+    sampleTimer_.Ticked();
     // Painting only touches cells and pod colours, so it may run even inside a modal box; the
     // next send picks the new content up at its next look.
     const PointerSample sample = view_.SamplePointer();
     SampleTick(panel_, sample);
     ArmAutoUpdate();
-    ticked_ = TickedSample{PaintTargetAt(sample.x, sample.y), sample.rightHeld, sample.middleHeld};
-    if (!sampling_)
+    ticked_ = TickedSampleOf(sample);
+    if (!sampling_ || AnyPodMarked(panel_))
         return;
-    if (!sample.rightHeld && !sample.middleHeld && !AnyPodMarked(panel_)) {
-        StopSampleTimer();
+    // The cell under the pointer now holds what the button paints: until the pointer moves,
+    // every tick would find just that. The next move arms the timer again, on its beat.
+    sampleTimer_.Rest();
+    if (!sample.rightHeld && !sample.middleHeld) {
         sampling_ = false;
         EndStep();  // the stroke or colouring that started the sampling
-    } else if (!AnyPodMarked(panel_)) {
-        // The cell under the pointer holds what the button paints: until the pointer moves,
-        // every tick would find just that. The next move arms the timer again, on its beat.
-        StopSampleTimer();
     }
 }
 
+ControlCenterController::TickedSample ControlCenterController::TickedSampleOf(
+    const PointerSample& sample) {
+    return {PaintTargetAt(sample.x, sample.y), sample.rightHeld, sample.middleHeld};
+}
+
 void ControlCenterController::OnPointerMoved() {
-    if (!sampling_ || sampleArmed_)
-        return;
-    // A tick acts on the cell under the pointer and the buttons held, nothing finer.
-    const PointerSample sample = view_.SamplePointer();
-    const PaintTarget target = PaintTargetAt(sample.x, sample.y);
-    if (target.area == ticked_.target.area && target.cellIndex == ticked_.target.cellIndex &&
-        sample.rightHeld == ticked_.rightHeld && sample.middleHeld == ticked_.middleHeld)
-        return;
-    using std::chrono::milliseconds;
-    const auto elapsed =
-        std::chrono::duration_cast<milliseconds>(tickClock_() - samplingStart_).count();
-    const auto intoPeriod = elapsed < 0 ? 0 : elapsed % kSampleTimerPeriodMs;
-    StartSampleTimer(static_cast<int>(kSampleTimerPeriodMs - intoPeriod));
-}
-
-void ControlCenterController::StartSampleTimer(int interval) {
-    sampleArmed_ = true;
-    sampleInterval_ = interval;
-    view_.StartTimer(kSampleTimerId, interval);
-}
-
-void ControlCenterController::StopSampleTimer() {
-    sampleArmed_ = false;
-    view_.StopTimer(kSampleTimerId);
+    if (sampling_ && TickedSampleOf(view_.SamplePointer()) != ticked_)
+        sampleTimer_.Arm();
 }
 
 void ControlCenterController::KeepSamplingIfNeeded(const char* label) {
@@ -468,8 +432,7 @@ void ControlCenterController::KeepSamplingIfNeeded(const char* label) {
     const PointerSample sample = view_.SamplePointer();
     if (sample.rightHeld || sample.middleHeld || AnyPodMarked(panel_)) {
         BeginStep(label);
-        samplingStart_ = tickClock_();
-        StartSampleTimer(kSampleTimerPeriodMs);
+        sampleTimer_.Start();
         sampling_ = true;
     }
 }
@@ -496,7 +459,7 @@ void ControlCenterController::FinishSampling() {
     if (!sampling_)
         return;
     SampleTick(panel_, PointerSample{});  // no button held: only the marked pods take colour
-    StopSampleTimer();
+    sampleTimer_.Rest();
     sampling_ = false;
     EndStep();
 }
@@ -690,13 +653,9 @@ void ControlCenterController::SendChanges(FeatureMask changes, SendKind kind) {
 }
 
 void ControlCenterController::AutoUpdateTick() {
-    if (ticking_ && tickInterval_ != kAutoUpdateTimerPeriodMs) {
-        // Armed off the beat's start: from this tick on the timer keeps the beat by itself.
-        tickInterval_ = kAutoUpdateTimerPeriodMs;
-        view_.StartTimer(kAutoUpdateTimerId, kAutoUpdateTimerPeriodMs);
-    }
+    autoUpdateTimer_.Ticked();
     if (!panel_.RfMode()) {
-        StopAutoUpdateTicks();
+        autoUpdateTimer_.Rest();
         return;
     }
     // A send still out: this tick's changes wait for the next tick and go out merged with its.
@@ -704,7 +663,7 @@ void ControlCenterController::AutoUpdateTick() {
         return;
     const FeatureMask changes = tracker_.DetectChanges();
     if (changes == 0) {
-        StopAutoUpdateTicks();
+        autoUpdateTimer_.Rest();
         return;
     }
     if (link_.IsConnected())

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "control/beat_timer.h"
 #include "control/change_tracker.h"
 #include "control/control_center_view.h"
 #include "control/sequence_player.h"
@@ -192,7 +193,6 @@ class ControlCenterController {
     // Auto Update's timer runs while the user has it started, RF mode is on and something may
     // have changed: an edit arms it, a tick that finds nothing changed stops it.
     void ArmAutoUpdate();
-    void StopAutoUpdateTicks();
 
     void OnAutoUpdate();
     void OnLedRings();
@@ -203,9 +203,14 @@ class ControlCenterController {
     // The 10 ms sampling runs only while it can change something: a paint button is held, or a
     // marked pod waits for its colour. Idle, the program takes no ticks at all.
     void KeepSamplingIfNeeded(const char* label);
-    // Starts the sampling timer on its beat, or at `interval` from now.
-    void StartSampleTimer(int interval);
-    void StopSampleTimer();
+    // What a sampling tick acts on: the cell under the pointer and the buttons, nothing finer.
+    struct TickedSample {
+        PaintTarget target;
+        bool rightHeld = false;
+        bool middleHeld = false;
+        bool operator==(const TickedSample&) const = default;
+    };
+    static TickedSample TickedSampleOf(const PointerSample& sample);
     // Ends a typing or slider step still open, so the next edit is a step of its own.
     void FinishOpenSteps();
     // The one rule of the read-only panel: every entry point that changes the panel's content
@@ -237,19 +242,11 @@ class ControlCenterController {
     FeatureMask displayUnknown_ = 0;
     bool framePending_ = false;       // a frame's changes wait for a send in flight
     bool autoUpdateStarted_ = false;  // the timer as the user started and stopped it
-    bool ticking_ = false;            // the timer runs now
-    int tickInterval_ = 0;            // the interval it was started with
-    std::chrono::steady_clock::time_point autoUpdateStart_{};  // the beat's origin
     SequencePlayer::Clock tickClock_ = &std::chrono::steady_clock::now;
     bool sampling_ = false;
-    bool sampleArmed_ = false;                               // the sampling timer runs now
-    int sampleInterval_ = 0;                                 // the interval it was started with
-    std::chrono::steady_clock::time_point samplingStart_{};  // its beat's origin
-    struct TickedSample {
-        PaintTarget target;
-        bool rightHeld = false;
-        bool middleHeld = false;
-    } ticked_;  // what the last sampling tick acted on
+    BeatTimer autoUpdateTimer_{view_, kAutoUpdateTimerId, kAutoUpdateTimerPeriodMs, tickClock_};
+    BeatTimer sampleTimer_{view_, kSampleTimerId, kSampleTimerPeriodMs, tickClock_};
+    TickedSample ticked_;  // what the last sampling tick acted on
     EditHistory history_;
     Design saved_;  // the design as last saved, opened or started
     bool typing_ = false;

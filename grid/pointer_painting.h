@@ -21,6 +21,7 @@ enum class PaintArea { OutsideWindow, OffGrid, OnCell };
 struct PaintTarget {
     PaintArea area = PaintArea::OutsideWindow;
     int cellIndex = -1;  // 0..383 when area is OnCell
+    bool operator==(const PaintTarget&) const = default;
 };
 PaintTarget PaintTargetAt(std::int32_t x, std::int32_t y);
 
