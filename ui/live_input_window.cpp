@@ -29,6 +29,14 @@ namespace velta {
 
 namespace {
 
+// A label for text that changes as the input runs: wrapped, and named for screen readers.
+QLabel* ReadoutLabel(const QString& name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setWordWrap(true);
+    label->setAccessibleName(name);
+    return label;
+}
+
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -90,12 +98,8 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
     switch_->setAccessibleName(tr("Show live input"));
     connect(switch_, &QCheckBox::clicked, this, &LiveInputWindow::OnSwitchClicked);
 
-    status_ = new QLabel(this);
-    status_->setWordWrap(true);
-    status_->setAccessibleName(tr("Live input status"));
-    notice_ = new QLabel(this);
-    notice_->setWordWrap(true);
-    notice_->setAccessibleName(tr("Live input message"));
+    status_ = ReadoutLabel(tr("Live input status"), this);
+    notice_ = ReadoutLabel(tr("Live input message"), this);
     notice_->hide();
 
     universe_ = new QSpinBox(this);
@@ -169,12 +173,8 @@ LiveInputWindow::LiveInputWindow(ControlCenterDialog& panel, QWidget* parent)
     auto* dropsLabel = new QLabel(tr("&Drops by reason:"), this);
     dropsLabel->setBuddy(drops_);
 
-    totals_ = new QLabel(this);
-    totals_->setWordWrap(true);
-    totals_->setAccessibleName(tr("Totals"));
-    lastEvent_ = new QLabel(this);
-    lastEvent_->setWordWrap(true);
-    lastEvent_->setAccessibleName(tr("Last event"));
+    totals_ = ReadoutLabel(tr("Totals"), this);
+    lastEvent_ = ReadoutLabel(tr("Last event"), this);
 
     // On a small screen at a large scale the window may be shorter than its content: it scrolls
     // rather than leave the screen.

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include <algorithm>
+#include <cstdlib>
 
 namespace velta {
 
@@ -65,7 +66,7 @@ void LogTableView::doItemsLayout() {
     const long long rowHeight = verticalHeader()->defaultSectionSize();
     const long long shift =
         dropped * rowHeight + (verticalHeader()->offset() - static_cast<long long>(shownOffset_));
-    if (shift >= port->height() || -shift >= port->height())
+    if (std::llabs(shift) >= port->height())
         port->update();
     else if (shift != 0)
         port->scroll(0, -static_cast<int>(shift));

@@ -210,6 +210,16 @@ class EventCounter : public QObject {
     int& count_;
 };
 
+// Gathers the region of every paint of the widgets it filters.
+struct PaintRecorder : QObject {
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
 // A monitor over its own journal, with a clock that moves 2 ms per reading.
 class MonitorTest : public ::testing::Test {
   protected:
@@ -307,14 +317,7 @@ TEST_F(MonitorTest, FullJournalDropsRowsAtTheFrontWithoutReset) {
 // what a new table over the same journal shows, though only a part of it was repainted: the new
 // rows, with what was already there moved up by copying pixels.
 TEST_F(MonitorTest, NewRowsRepaintLittleAndShowWhatAFreshTableShows) {
-    struct Recorder : QObject {
-        QRegion painted;
-        bool eventFilter(QObject*, QEvent* event) override {
-            if (event->type() == QEvent::Paint)
-                painted += static_cast<QPaintEvent*>(event)->region();
-            return false;
-        }
-    } recorder;
+    PaintRecorder recorder;
     QWidget* port = window.Table().viewport();
     const auto onScreen = [](QWidget& top, QWidget* part) {
         const QPoint at = part->mapTo(&top, QPoint(0, 0));
@@ -442,14 +445,7 @@ TEST_F(MonitorTest, CopiedRowsParseBackToTheirReports) {
 // A growing log moves the slider by a pixel or less at a time: an unchanged slider repaints
 // nothing, a moved one only where it was and where it is, a change at either end the whole bar.
 TEST(SteadyScrollBarTest, RepaintsOnlyWhatChanged) {
-    struct PaintRecorder : QObject {
-        QRegion painted;
-        bool eventFilter(QObject*, QEvent* event) override {
-            if (event->type() == QEvent::Paint)
-                painted += static_cast<QPaintEvent*>(event)->region();
-            return false;
-        }
-    } recorder;
+    PaintRecorder recorder;
     QWidget window;
     auto* bar = new SteadyScrollBar(Qt::Vertical, &window);
     bar->setGeometry(0, 0, 16, 200);

@@ -519,6 +519,12 @@ void LedField::changeEvent(QEvent* event) {
 
 void LedField::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    // Pictures made for another pixel ratio (the window moved to another screen) would be
+    // scaled: they are made again.
+    if (const qreal ratio = devicePixelRatioF(); ratio != spriteRatio_) {
+        sprites_.clear();
+        spriteRatio_ = ratio;
+    }
     const QRect area = event->rect();
     for (int slot = 0; slot < LedCount(); ++slot) {
         if (leds_[static_cast<std::size_t>(slot)].cell.intersects(area))
@@ -531,7 +537,7 @@ void LedField::paintEvent(QPaintEvent* event) {
 // ellipses afresh for each was most of the cost of painting while the pointer paints. The picture
 // is opaque over the whole cell, so drawing it leaves exactly what drawing the LED in place
 // would.
-void LedField::PaintLed(QPainter& painter, int slot) const {
+void LedField::PaintLed(QPainter& painter, int slot) {
     const Led& led = leds_[static_cast<std::size_t>(slot)];
     const bool focused = slot == focus_ && hasFocus();
     Look look;
@@ -544,18 +550,13 @@ void LedField::PaintLed(QPainter& painter, int slot) const {
     look.focused = focused;
     look.byKeyboard = focused && byKeyboard_;
     look.pressed = slot == pressed_ && down_;
-    const qreal ratio = painter.device()->devicePixelRatioF();
-    if (ratio != spriteRatio_) {
-        sprites_.clear();
-        spriteRatio_ = ratio;
-    }
     auto found = sprites_.find(look);
     if (found == sprites_.end()) {
         // The looks in use are few; a field that somehow sees many starts its collection again.
         if (sprites_.size() >= kMaxSprites)
             sprites_.clear();
-        QPixmap sprite(QSize(look.width, look.height) * ratio);
-        sprite.setDevicePixelRatio(ratio);
+        QPixmap sprite(QSize(look.width, look.height) * spriteRatio_);
+        sprite.setDevicePixelRatio(spriteRatio_);
         QPainter sp(&sprite);
         DrawLook(sp, look);
         sp.end();

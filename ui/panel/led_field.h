@@ -140,7 +140,7 @@ class LedField : public QWidget {
     };
     static constexpr std::size_t kMaxSprites = 256;
 
-    void PaintLed(QPainter& painter, int slot) const;
+    void PaintLed(QPainter& painter, int slot);
     void DrawLook(QPainter& painter, const Look& look) const;
 
     int fieldId_;
@@ -158,8 +158,8 @@ class LedField : public QWidget {
     int focus_ = 0;
     bool byKeyboard_ = false;  // the focus came or moved by keys: show the focus LED plainly
     std::function<void(int)> toggle_;
-    mutable std::unordered_map<Look, QPixmap, LookHash> sprites_;
-    mutable qreal spriteRatio_ = 0;
+    std::unordered_map<Look, QPixmap, LookHash> sprites_;
+    qreal spriteRatio_ = 0;
 };
 
 }  // namespace velta
